@@ -40,6 +40,10 @@ class Host {
   virtual std::optional<std::string> ChooseFile(const std::string& filters,
                                                 const std::string& initialDirectory) = 0;
 
+  // Runs one of the console's other dialogs (the about box, the address dialog) modally;
+  // returns when the user has closed it.
+  virtual void RunModalDialog(int dialogId) = 0;
+
   // Milliseconds on the host's clock (monotonic).
   virtual std::chrono::milliseconds Now() const = 0;
 };

@@ -30,6 +30,11 @@ void TestHost::ShowMessage(const std::string& caption, const std::string& text) 
   if (onMessage) onMessage(messages.back());
 }
 
+void TestHost::RunModalDialog(int dialogId) {
+  dialogsRun.push_back(dialogId);
+  if (onDialog) onDialog(dialogId);
+}
+
 std::optional<std::string> TestHost::ChooseFile(const std::string& filters,
                                                 const std::string& /*initialDirectory*/) {
   chooseFileFilters.push_back(filters);

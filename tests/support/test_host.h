@@ -31,6 +31,7 @@ class TestHost : public Host {
   void ShowMessage(const std::string& caption, const std::string& text) override;
   std::optional<std::string> ChooseFile(const std::string& filters,
                                         const std::string& initialDirectory) override;
+  void RunModalDialog(int dialogId) override;
   std::chrono::milliseconds Now() const override { return now_; }
 
   // Runs the work queued so far (and what that work queues). Returns how many ran.
@@ -55,6 +56,9 @@ class TestHost : public Host {
   std::deque<std::optional<std::string>> fileChoices;
   std::vector<std::string> chooseFileFilters;
   std::vector<Message> messages;
+  std::vector<int> dialogsRun;
+  // Called with the dialog id while it "runs", if set.
+  std::function<void(int)> onDialog;
   // Called with each message as it is shown (on the window thread), if set.
   std::function<void(const Message&)> onMessage;
 

@@ -1,0 +1,192 @@
+#pragma once
+// The console's main window (dialog 102) as a plain object: it owns the serial link, the
+// send operations, the reply parser and its handler table, connection and search, the
+// address book, the status texts and the four tab pages. The Qt main window binds its
+// widgets to it through a View and forwards clicks, selections and timer ticks.
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "addressing/address_book.h"
+#include "console/command_sender.h"
+#include "console/host.h"
+#include "console/view.h"
+#include "edid/edid_page.h"
+#include "infoframe/utility_page.h"
+#include "link/frame.h"
+#include "link/port_directory.h"
+#include "link/serial_port.h"
+#include "monitor/monitor_page.h"
+#include "timing/timing_page.h"
+
+namespace sc {
+
+// Texts the main window shows (caption "TQ-KVAD").
+inline constexpr const char* kMessageCaption = "TQ-KVAD";
+inline constexpr const char* kWindowCaption = "Signal Analyzer V1.19";
+inline constexpr const char* kLinkDownMessage = "Com port is not on yet.";
+inline constexpr const char* kTooMuchParameterMessage = "Too much parameter.";
+inline constexpr const char* kPortUnavailableMessage =
+    "Can not find this port or used by other application";
+inline constexpr const char* kNoDeviceMessage = "Can not find available device for this console!";
+inline constexpr const char* kSearchingText = "Please wait.....";
+inline constexpr const char* kAboutMenuText = "&About TQ5RCONSOLE...";
+
+// Timers of the main window.
+inline constexpr int kSearchTimer = 4;
+inline constexpr int kUploadEndTimer = 6;
+inline constexpr int kStatusRecheckTimer = 7;
+inline constexpr int kUploadStartTimer = 8;
+
+// Search step periods (ms): first port, each further port, each byte of a reply.
+inline constexpr int kFirstProbeWait = 300;
+inline constexpr int kProbeWait = 400;
+inline constexpr int kReplyByteWait = 200;
+
+class ConsoleDialog : public CoreWindow,
+                      public CommandSender,
+                      public PortOwner,
+                      public TimerTarget {
+ public:
+  struct Options {
+    // Full path of the running program; empty means /proc/self/exe.
+    std::string executablePath;
+    // Environment for the settings file's fallback folder; empty means the process's own.
+    std::string xdgConfigHome;
+    std::string home;
+    // How to find the serial ports; empty means SIGNAL_CONSOLE_PORTS and this machine's.
+    std::function<PortDirectory()> ports;
+  };
+
+  ConsoleDialog(Host& host, Options options);
+  explicit ConsoleDialog(Host& host) : ConsoleDialog(host, Options{}) {}
+  ~ConsoleDialog() override;
+
+  // Start-up, once the window's controls exist and before it is shown.
+  bool Startup();
+  // Window destruction: releases the frame-data buffer and stops the timers.
+  void Destroy();
+
+  // Window events.
+  void OnTabChanged();
+  void OnSystemCommand(unsigned command);
+  void SelectComPort();
+  void ToggleLink();
+  void SearchDevice();
+  void OnTimer(int id) override;
+  void OnPortMessage(unsigned message, unsigned first, int port) override;
+
+  // Send operations.
+  void SendCommand(uint16_t code) override;
+  void SendCommandWithData(uint16_t code, int count, const uint8_t* bytes) override;
+
+  // Receive path.
+  int HandleReceivedByte(unsigned byte, int port);
+  void ParseReplyByte(uint8_t byte);
+  void MatchSearchReply(uint8_t byte);
+  // Whether a reply from `frame` passes while the console addresses `target`.
+  static bool AddressFilter(DeviceAddress target, DeviceAddress frame);
+
+  // Re-opens the current port at another rate (uploads); failures are silent.
+  void ReopenAtBaud(int rate);
+
+  // The address list's book items rebuilt from the book; re-targets a selected entry.
+  void RefreshAddressList();
+
+  struct ReplyHandler {
+    uint16_t code;
+    void (ConsoleDialog::*handler)();
+  };
+  static constexpr int kReplyHandlerCount = 35;
+  const std::array<ReplyHandler, kReplyHandlerCount>& ReplyHandlerTable() const {
+    return replyHandlers_;
+  }
+
+  // Link and capture flags.
+  bool linkUp = false;
+  bool uploadActive = false;
+  bool previewBusy = false;
+  bool lineMode = false;
+  bool searchActive = false;
+  bool deviceFound = false;
+  bool inputIsSdi = false;
+  bool statusRecheckArmed = false;
+
+  // Port settings.
+  int baud = 115200;
+  int port = 1;
+  char parity = 'N';
+  int dataBits = 8;
+  int stopBits = 1;
+  unsigned eventMask = 3;
+  int savedPort = 1;
+
+  DeviceAddress TargetAddress;
+  AddressBook addressBook;
+  std::string settingsPath;
+
+  // Exchanged values.
+  std::string searchStatus;
+  // The ten status texts, in the order of ids::kStatusTexts.
+  std::array<std::string, 10> statusTexts;
+  int hpdChoice = -1;  // 0 "ON", 1 "OFF", -1 neither
+  int volumePercent = 0;
+
+  // The reply being assembled: rxFrame, rxLength and rxState.
+  FrameAssembler rx{kReplyLead};
+
+  // Pages.
+  TimingPage timingPage;
+  UtilityPage utilityPage;
+  MonitorPage monitorPage;
+  EdidPage edidPage;
+
+  // Image data: the frame-data buffer and the preview (96 x 64, three bytes a pixel).
+  std::vector<uint8_t> frameData;
+  std::array<uint8_t, 96 * 64 * 3> previewImage{};
+
+  SerialPort& serialPort() { return *serial_; }
+  const PortDirectory& ports() const { return ports_; }
+  Host& host() { return host_; }
+
+  // Empties the ten status texts.
+  void ClearStatusPanel();
+
+ protected:
+  void Exchange(ControlExchange& exchange) override;
+
+ private:
+  void BuildReplyHandlerTable();
+  void ShowMessage(const std::string& text);
+  void RefreshPorts();
+  int OpenCurrentPort(int baudRate, int writeBufferSize);
+  void SetLinkIcon(bool up);
+  void ShowPortUnavailable();
+  // Tries port, port+1 ... 99 for the search; true when one opened (probe sent).
+  bool ProbeFrom(int firstPort);
+  void SearchStep();
+  void OnPortGone(int port);
+
+  // Reply handlers.
+  void OnNoAction() {}
+  void OnHpdReply();
+  void OnInputReply();
+  void OnVolumeReply();
+  void OnEdidPresetReply();
+  void OnEdidData();
+  void OnAcknowledgement();
+
+  Host& host_;
+  Options options_;
+  PortDirectory ports_;
+  std::unique_ptr<SerialPort> serial_;
+  std::array<ReplyHandler, kReplyHandlerCount> replyHandlers_{};
+  std::array<uint8_t, 300> txFrame_{};
+  std::array<uint8_t, 1 + kDrainBufferSize> rxBatch_{};
+  std::array<uint8_t, kFrameOverhead> searchProbe_{};
+};
+
+}  // namespace sc

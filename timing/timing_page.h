@@ -1,0 +1,69 @@
+#pragma once
+// The "Timing" tab page (dialog 129): the detailed timing of the received signal. The
+// main window's reply handlers write its fields and push them; the page only displays.
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "console/view.h"
+
+namespace sc {
+
+namespace timing_ids {
+inline constexpr int kPixelClock = 1053;
+inline constexpr int kHFreq = 1054;
+inline constexpr int kVFreq = 1055;
+inline constexpr int kHActive = 1046;
+inline constexpr int kVActive = 1047;
+inline constexpr int kHTotal = 1049;
+inline constexpr int kVTotal = 1050;
+inline constexpr int kHBlank = 1051;
+inline constexpr int kVBlank = 1052;
+inline constexpr int kVSyncWidth = 1056;
+inline constexpr int kHSyncWidth = 1057;
+inline constexpr int kHSyncOffset = 1058;
+inline constexpr int kVSyncOffset = 1059;
+inline constexpr int kHSyncPlus = 1060;  // radio pair 1060 "+", 1061 "-"
+inline constexpr int kVSyncPlus = 1062;  // radio pair 1062 "+", 1063 "-"
+inline constexpr int kScanType = 1064;   // radio pair 1064 progressive, 1065 interlaced
+inline constexpr int kUploadProgress = 1110;
+inline constexpr int kUpdateImage = 1114;
+inline constexpr int kUploadWholeImage = 1118;
+inline constexpr int kUpdateStatus = 1223;
+inline constexpr int kUploadLabel = 1224;
+inline constexpr int kLineAnalyse = 1226;
+inline constexpr int kLineNumber = 1227;
+}  // namespace timing_ids
+
+class TimingPage : public CoreWindow {
+ public:
+  // The sixteen displayed fields.
+  double pixelClock = 0;  // MHz
+  double hFreq = 0;       // kHz
+  double vFreq = 0;       // Hz
+  int hActive = 0, vActive = 0, hTotal = 0, vTotal = 0, hBlank = 0, vBlank = 0;
+  int vSyncWidth = 0, hSyncWidth = 0, hSyncOffset = 0, vSyncOffset = 0;
+  int hSyncPolarity = -1;  // 0 "+", 1 "-", -1 none checked
+  int vSyncPolarity = -1;
+  int scanType = -1;  // 0 progressive, 1 interlaced
+
+  // The latest timing record and the three status bytes kept for decoding.
+  std::array<uint8_t, 20> record{};
+  uint8_t structure3d = 0;
+  uint8_t pixelRepetition = 0;
+  uint8_t colorSpace = 0;
+
+  // Capture members.
+  double uploadProgress = 0;
+  std::string uploadLabel;
+  int lineNumber = 1;
+
+  // Sets the sixteen fields to zero: every number 0, "+", "+" and "Progressive".
+  void ZeroTimingFields();
+
+ protected:
+  void Exchange(ControlExchange& exchange) override;
+};
+
+}  // namespace sc
