@@ -24,7 +24,8 @@ constexpr uint16_t kReplyAcknowledge = 0xFFFF;
 
 std::vector<std::string> CommItems() {
   std::vector<std::string> items;
-  for (int n = kFirstPort; n <= kLastPort; ++n) items.push_back("COM" + std::to_string(n));
+  for (int n = kFirstPort; n <= kLastPort; ++n)
+    items.push_back("COM" + std::to_string(n));
   return items;
 }
 
@@ -87,7 +88,8 @@ bool ConsoleDialog::Startup() {
   settingsPath = ResolveSettingsPath(executable, options_.settingsEnvironment
                                                      ? *options_.settingsEnvironment
                                                      : SettingsEnvironment::FromProcess());
-  LoadAddressBook(settingsPath, addressBook, [this](const std::string& text) { ShowMessage(text); });
+  LoadAddressBook(settingsPath, addressBook,
+                  [this](const std::string& text) { ShowMessage(text); });
   RefreshAddressList();
 
   uploadActive = false;
@@ -110,7 +112,8 @@ void ConsoleDialog::OnTabChanged() {
                                    ids::kEdidPage};
   const int selected = view().GetSelection(ids::kTabControl);
   if (selected < 0 || selected > 3) return;
-  for (int i = 0; i < 4; ++i) view().SetVisible(kPages[i], i == selected);
+  for (int i = 0; i < 4; ++i)
+    view().SetVisible(kPages[i], i == selected);
 }
 
 void ConsoleDialog::OnSystemCommand(unsigned command) {
@@ -126,10 +129,13 @@ void ConsoleDialog::Exchange(ControlExchange& exchange) {
 }
 
 void ConsoleDialog::ClearStatusPanel() {
-  for (auto& text : statusTexts) text.clear();
+  for (auto& text : statusTexts)
+    text.clear();
 }
 
-void ConsoleDialog::ShowMessage(const std::string& text) { host_.ShowMessage(kMessageCaption, text); }
+void ConsoleDialog::ShowMessage(const std::string& text) {
+  host_.ShowMessage(kMessageCaption, text);
+}
 
 void ConsoleDialog::OnTimer(int id) {
   switch (id) {
@@ -249,7 +255,7 @@ void ConsoleDialog::MatchSearchReply(uint8_t byte) {
   // The answer is AB 01 00 07 00 gg dd 02 F8 01 00 from any address; its checksum is not
   // looked at (it arrives in the idle state and is ignored).
   static constexpr int kAnyByte = -1;
-  static constexpr int kExpected[10] = {0x01, 0x00, 0x07, 0x00, kAnyByte,
+  static constexpr int kExpected[10] = {0x01,     0x00, 0x07, 0x00, kAnyByte,
                                         kAnyByte, 0x02, 0xF8, 0x01, 0x00};
   if (s < 0 || s > 9) return;
   const bool match = kExpected[s] == kAnyByte || kExpected[s] == byte;
@@ -327,7 +333,9 @@ void ConsoleDialog::OnEdidPresetReply() {
   SendCommand(0x8091);
 }
 
-void ConsoleDialog::OnEdidData() { edidPage.OnEdidData(rx.Payload(), rx.PayloadSize()); }
+void ConsoleDialog::OnEdidData() {
+  edidPage.OnEdidData(rx.Payload(), rx.PayloadSize());
+}
 
 void ConsoleDialog::OnAcknowledgement() {
   edidPage.OnAcknowledgement(rx.Payload(), rx.PayloadSize());

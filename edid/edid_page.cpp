@@ -12,22 +12,21 @@ constexpr uint16_t kReadEdidCommand = 0xF851;
 constexpr uint16_t kWriteEdidCommand = 0x7851;
 }  // namespace
 
-const std::vector<std::string> kEdidPresetNames = {
-    "0-4K60HZ-3D-2CH(PCM)",
-    "1-4K60HZ(YUV420)-3D-48BIT-2CH(PCM)",
-    "2-4K30HZ_3D_48BIT_2CH(PCM)",
-    "3-1080P-3D-24BIT-2CH(PCM)",
-    "4-1080P-24BIT-2CH(PCM)",
-    "5-USER1",
-    "6-USER2",
-    "7-USER3",
-    "8-USER4",
-    "9-USER5",
-    "10-USER6",
-    "11-USER7",
-    "12-USER8",
-    "13-USER9",
-    "14-USER10"};
+const std::vector<std::string> kEdidPresetNames = {"0-4K60HZ-3D-2CH(PCM)",
+                                                   "1-4K60HZ(YUV420)-3D-48BIT-2CH(PCM)",
+                                                   "2-4K30HZ_3D_48BIT_2CH(PCM)",
+                                                   "3-1080P-3D-24BIT-2CH(PCM)",
+                                                   "4-1080P-24BIT-2CH(PCM)",
+                                                   "5-USER1",
+                                                   "6-USER2",
+                                                   "7-USER3",
+                                                   "8-USER4",
+                                                   "9-USER5",
+                                                   "10-USER6",
+                                                   "11-USER7",
+                                                   "12-USER8",
+                                                   "13-USER9",
+                                                   "14-USER10"};
 
 EdidPage::EdidPage(Host& host, CommandSender& sender) : host_(host), sender_(sender) {
   image.fill(0xFF);
@@ -46,7 +45,9 @@ void EdidPage::Exchange(ControlExchange& exchange) {
   exchange.Text(edid_ids::kStatusText, statusText);
 }
 
-void EdidPage::ShowMessage(const std::string& text) { host_.ShowMessage("TQ-KVAD", text); }
+void EdidPage::ShowMessage(const std::string& text) {
+  host_.ShowMessage("TQ-KVAD", text);
+}
 
 void EdidPage::SelectEdidPreset() {
   EdidSelection = view().GetSelection(edid_ids::kSelectionList);
@@ -105,7 +106,9 @@ void EdidPage::OpenEdidFile() {
   Push();
 }
 
-void EdidPage::SaveEdidFile() { ShowMessage(SaveEdidFiles(image, workingDirectory).message); }
+void EdidPage::SaveEdidFile() {
+  ShowMessage(SaveEdidFiles(image, workingDirectory).message);
+}
 
 void EdidPage::OnEdidData(const uint8_t* payload, size_t size) {
   // A short reply fills what it holds; the rest reads as 0xFF, as a short .bin file does.

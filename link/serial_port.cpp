@@ -44,7 +44,9 @@ class Event {
 // Set on a worker thread to the driver it serves.
 thread_local const void* tlsWorkerOf = nullptr;
 
-bool DeviceGone(int error) { return error == EIO || error == ENXIO || error == ENODEV; }
+bool DeviceGone(int error) {
+  return error == EIO || error == ENXIO || error == ENODEV;
+}
 
 struct LineSettings {
   int baud = 0;
@@ -63,8 +65,16 @@ bool ParseConfiguration(const std::string& text, LineSettings& out) {
   if (s.baud <= 0 || s.dataBits < 5 || s.dataBits > 8 || (s.stopBits != 1 && s.stopBits != 2))
     return false;
   switch (s.parity) {
-    case 'N': case 'n': case 'E': case 'e': case 'O': case 'o':
-    case 'M': case 'm': case 'S': case 's':
+    case 'N':
+    case 'n':
+    case 'E':
+    case 'e':
+    case 'O':
+    case 'o':
+    case 'M':
+    case 'm':
+    case 'S':
+    case 's':
       break;
     default:
       return false;
@@ -81,13 +91,28 @@ void ApplyLineSettings(termios& tio, const LineSettings& s) {
   tio.c_cflag |= kSizes[s.dataBits - 5];
   if (s.stopBits == 2) tio.c_cflag |= CSTOPB;
   switch (s.parity) {
-    case 'E': case 'e': tio.c_cflag |= PARENB; break;
-    case 'O': case 'o': tio.c_cflag |= PARENB | PARODD; break;
-    case 'M': case 'm': tio.c_cflag |= PARENB | CMSPAR | PARODD; break;
-    case 'S': case 's': tio.c_cflag |= PARENB | CMSPAR; break;
-    default: break;
+    case 'E':
+    case 'e':
+      tio.c_cflag |= PARENB;
+      break;
+    case 'O':
+    case 'o':
+      tio.c_cflag |= PARENB | PARODD;
+      break;
+    case 'M':
+    case 'm':
+      tio.c_cflag |= PARENB | CMSPAR | PARODD;
+      break;
+    case 'S':
+    case 's':
+      tio.c_cflag |= PARENB | CMSPAR;
+      break;
+    default:
+      break;
   }
-  tio.c_cc[VMIN] = 0;
+  // With MIN 1 an empty queue reads as EAGAIN (the port is non-blocking) and a read of 0
+  // means only one thing: the device hung up. MIN 0 would make both read as 0.
+  tio.c_cc[VMIN] = 1;
   tio.c_cc[VTIME] = 0;
 }
 
@@ -216,9 +241,8 @@ struct SerialPort::Impl {
     PortOwner* target = owner;
     int number = port;
     if (!target) return !shutdown.load();
-    return HandOff([target, message, first, number] {
-      target->OnPortMessage(message, first, number);
-    });
+    return HandOff(
+        [target, message, first, number] { target->OnPortMessage(message, first, number); });
   }
 
   // Shows a system-call failure; on the worker thread it waits for the window like any
@@ -249,8 +273,9 @@ struct SerialPort::Impl {
       {
         std::lock_guard<std::recursive_mutex> guard(lock);
         if (fd < 0) return Outcome::Continue;
-        // Input not read yet is discarded before every write.
-        ::tcflush(fd, TCIOFLUSH);
+        // Input not read yet is discarded before every write. Output is left alone: a
+        // frame still on its way out must not be cut short by the next one.
+        ::tcflush(fd, TCIFLUSH);
         // Time for the bytes at the line rate, plus a second.
         const int rate = baud > 0 ? baud : 115200;
         const int limit = 1000 + static_cast<int>(frame.size() * 10000 / rate);
@@ -288,10 +313,6 @@ struct SerialPort::Impl {
 
   void Run(std::atomic<bool>& running) {
     tlsWorkerOf = this;
-    {
-      std::lock_guard<std::recursive_mutex> guard(lock);
-      if (fd >= 0) ::tcflush(fd, TCIOFLUSH);
-    }
     bool gone = false;
     while (!shutdown.load()) {
       int portFd;
@@ -301,9 +322,8 @@ struct SerialPort::Impl {
       }
       // Without the received-character event nothing reads the port, so it is not watched.
       if (!(eventMask & kEvRxChar)) portFd = -1;
-      pollfd fds[3] = {{shutdownEvent.fd(), POLLIN, 0},
-                       {writeEvent.fd(), POLLIN, 0},
-                       {portFd, POLLIN, 0}};
+      pollfd fds[3] = {
+          {shutdownEvent.fd(), POLLIN, 0}, {writeEvent.fd(), POLLIN, 0}, {portFd, POLLIN, 0}};
       int r = ::poll(fds, portFd >= 0 ? 3 : 2, -1);
       if (r < 0) {
         if (errno == EINTR) continue;
@@ -317,8 +337,7 @@ struct SerialPort::Impl {
         outcome = WriteStep();
       } else if (portFd >= 0 && fds[2].revents) {
         outcome = ReceiveStep();
-        if (outcome == Outcome::Continue &&
-            (fds[2].revents & (POLLHUP | POLLERR | POLLNVAL)) != 0)
+        if (outcome == Outcome::Continue && (fds[2].revents & (POLLHUP | POLLERR | POLLNVAL)) != 0)
           outcome = Outcome::Gone;
         if (outcome == Outcome::Continue) outcome = NotifyLineEvents();
       }
@@ -411,8 +430,8 @@ int SerialPort::OpenPort(PortOwner* owner, int port, int baud, char parity, int 
 
   // Time-outs and the event mask are kept by this driver; nothing can fail there.
   char config[96];
-  std::snprintf(config, sizeof config, "baud=%d parity=%c data=%d stop=%d", baud, parity,
-                dataBits, stopBits);
+  std::snprintf(config, sizeof config, "baud=%d parity=%c data=%d stop=%d", baud, parity, dataBits,
+                stopBits);
   termios tio{};
   if (::tcgetattr(fd, &tio) != 0) {
     p.Report("GetCommState()", errno);
@@ -440,8 +459,11 @@ int SerialPort::StartWorker() {
   if (workerRunning_.load()) return 0;
   p.JoinWorker();  // a worker that ended on its own (hang-up)
   {
+    // A new worker starts with both queues empty; done here rather than on the new
+    // thread, so that nothing that arrives after StartWorker returns can be thrown away.
     std::lock_guard<std::recursive_mutex> guard(p.lock);
     if (p.fd < 0) return 0;
+    ::tcflush(p.fd, TCIOFLUSH);
   }
   p.shutdown = false;
   p.shutdownEvent.Reset();
@@ -457,7 +479,9 @@ int SerialPort::StartWorker() {
   return 1;
 }
 
-void SerialPort::StopWorker() { impl_->RequestShutdown(); }
+void SerialPort::StopWorker() {
+  impl_->RequestShutdown();
+}
 
 void SerialPort::SendBytes(const uint8_t* bytes, int count) {
   Impl& p = *impl_;

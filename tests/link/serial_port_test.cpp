@@ -43,7 +43,8 @@ class RecordingOwner : public PortOwner {
   }
   int Count(unsigned message) const {
     int n = 0;
-    for (const auto& note : notes) n += note.message == message;
+    for (const auto& note : notes)
+      n += note.message == message;
     return n;
   }
 
@@ -130,10 +131,11 @@ TEST_F(SerialPortTest, FramesGoOutWholeAndInOrder) {
   port->SendBytes(first.data(), static_cast<int>(first.size()));
   port->SendBytes(second.data(), static_cast<int>(second.size()));
   ASSERT_EQ(port->StartWorker(), 1);
+  // Each write step waits for the window to take its write-complete notice.
+  ASSERT_TRUE(host.PumpUntil([&] { return owner.Count(kMsgWriteDone) == 2; }));
   Bytes expected = first;
   expected.insert(expected.end(), second.begin(), second.end());
   EXPECT_EQ(box.Read(expected.size(), 2s), expected);
-  ASSERT_TRUE(host.PumpUntil([&] { return owner.Count(kMsgWriteDone) == 2; }));
 }
 
 TEST_F(SerialPortTest, AWriteDiscardsUnreadInput) {
@@ -203,15 +205,15 @@ TEST_F(SerialPortTest, ShutdownNeverWaitsForAWindowThatIsNotListening) {
 TEST_F(SerialPortTest, OwnerMayReopenFromInsideANotification) {
   ASSERT_EQ(Open(), 1);
   ASSERT_EQ(port->StartWorker(), 1);
+  bool reopened = false;
   owner.hook = [&](unsigned message) {
-    if (message == kMsgByte) {
-      owner.hook = nullptr;
-      ASSERT_EQ(raw->OpenPort(&owner, 3, 512000, 'N', 8, 1, 3, 1024), 1);
-      ASSERT_EQ(raw->StartWorker(), 1);
-    }
+    if (message != kMsgByte || reopened) return;
+    reopened = true;
+    ASSERT_EQ(raw->OpenPort(&owner, 3, 512000, 'N', 8, 1, 3, 1024), 1);
+    ASSERT_EQ(raw->StartWorker(), 1);
   };
   ASSERT_TRUE(box.Write({0x01}));
-  ASSERT_TRUE(host.PumpUntil([&] { return owner.Count(kMsgByte) == 1 && !owner.hook; }));
+  ASSERT_TRUE(host.PumpUntil([&] { return owner.Count(kMsgByte) == 1 && reopened; }));
   EXPECT_EQ(port->CurrentRates().second, 512000);
   // The new worker serves the port.
   ASSERT_TRUE(box.Write({0x02}));
