@@ -289,11 +289,14 @@ void BoxServer::Run() {
     if (count == 2 && fds[1].revents != 0) {
       const short events = fds[1].revents;
       if (events & POLLOUT) writeBlocked = false;
+      size_t got = 0;
+      bool failed = false;
       if (events & POLLIN) {
         uint8_t buffer[4096];
         for (;;) {
           ssize_t n = ::read(lineFd_, buffer, sizeof buffer);
           if (n > 0) {
+            got += static_cast<size_t>(n);
             std::vector<LineOutput> replies;
             {
               std::lock_guard lock(mutex_);
@@ -304,19 +307,20 @@ void BoxServer::Run() {
             continue;
           }
           if (n < 0 && errno == EINTR) continue;
-          if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) break;
-          // End of file or an error: nobody at the other end.
-          if (isPty_)
-            backOff = true;
-          else
-            lose(State::LineLost);
+          // A terminal without VMIN reads 0 when it is empty, like EAGAIN.
+          if (n == 0 || errno == EAGAIN || errno == EWOULDBLOCK) break;
+          failed = true;  // EIO: nobody at the other end
           break;
         }
-      } else if (events & (POLLHUP | POLLERR | POLLNVAL)) {
+      }
+      const bool hungUp = events & (POLLHUP | POLLERR | POLLNVAL);
+      if (failed || (got == 0 && hungUp)) {
         if (isPty_)
-          backOff = true;
+          backOff = true;  // wait for the console to open the port again
         else
           lose(State::LineLost);
+      } else if (got == 0 && (events & POLLIN)) {
+        backOff = true;  // readable with nothing to read: do not spin on it
       }
     }
 
