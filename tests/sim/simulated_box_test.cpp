@@ -294,20 +294,5 @@ TEST(SimulatedBox, TakesANewAddressAndAnswersFromIt) {
   EXPECT_EQ(SplitReplies(box.Receive(Command({0x0C, 0x07}, 0x8082))).size(), 1u);
 }
 
-TEST(SimulatedBox, KeepsABoundedRecordOfCommands) {
-  SimulatedBox box;
-  for (uint16_t code : {0x8082, 0x8081, 0x8080, 0xF850, 0x8091, 0x8090, 0x1234})
-    box.Receive(Command(kAll, code));
-  EXPECT_EQ(box.CommandCodes(),
-            (std::vector<uint16_t>{0x8082, 0x8081, 0x8080, 0xF850, 0x8091, 0x8090, 0x1234}));
-  EXPECT_EQ(box.counters().sent, 6u);  // the unknown code gets no answer
-  const Bytes query = Command(kAllSilent, 0x8080);
-  for (size_t i = 0; i < SimulatedBox::kCommandRecordLimit; ++i)
-    box.Receive(query);
-  EXPECT_EQ(box.commands().size(), SimulatedBox::kCommandRecordLimit);
-  EXPECT_EQ(box.commands().front().code, 0x8080);
-  EXPECT_FALSE(box.commands().front().answerExpected);
-}
-
 }  // namespace
 }  // namespace sc
