@@ -653,14 +653,14 @@ TEST(EdidReports, TextTable) {
   EXPECT_EQ(EdidTextTable[kVicText + 1], "640x480p@60Hz  4:3");
   EXPECT_EQ(EdidTextTable[kVicText + 107], "3840x2160p@60Hz  64:27");
   for (size_t vic = 1; vic <= 107; ++vic) {
-    // Every video name has exactly two spaces before its aspect ratio.
+    // Every video name has exactly two spaces before its picture ratio.
     const std::string_view name = EdidTextTable[kVicText + vic];
     const size_t gap = name.rfind("  ");
     ASSERT_NE(gap, std::string_view::npos) << name;
     EXPECT_NE(name[gap - 1], ' ') << name;
-    const std::string_view aspect = name.substr(gap + 2);
-    EXPECT_EQ(aspect.find(' '), std::string_view::npos) << name;
-    EXPECT_NE(aspect.find(':'), std::string_view::npos) << name;
+    const std::string_view ratio = name.substr(gap + 2);
+    EXPECT_EQ(ratio.find(' '), std::string_view::npos) << name;
+    EXPECT_NE(ratio.find(':'), std::string_view::npos) << name;
   }
 }
 
