@@ -644,25 +644,5 @@ TEST(EdidReports, CompleteImage) {
             "\r\n");
 }
 
-TEST(EdidReports, TextTable) {
-  EXPECT_EQ(EdidTextTable.size(), 133u);
-  EXPECT_EQ(EdidTextTable[0], "Refer to Stream Header.");
-  EXPECT_EQ(EdidTextTable[15], "Reserved.");
-  EXPECT_EQ(EdidTextTable[16], "32KHz");
-  EXPECT_EQ(EdidTextTable[25], "24Bit");
-  EXPECT_EQ(EdidTextTable[kVicText + 1], "640x480p@60Hz  4:3");
-  EXPECT_EQ(EdidTextTable[kVicText + 107], "3840x2160p@60Hz  64:27");
-  for (size_t vic = 1; vic <= 107; ++vic) {
-    // Every video name has exactly two spaces before its picture ratio.
-    const std::string_view name = EdidTextTable[kVicText + vic];
-    const size_t gap = name.rfind("  ");
-    ASSERT_NE(gap, std::string_view::npos) << name;
-    EXPECT_NE(name[gap - 1], ' ') << name;
-    const std::string_view ratio = name.substr(gap + 2);
-    EXPECT_EQ(ratio.find(' '), std::string_view::npos) << name;
-    EXPECT_NE(ratio.find(':'), std::string_view::npos) << name;
-  }
-}
-
 }  // namespace
 }  // namespace sc
