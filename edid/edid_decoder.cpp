@@ -190,7 +190,8 @@ Timing DecodeDetailedTiming(const EdidImage& image, size_t offset) {
   const unsigned hTotal = hActive + hBlank;
   const unsigned vTotal = vActive + vBlank;
   // A descriptor that is no timing at all can have a zero total: show 0 Hz rather than
-  // dividing by zero. The rest is at most 655350000, well inside an int.
+  // dividing by zero. The clock is unsigned and the sum is done in double, so 594 MHz
+  // gives 60, not a negative rate; the largest result, 655350000, fits an int.
   if (hTotal != 0 && vTotal != 0) {
     timing.refresh = static_cast<int>(clock * 10000.0 / hTotal / vTotal + 0.5);
   }
