@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "addressing/address_book.h"
@@ -54,9 +55,8 @@ class ConsoleDialog : public CoreWindow,
   struct Options {
     // Full path of the running program; empty means /proc/self/exe.
     std::string executablePath;
-    // Environment for the settings file's fallback folder; empty means the process's own.
-    std::string xdgConfigHome;
-    std::string home;
+    // Where the settings file may fall back to; nothing means this process's environment.
+    std::optional<SettingsEnvironment> settingsEnvironment;
     // How to find the serial ports; empty means SIGNAL_CONSOLE_PORTS and this machine's.
     std::function<PortDirectory()> ports;
   };
@@ -104,6 +104,9 @@ class ConsoleDialog : public CoreWindow,
   const std::array<ReplyHandler, kReplyHandlerCount>& ReplyHandlerTable() const {
     return replyHandlers_;
   }
+
+  // Told each reply code just before its handler runs (diagnostics and tests).
+  std::function<void(uint16_t code)> onDispatch;
 
   // Link and capture flags.
   bool linkUp = false;
@@ -161,6 +164,9 @@ class ConsoleDialog : public CoreWindow,
  private:
   void BuildReplyHandlerTable();
   void ShowMessage(const std::string& text);
+  // The queries 0x8082 and 0x8081 first reset the Timing page's upload progress.
+  void SendInputQuery();
+  void SendHpdQuery();
   void RefreshPorts();
   int OpenCurrentPort(int baudRate, int writeBufferSize);
   void SetLinkIcon(bool up);

@@ -49,10 +49,9 @@ inline constexpr int kVolumeBox = 1128;
 inline constexpr int kAddressList = 1200;
 
 // The ten status texts in the order the main window declares them.
-inline constexpr int kStatusTexts[10] = {kHdcpText,       kSignalText,   kColorSpaceText,
-                                         kColorDepthText, kAudioBitText, kAudioTypeText,
-                                         kSampleRateText, kTimingText,   kChannelsText,
-                                         kStructureText};
+inline constexpr int kStatusTexts[10] = {
+    kHdcpText,      kSignalText,     kColorSpaceText, kColorDepthText, kAudioBitText,
+    kAudioTypeText, kSampleRateText, kTimingText,     kChannelsText,   kStructureText};
 
 // System menu.
 inline constexpr unsigned kAboutCommand = 0x0010;

@@ -1,7 +1,8 @@
 #pragma once
-// The "EDID" tab page (dialog 132).
+// The "EDID" tab page (dialog 132): picks one of the box's 15 presets, reads a preset's
+// EDID from the box, loads and saves EDID files, writes an EDID into a user slot, and
+// shows the image as a hex view, a status text and three decoded reports.
 
-#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -9,6 +10,7 @@
 #include "console/command_sender.h"
 #include "console/host.h"
 #include "console/view.h"
+#include "edid/edid_decoder.h"
 
 namespace sc {
 
@@ -25,26 +27,50 @@ inline constexpr int kSelectionList = 1117;
 inline constexpr int kStatusText = 1118;
 }  // namespace edid_ids
 
-// The 15 presets of the box, in list order; the index is the preset number.
+// The 15 presets of the box, in list order; the index is the preset number. Entries 5..14
+// are the user slots USER1..USER10 (slot number = index - 5).
 extern const std::vector<std::string> kEdidPresetNames;
+inline constexpr int kFirstUserPreset = 5;
+inline constexpr int kPresetCount = 15;
+
+inline constexpr const char* kEdidOpenFilter =
+    "bin file(*.bin)|*.bin|text file(*.txt)|*.txt|all file(*.*)|*.*||";
+inline constexpr const char* kWriteStepNote =
+    "Write EDID Step:\r1.Select one of USER define EDID(USER1~10) from Pull-down select box "
+    "below. \r2.Read EDID from file(Open file). \r3.Write data to device.";
 
 class EdidPage : public CoreWindow {
  public:
-  EdidPage(Host& host, CommandSender& sender) : host_(host), sender_(sender) {}
+  EdidPage(Host& host, CommandSender& sender);
 
   // Fills the selection list (no entry selected), as the page is created.
   void Create();
-  // Reply 0xF850: the box's active preset.
-  void OnPresetReport(int8_t preset);
 
-  std::array<uint8_t, 256> image{};
+  // Controls.
+  void SelectEdidPreset();    // an entry of the selection list was confirmed
+  void ReadEdidFromDevice();  // "Read EDID from device"
+  void WriteUserEdid();       // "Write to USER EDID"
+  void OpenEdidFile();        // "Open file"
+  void SaveEdidFile();        // "Save to file"
+
+  // Replies, with the reply's payload.
+  void OnEdidData(const uint8_t* payload, size_t size);         // 0xF851
+  void OnAcknowledgement(const uint8_t* payload, size_t size);  // 0xFFFF
+  void OnPresetReport(int8_t preset);                           // 0xF850
+
+  // All 0xFF until the first read or load, so that writing it is refused.
+  EdidImage image;
   int EdidSelection = -1;
   std::string videoText, audioText, hexText, generalText, statusText;
+  // Where "Save to file" writes and "Open file" starts: the process's current directory.
+  std::string workingDirectory = ".";
 
  protected:
   void Exchange(ControlExchange& exchange) override;
 
  private:
+  void ShowMessage(const std::string& text);
+
   Host& host_;
   CommandSender& sender_;
 };

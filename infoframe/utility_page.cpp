@@ -2,9 +2,9 @@
 
 namespace sc {
 
-const std::vector<std::string> kPacketListEntries = {
-    "0-ACP_INF", "1-ISRC1_INF", "2-ISRC2",     "3-GAMUT_INF", "4-VS_INF",
-    "5-AVI_INF", "6-SPD_INF",   "7-AUDIO_INF", "8-MPEG_INF"};
+const std::vector<std::string> kPacketListEntries = {"0-ACP_INF",   "1-ISRC1_INF", "2-ISRC2",
+                                                     "3-GAMUT_INF", "4-VS_INF",    "5-AVI_INF",
+                                                     "6-SPD_INF",   "7-AUDIO_INF", "8-MPEG_INF"};
 
 void UtilityPage::Create() {
   view().SetItems(utility_ids::kPacketList, kPacketListEntries);

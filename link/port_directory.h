@@ -3,7 +3,20 @@
 // SIGNAL_CONSOLE_PORTS ("N=PATH" pairs, comma separated, e.g. "1=/dev/pts/4,7=/dev/ttyUSB0");
 // the serial devices found on the system then fill the remaining numbers from 1 upward:
 // /dev/ttyUSB*, then /dev/ttyACM*, then the /dev/ttyS* ports that have a real UART, each
-// group in natural order (ttyUSB2 before ttyUSB10).
+// group in natural order (ttyUSB2 before ttyUSB10). A device already named explicitly
+// (by its own path or through a link to it) is not listed twice.
+//
+// A ttyS port counts as a real UART when /sys/class/tty/ttySN/device exists and the
+// port's type is not PORT_UNKNOWN. The kernel registers placeholder 8250 ports with a
+// device link but type 0, so the link alone is not enough. The type is read from the
+// port's sysfs "type" attribute, which reports what TIOCGSERIAL would without opening the
+// port (an open raises DTR and RTS on whatever is attached); only when that attribute is
+// missing is the port opened, non-blocking, for TIOCGSERIAL. A port with the device link
+// whose type neither can tell is listed: a placeholder in the list costs a failed open, a
+// hidden port cannot be used at all. Without any sysfs entry only TIOCGSERIAL can admit it.
+//
+// In SIGNAL_CONSOLE_PORTS, white space around items, numbers and paths is ignored; a
+// number given twice keeps its last path.
 
 #include <map>
 #include <string>
@@ -23,8 +36,12 @@ class PortDirectory {
   static PortDirectory Build(const std::string& entries, const std::vector<std::string>& devices);
   // SIGNAL_CONSOLE_PORTS and the serial devices of this machine.
   static PortDirectory FromSystem();
-  // The serial devices of this machine in the order above.
-  static std::vector<std::string> SystemDevices();
+  // `entries` and the serial devices under the given /dev and /sys roots.
+  static PortDirectory Discover(const std::string& entries, const std::string& devRoot,
+                                const std::string& sysRoot);
+  // The serial devices of this machine in the order above, as paths under devRoot.
+  static std::vector<std::string> SystemDevices(const std::string& devRoot = "/dev",
+                                                const std::string& sysRoot = "/sys");
 
   // The device path of COM port n, or "" when none is mapped.
   std::string PathFor(int port) const;

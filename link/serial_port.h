@@ -14,6 +14,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "console/host.h"
@@ -83,8 +84,8 @@ class SerialPort {
   // the number maps to no device).
   int LastOpenError() const { return lastOpenError_; }
   std::string LastOpenDevice() const { return lastOpenDevice_; }
-  // The line rate the open device reports, or 0.
-  int CurrentBaud() const;
+  // Input and output rate the open device reports, or 0 and 0.
+  std::pair<int, int> CurrentRates() const;
 
  private:
   // Implementation defined in serial_port.cpp.

@@ -1,0 +1,516 @@
+#include "console/console_dialog.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+
+#include "console/control_ids.h"
+
+namespace sc {
+
+namespace {
+
+constexpr int kWriteBufferSize = 512;
+constexpr int kReopenWriteBufferSize = 1024;
+
+// Reply codes with a handler of their own.
+constexpr uint16_t kReplyHpd = 0x8081;
+constexpr uint16_t kReplyInput = 0x8082;
+constexpr uint16_t kReplyVolume = 0x8080;
+constexpr uint16_t kReplyAddress = 0xF801;
+constexpr uint16_t kReplyEdidPreset = 0xF850;
+constexpr uint16_t kReplyEdidData = 0xF851;
+constexpr uint16_t kReplyAcknowledge = 0xFFFF;
+
+std::vector<std::string> CommItems() {
+  std::vector<std::string> items;
+  for (int n = kFirstPort; n <= kLastPort; ++n)
+    items.push_back("COM" + std::to_string(n));
+  return items;
+}
+
+}  // namespace
+
+ConsoleDialog::ConsoleDialog(Host& host, Options options)
+    : edidPage(host, *this),
+      host_(host),
+      options_(std::move(options)),
+      serial_(std::make_unique<SerialPort>(host, ports_)) {
+  host_.SetTimerTarget(this);
+}
+
+ConsoleDialog::~ConsoleDialog() {
+  host_.SetTimerTarget(nullptr);
+  // The SerialPort's destructor ends the worker and closes the port.
+  serial_.reset();
+}
+
+// ---------------------------------------------------------------------------------------
+// Start-up and window events
+
+bool ConsoleDialog::Startup() {
+  // The controls as the window's layout creates them.
+  view().SetItems(ids::kCommList, CommItems());
+  view().SetItems(ids::kAddressList, InitialAddressListItems());
+  view().SetItems(ids::kTabControl, {"Timing", "Ultilities", "Monitor", "EDID"});
+  edidPage.Create();
+  utilityPage.Create();
+
+  Push();
+  view().SetIcon(ids::kMainDialog, ids::kIconApp);
+  TargetAddress = {0x00, 0x00};
+  frameData.assign(10, 0);
+  BuildReplyHandlerTable();
+  view().SetSelection(ids::kAddressList, 0);
+  linkUp = false;
+  baud = 115200;
+  port = 1;
+  parity = 'N';
+  dataBits = 8;
+  stopBits = 1;
+  eventMask = 3;
+  SetLinkIcon(false);
+  RefreshPorts();
+  view().SetSelection(ids::kCommList, port - 1);
+  searchStatus = " ";
+  view().SetSelection(ids::kTabControl, 0);
+  view().SetVisible(ids::kTimingPage, true);
+  view().SetVisible(ids::kUtilityPage, false);
+  view().SetVisible(ids::kMonitorPage, false);
+  view().SetVisible(ids::kEdidPage, false);
+  rx.state = FrameAssembler::kIdle;
+  edidPage.Push();
+  previewImage.fill(0x40);
+  utilityPage.PrepareHeaderRows();
+
+  const std::string executable =
+      options_.executablePath.empty() ? RunningExecutablePath() : options_.executablePath;
+  settingsPath = ResolveSettingsPath(executable, options_.settingsEnvironment
+                                                     ? *options_.settingsEnvironment
+                                                     : SettingsEnvironment::FromProcess());
+  LoadAddressBook(settingsPath, addressBook,
+                  [this](const std::string& text) { ShowMessage(text); });
+  RefreshAddressList();
+
+  uploadActive = false;
+  searchActive = false;
+  deviceFound = false;
+  previewBusy = false;
+  lineMode = false;
+  return true;
+}
+
+void ConsoleDialog::Destroy() {
+  for (int id : {kSearchTimer, kUploadEndTimer, kStatusRecheckTimer, kUploadStartTimer})
+    host_.StopTimer(id);
+  frameData.clear();
+  frameData.shrink_to_fit();
+}
+
+void ConsoleDialog::OnTabChanged() {
+  static constexpr int kPages[] = {ids::kTimingPage, ids::kUtilityPage, ids::kMonitorPage,
+                                   ids::kEdidPage};
+  const int selected = view().GetSelection(ids::kTabControl);
+  if (selected < 0 || selected > 3) return;
+  for (int i = 0; i < 4; ++i)
+    view().SetVisible(kPages[i], i == selected);
+}
+
+void ConsoleDialog::OnSystemCommand(unsigned command) {
+  if ((command & 0xFFF0) == ids::kAboutCommand) host_.RunModalDialog(ids::kAboutDialog);
+}
+
+void ConsoleDialog::Exchange(ControlExchange& exchange) {
+  exchange.Text(ids::kSearchStatus, searchStatus);
+  for (size_t i = 0; i < statusTexts.size(); ++i)
+    exchange.Text(ids::kStatusTexts[i], statusTexts[i]);
+  exchange.Radio(ids::kHpdOn, hpdChoice);
+  exchange.Int(ids::kVolumeBox, volumePercent);
+}
+
+void ConsoleDialog::ClearStatusPanel() {
+  for (auto& text : statusTexts)
+    text.clear();
+}
+
+void ConsoleDialog::ShowMessage(const std::string& text) {
+  host_.ShowMessage(kMessageCaption, text);
+}
+
+void ConsoleDialog::OnTimer(int id) {
+  switch (id) {
+    case kSearchTimer:
+      SearchStep();
+      break;
+    default:
+      break;
+  }
+}
+
+void ConsoleDialog::OnPortMessage(unsigned message, unsigned first, int portNumber) {
+  switch (message) {
+    case kMsgByte:
+      HandleReceivedByte(first, portNumber);
+      break;
+    case kMsgPortGone:
+      OnPortGone(portNumber);
+      break;
+    default:  // write complete and line events: nothing to do
+      break;
+  }
+}
+
+// ---------------------------------------------------------------------------------------
+// Send operations
+
+void ConsoleDialog::SendCommand(uint16_t code) {
+  if (uploadActive) return;
+  BuildFrameInto(txFrame_.data(), kCommandLead, TargetAddress, code, nullptr, 0);
+  if (!linkUp) {
+    ShowMessage(kLinkDownMessage);
+    return;
+  }
+  serial_->SendBytes(txFrame_.data(), static_cast<int>(kFrameOverhead));
+}
+
+void ConsoleDialog::SendCommandWithData(uint16_t code, int count, const uint8_t* bytes) {
+  if (count > static_cast<int>(kMaxCommandPayload)) {
+    ShowMessage(kTooMuchParameterMessage);
+    return;
+  }
+  if (count < 0 || (count > 0 && !bytes)) return;
+  BuildFrameInto(txFrame_.data(), kCommandLead, TargetAddress, code, bytes,
+                 static_cast<size_t>(count));
+  if (!linkUp) {
+    ShowMessage(kLinkDownMessage);
+    return;
+  }
+  serial_->SendBytes(txFrame_.data(), count + static_cast<int>(kFrameOverhead));
+}
+
+void ConsoleDialog::SendInputQuery() {
+  timingPage.uploadProgress = 0;
+  SendCommand(0x8082);
+}
+
+void ConsoleDialog::SendHpdQuery() {
+  timingPage.uploadProgress = 0;
+  SendCommand(0x8081);
+}
+
+// ---------------------------------------------------------------------------------------
+// Receive path
+
+int ConsoleDialog::HandleReceivedByte(unsigned byte, int portNumber) {
+  if (portNumber <= 0 || portNumber > kLastPort) return -1;
+  rxBatch_[0] = static_cast<uint8_t>(byte & 0xFF);
+  const int drained = serial_->DrainInput(rxBatch_.data() + 1);
+  for (int i = 0; i <= drained; ++i) {
+    if (searchActive)
+      MatchSearchReply(rxBatch_[i]);
+    else
+      ParseReplyByte(rxBatch_[i]);
+  }
+  return 0;
+}
+
+void ConsoleDialog::ParseReplyByte(uint8_t byte) {
+  if (rx.Push(byte) != FrameAssembler::Step::Complete) return;
+  const size_t size = rx.FrameSize();
+  if (!FrameSumIsZero(rx.frame.data(), size)) return;
+  // Handlers read their payload without knowing its length: what lies past this frame
+  // reads as zero, never as bytes of an earlier frame.
+  std::fill(rx.frame.begin() + static_cast<std::ptrdiff_t>(size), rx.frame.end(), 0);
+
+  uint16_t code = rx.Code();
+  if (rx.frame[6] == 0xFF && rx.frame[7] == 0xFF) {
+    // The box names the code it answers in the first two payload bytes.
+    if (rx.PayloadSize() < 2) return;
+    code = static_cast<uint16_t>(rx.frame[9] | rx.frame[10] << 8);
+  }
+  const auto entry = std::find_if(replyHandlers_.begin(), replyHandlers_.end(),
+                                  [code](const ReplyHandler& h) { return h.code == code; });
+  if (entry == replyHandlers_.end()) return;
+  if (code != kReplyAddress && !AddressFilter(TargetAddress, rx.Address())) return;
+  if (onDispatch) onDispatch(code);
+  (this->*(entry->handler))();
+}
+
+bool ConsoleDialog::AddressFilter(DeviceAddress target, DeviceAddress frame) {
+  const uint8_t g = target.group, d = target.device;
+  if (g == 0x00 && d == 0x00) return true;
+  if (g == 0xFF && d == 0xFF) return true;
+  if (g >= 0x01 && g <= 0xFE && (d == 0x00 || d == 0xFF)) return true;
+  return frame == target;
+}
+
+void ConsoleDialog::MatchSearchReply(uint8_t byte) {
+  const int s = rx.state;
+  // While a reply is arriving the search step waits for it.
+  if (s != FrameAssembler::kIdle) host_.StartTimer(kSearchTimer, kReplyByteWait);
+  if (byte == kReplyLead && s == FrameAssembler::kIdle) {
+    rx.state = 0;
+    return;
+  }
+  // The answer is AB 01 00 07 00 gg dd 02 F8 01 00 from any address; its checksum is not
+  // looked at (it arrives in the idle state and is ignored).
+  static constexpr int kAnyByte = -1;
+  static constexpr int kExpected[10] = {0x01,     0x00, 0x07, 0x00, kAnyByte,
+                                        kAnyByte, 0x02, 0xF8, 0x01, 0x00};
+  if (s < 0 || s > 9) return;
+  const bool match = kExpected[s] == kAnyByte || kExpected[s] == byte;
+  if (s == 9) {
+    if (match) deviceFound = true;
+    rx.state = FrameAssembler::kIdle;
+    return;
+  }
+  rx.state = match ? s + 1 : FrameAssembler::kIdle;
+}
+
+void ConsoleDialog::BuildReplyHandlerTable() {
+  static constexpr uint16_t kCodes[kReplyHandlerCount] = {
+      0x0061, 0x0062, 0x0063, 0x0064, 0x0065, 0x0066, 0x0067, 0x0068, 0x0069,
+      0x006A, 0x00A0, 0x00A8, 0x7801, 0x7802, 0x7878, 0x8081, 0x8082, 0x8063,
+      0x8064, 0x8065, 0x8066, 0x8067, 0x8068, 0x8080, 0x8094, 0x8095, 0x8091,
+      0x8096, 0x8090, 0x8092, 0x809F, 0xF801, 0xF850, 0xF851, 0xFFFF};
+  for (int i = 0; i < kReplyHandlerCount; ++i)
+    replyHandlers_[i] = {kCodes[i], &ConsoleDialog::OnNoAction};
+  struct Own {
+    uint16_t code;
+    void (ConsoleDialog::*handler)();
+  };
+  const Own own[] = {{kReplyHpd, &ConsoleDialog::OnHpdReply},
+                     {kReplyInput, &ConsoleDialog::OnInputReply},
+                     {kReplyVolume, &ConsoleDialog::OnVolumeReply},
+                     {kReplyEdidPreset, &ConsoleDialog::OnEdidPresetReply},
+                     {kReplyEdidData, &ConsoleDialog::OnEdidData},
+                     {kReplyAcknowledge, &ConsoleDialog::OnAcknowledgement}};
+  for (const auto& o : own) {
+    for (auto& entry : replyHandlers_)
+      if (entry.code == o.code) entry.handler = o.handler;
+  }
+}
+
+// ---------------------------------------------------------------------------------------
+// Replies of the status chain
+
+void ConsoleDialog::OnInputReply() {
+  const bool sdi = rx.frame[9] == 1;
+  view().SetIcon(ids::kHdmiIcon, sdi ? ids::kIconLampUnlit : ids::kIconLampLit);
+  view().SetIcon(ids::kSdiIcon, sdi ? ids::kIconLampLit : ids::kIconLampUnlit);
+  view().SetEnabled(ids::kHpdOn, !sdi);
+  view().SetEnabled(ids::kHpdOff, !sdi);
+  inputIsSdi = sdi;
+  SendHpdQuery();
+}
+
+void ConsoleDialog::OnHpdReply() {
+  // Later commands go to the box that answered, even when the list shows a broadcast.
+  TargetAddress = rx.Address();
+  if (rx.frame[9] == 1) {
+    hpdChoice = 1;
+    ClearStatusPanel();
+    Push();
+    timingPage.ZeroTimingFields();
+    timingPage.Push();
+    SendCommand(0x8080);
+  } else {
+    SendCommand(0x8080);
+    hpdChoice = 0;
+  }
+}
+
+void ConsoleDialog::OnVolumeReply() {
+  static constexpr int kPercent[8] = {0, 12, 25, 38, 50, 62, 75, 88};
+  const int8_t step = static_cast<int8_t>(rx.frame[9]);
+  volumePercent = (step >= 0 && step <= 7) ? kPercent[step] : 100;
+  SendCommand(0xF850);
+  Push();
+}
+
+void ConsoleDialog::OnEdidPresetReply() {
+  edidPage.OnPresetReport(static_cast<int8_t>(rx.frame[9]));
+  SendCommand(0x8091);
+}
+
+void ConsoleDialog::OnEdidData() {
+  edidPage.OnEdidData(rx.Payload(), rx.PayloadSize());
+}
+
+void ConsoleDialog::OnAcknowledgement() {
+  edidPage.OnAcknowledgement(rx.Payload(), rx.PayloadSize());
+}
+
+// ---------------------------------------------------------------------------------------
+// Connection and search
+
+void ConsoleDialog::RefreshPorts() {
+  ports_ = options_.ports ? options_.ports() : PortDirectory::FromSystem();
+  for (int n = kFirstPort; n <= kLastPort; ++n)
+    view().SetItemTip(ids::kCommList, n - 1, ports_.PathFor(n));
+}
+
+int ConsoleDialog::OpenCurrentPort(int baudRate, int writeBufferSize) {
+  return serial_->OpenPort(this, port, baudRate, parity, dataBits, stopBits, eventMask,
+                           writeBufferSize);
+}
+
+void ConsoleDialog::SetLinkIcon(bool up) {
+  view().SetIcon(ids::kLinkIcon, up ? ids::kIconLinkUp : ids::kIconLinkDown);
+}
+
+void ConsoleDialog::ShowPortUnavailable() {
+  std::string text = kPortUnavailableMessage;
+  if (serial_->LastOpenError() == EACCES) {
+    text += "\nNo permission to open " + serial_->LastOpenDevice() +
+            ": add your user to the dialout group (sudo usermod -aG dialout $USER), then log in "
+            "again.";
+  }
+  ShowMessage(text);
+}
+
+void ConsoleDialog::SelectComPort() {
+  if (serial_->IsOpen()) serial_->StopWorker();
+  const int selected = view().GetSelection(ids::kCommList);
+  if (selected >= 0 && selected < kLastPort) port = selected + 1;
+  RefreshPorts();
+  if (!OpenCurrentPort(baud, kWriteBufferSize)) {
+    SetLinkIcon(false);
+    // The old port is closed by now: a link flagged up would swallow every command.
+    linkUp = false;
+    ShowPortUnavailable();
+    return;
+  }
+  if (linkUp) {
+    // The new port stays open without a worker; choosing it again brings the link up.
+    SetLinkIcon(false);
+    linkUp = false;
+    return;
+  }
+  serial_->StartWorker();
+  SetLinkIcon(true);
+  linkUp = true;
+  SendInputQuery();
+}
+
+void ConsoleDialog::ToggleLink() {
+  if (uploadActive) return;
+  if (linkUp) {
+    linkUp = false;
+    serial_->StopWorker();
+    SetLinkIcon(false);
+    return;
+  }
+  RefreshPorts();
+  if (OpenCurrentPort(baud, kWriteBufferSize)) {
+    serial_->StartWorker();
+    SetLinkIcon(true);
+    linkUp = true;
+    SendInputQuery();
+    return;
+  }
+  linkUp = false;
+  ShowPortUnavailable();
+  SetLinkIcon(false);
+}
+
+bool ConsoleDialog::ProbeFrom(int firstPort) {
+  for (int n = firstPort; n <= kLastPort; ++n) {
+    port = n;
+    if (!OpenCurrentPort(baud, kWriteBufferSize)) continue;
+    serial_->StartWorker();
+    serial_->SendBytes(searchProbe_.data(), static_cast<int>(searchProbe_.size()));
+    return true;
+  }
+  return false;
+}
+
+void ConsoleDialog::SearchDevice() {
+  if (uploadActive) return;
+  BuildFrameInto(searchProbe_.data(), kCommandLead, TargetAddress, 0xF802, nullptr, 0);
+  linkUp = false;
+  serial_->StopWorker();
+  SetLinkIcon(false);
+  deviceFound = false;
+  savedPort = port;
+  port = 1;
+  // A frame left half-read would leave the matcher in a state it does not know.
+  rx.state = FrameAssembler::kIdle;
+  RefreshPorts();
+  if (ProbeFrom(1)) {
+    searchActive = true;
+    searchStatus = kSearchingText;
+    Push();
+    host_.StartTimer(kSearchTimer, kFirstProbeWait);
+    return;
+  }
+  port = 1;
+  searchStatus = " ";
+  Push();
+  ShowMessage(kNoDeviceMessage);
+}
+
+void ConsoleDialog::SearchStep() {
+  if (!searchActive) {
+    host_.StopTimer(kSearchTimer);
+    return;
+  }
+  if (deviceFound) {
+    SetLinkIcon(true);
+    linkUp = true;
+    view().SetSelection(ids::kCommList, port - 1);
+    searchStatus = " ";
+    searchActive = false;
+    rx.state = FrameAssembler::kIdle;
+    // Shown at once: "Please wait....." must not outlive the search.
+    Push();
+    SendInputQuery();
+    host_.StopTimer(kSearchTimer);
+    return;
+  }
+  serial_->StopWorker();
+  if (port < kLastPort && ProbeFrom(port + 1)) {
+    host_.StartTimer(kSearchTimer, kProbeWait);
+    return;
+  }
+  host_.StopTimer(kSearchTimer);
+  searchActive = false;
+  rx.state = FrameAssembler::kIdle;
+  port = savedPort;
+  searchStatus = " ";
+  Push();
+  ShowMessage(kNoDeviceMessage);
+}
+
+void ConsoleDialog::ReopenAtBaud(int rate) {
+  if (OpenCurrentPort(rate, kReopenWriteBufferSize)) serial_->StartWorker();
+}
+
+void ConsoleDialog::OnPortGone(int portNumber) {
+  // During a search the step moves on to the next port by itself.
+  if (searchActive || !linkUp || portNumber != port) return;
+  linkUp = false;
+  SetLinkIcon(false);
+  std::string device = serial_->LastOpenDevice();
+  char text[256];
+  std::snprintf(text, sizeof text,
+                "The device on COM%d (%s) has gone away. Check the cable or adapter, then click "
+                "the link icon to connect again.",
+                portNumber, device.c_str());
+  ShowMessage(text);
+}
+
+// ---------------------------------------------------------------------------------------
+// Address list
+
+void ConsoleDialog::RefreshAddressList() {
+  const int selected = view().GetSelection(ids::kAddressList);
+  for (int item = kAddressListFixedItems; item < kAddressListSize; ++item)
+    view().SetItem(ids::kAddressList, item, AddressListItem(addressBook, item));
+  view().SetSelection(ids::kAddressList, selected);
+  // A changed address of the selected entry takes effect at once.
+  if (selected >= kAddressListFixedItems && selected < kAddressListSize)
+    TargetAddress = addressBook[selected - kAddressListFixedItems].address;
+}
+
+}  // namespace sc

@@ -1,0 +1,298 @@
+#include "edid/edid_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <optional>
+
+namespace sc {
+namespace {
+
+constexpr int kEnd = -1;
+
+// Characters from a string, for ScanHexNumber.
+class StringSource {
+ public:
+  explicit StringSource(std::string_view text) : text_(text) {}
+  int Peek() const { return pos_ < text_.size() ? static_cast<unsigned char>(text_[pos_]) : kEnd; }
+  void Advance() { ++pos_; }
+
+ private:
+  std::string_view text_;
+  size_t pos_ = 0;
+};
+
+// Characters from an open file, read in small pieces and never more than limit bytes in
+// all, so only what the numbers need is read.
+class FileSource {
+ public:
+  FileSource(int fd, size_t limit) : fd_(fd), limit_(limit) {}
+  int Peek() {
+    if (pos_ == filled_ && !Fill()) return kEnd;
+    return static_cast<unsigned char>(buffer_[pos_]);
+  }
+  void Advance() { ++pos_; }
+  int error() const { return error_; }
+
+ private:
+  bool Fill() {
+    if (ended_) return false;
+    const size_t room = std::min(sizeof buffer_, limit_ - total_);
+    ssize_t n = 0;
+    do {
+      n = room == 0 ? 0 : ::read(fd_, buffer_, room);
+    } while (n < 0 && errno == EINTR);
+    if (n <= 0) {
+      if (n < 0) error_ = errno;
+      ended_ = true;
+      return false;
+    }
+    total_ += static_cast<size_t>(n);
+    filled_ = static_cast<size_t>(n);
+    pos_ = 0;
+    return true;
+  }
+
+  int fd_;
+  size_t limit_;
+  size_t total_ = 0;
+  char buffer_[4096];
+  size_t filled_ = 0;
+  size_t pos_ = 0;
+  bool ended_ = false;
+  int error_ = 0;
+};
+
+bool IsSpace(int c) {
+  return c == ' ' || (c >= '\t' && c <= '\r');
+}
+
+int HexValue(int c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+// One number the way scanf's "%x" reads it: white space, an optional sign, an optional
+// 0x or 0X, then every hex digit that follows. Only the low 8 bits are kept, so a long run
+// of digits cannot overflow. "0x" with no digit after it reads as 0.
+template <class Source>
+std::optional<uint8_t> ScanHexNumber(Source& in) {
+  int c = in.Peek();
+  while (c != kEnd && IsSpace(c)) {
+    in.Advance();
+    c = in.Peek();
+  }
+  bool negative = false;
+  if (c == '+' || c == '-') {
+    negative = c == '-';
+    in.Advance();
+    c = in.Peek();
+  }
+  bool digits = false;
+  unsigned value = 0;
+  if (c == '0') {
+    digits = true;
+    in.Advance();
+    c = in.Peek();
+    if (c == 'x' || c == 'X') {
+      in.Advance();
+      c = in.Peek();
+    }
+  }
+  for (int digit = HexValue(c); c != kEnd && digit >= 0; digit = HexValue(c)) {
+    value = (value << 4 | static_cast<unsigned>(digit)) & 0xFF;
+    digits = true;
+    in.Advance();
+    c = in.Peek();
+  }
+  if (!digits) return std::nullopt;
+  if (negative) value = (0u - value) & 0xFF;
+  return static_cast<uint8_t>(value);
+}
+
+template <class Source>
+size_t ScanHexNumbers(Source& in, EdidImage& image) {
+  size_t count = 0;
+  while (count < kEdidSize) {
+    const auto value = ScanHexNumber(in);
+    if (!value) break;
+    image[count++] = *value;
+  }
+  return count;
+}
+
+// The extension: what follows the last dot of the file's name ("" when there is none).
+std::string_view Extension(std::string_view path) {
+  const size_t slash = path.find_last_of('/');
+  const std::string_view name = slash == std::string_view::npos ? path : path.substr(slash + 1);
+  const size_t dot = name.find_last_of('.');
+  return dot == std::string_view::npos ? std::string_view() : name.substr(dot + 1);
+}
+
+EdidLoadResult ReadFailure(EdidImage& image, std::string detail) {
+  image.fill(0xFF);
+  EdidLoadResult result;
+  result.status = EdidLoadStatus::ReadFailed;
+  result.message = kEdidFileReadFailed;
+  result.detail = std::move(detail);
+  return result;
+}
+
+// Reads up to count bytes; returns how many, or -1 on an I/O error (errno set).
+ssize_t ReadUpTo(int fd, uint8_t* out, size_t count) {
+  size_t done = 0;
+  while (done < count) {
+    const ssize_t n = ::read(fd, out + done, count - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return -1;
+    if (n == 0) break;
+    done += static_cast<size_t>(n);
+  }
+  return static_cast<ssize_t>(done);
+}
+
+std::string JoinPath(const std::string& directory, const std::string& name) {
+  if (directory.empty()) return name;
+  if (directory.back() == '/') return directory + name;
+  return directory + "/" + name;
+}
+
+bool NameExists(const std::string& path) {
+  struct stat info;
+  return ::lstat(path.c_str(), &info) == 0;
+}
+
+std::string EdidFileName(int number, const char* extension) {
+  char name[32];
+  std::snprintf(name, sizeof name, "TQ_EDID%02d.%s", number, extension);
+  return name;
+}
+
+// Creates (or truncates) the file and writes all of bytes to it. Returns the message of
+// a failure, or nothing.
+std::optional<std::string> WriteWholeFile(const std::string& directory, const std::string& name,
+                                          std::string_view bytes) {
+  const std::string path = JoinPath(directory, name);
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (fd < 0) return std::string(kEdidCreateFailed);
+  if (!NameExists(path)) {
+    ::close(fd);
+    return std::string(kEdidMissingAfterCreate);
+  }
+  size_t done = 0;
+  int error = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      error = n < 0 ? errno : ENOSPC;
+      break;
+    }
+    done += static_cast<size_t>(n);
+  }
+  if (::close(fd) != 0 && error == 0) error = errno;
+  if (error == 0) return std::nullopt;
+  // A half-written EDID file would later open as a different image: remove it.
+  ::unlink(path.c_str());
+  return "Failed to write " + name + " (" + std::strerror(error) + ")";
+}
+
+}  // namespace
+
+size_t ParseEdidText(std::string_view text, EdidImage& image) {
+  StringSource source(text);
+  return ScanHexNumbers(source, image);
+}
+
+EdidLoadResult LoadEdidFile(const std::string& path, EdidImage& image) {
+  image.fill(0xFF);
+  // Non-blocking, so that a FIFO cannot hold the window at the open.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) return ReadFailure(image, std::strerror(errno));
+  struct stat info {};
+  if (::fstat(fd, &info) != 0) {
+    const int error = errno;
+    ::close(fd);
+    return ReadFailure(image, std::strerror(error));
+  }
+  if (!S_ISREG(info.st_mode)) {
+    ::close(fd);
+    return ReadFailure(image, S_ISDIR(info.st_mode) ? "is a directory" : "not a regular file");
+  }
+
+  EdidLoadResult result;
+  const std::string_view extension = Extension(path);
+  if (extension == "txt") {
+    FileSource source(fd, kMaxEdidTextFileBytes);
+    result.bytesRead = ScanHexNumbers(source, image);
+    if (source.error() != 0) {
+      const int error = source.error();
+      ::close(fd);
+      return ReadFailure(image, std::strerror(error));
+    }
+  } else if (extension == "bin") {
+    const ssize_t n = ReadUpTo(fd, image.data(), image.size());
+    if (n < 0) {
+      const int error = errno;
+      ::close(fd);
+      return ReadFailure(image, std::strerror(error));
+    }
+    result.bytesRead = static_cast<size_t>(n);
+  } else {
+    result.status = EdidLoadStatus::NotBinOrTxt;
+    result.message = kEdidNotBinOrTxt;
+  }
+  ::close(fd);
+  return result;
+}
+
+std::string FormatEdidTextFile(const EdidImage& image) {
+  static constexpr char kDigits[] = "0123456789ABCDEF";
+  std::string text;
+  text.reserve(784);
+  for (size_t i = 0; i < image.size(); ++i) {
+    text += kDigits[image[i] >> 4];
+    text += kDigits[image[i] & 0x0F];
+    text += (i % 16 == 15) ? "\r\n" : " ";
+  }
+  return text;
+}
+
+std::string FirstFreeEdidFileName(const std::string& directory, const char* extension) {
+  for (int n = 0; n < 100; ++n) {
+    std::string name = EdidFileName(n, extension);
+    if (!NameExists(JoinPath(directory, name))) return name;
+  }
+  return EdidFileName(99, extension);
+}
+
+EdidSaveResult SaveEdidFiles(const EdidImage& image, const std::string& directory) {
+  EdidSaveResult result;
+  // Each file takes its own first free number.
+  const std::string textName = FirstFreeEdidFileName(directory, "txt");
+  if (auto failure = WriteWholeFile(directory, textName, FormatEdidTextFile(image))) {
+    result.message = std::move(*failure);
+    return result;
+  }
+  result.textFile = textName;
+
+  const std::string binaryName = FirstFreeEdidFileName(directory, "bin");
+  const std::string_view raw(reinterpret_cast<const char*>(image.data()), image.size());
+  if (auto failure = WriteWholeFile(directory, binaryName, raw)) {
+    result.message = std::move(*failure);
+    return result;
+  }
+  result.binaryFile = binaryName;
+  result.ok = true;
+  result.message = std::string(kEdidSavedPrefix) + textName + " and " + binaryName;
+  return result;
+}
+
+}  // namespace sc

@@ -1,0 +1,137 @@
+#include "edid/edid_page.h"
+
+#include <algorithm>
+
+#include "edid/edid_file.h"
+
+namespace sc {
+
+namespace {
+constexpr uint16_t kSelectPresetCommand = 0x7850;
+constexpr uint16_t kReadEdidCommand = 0xF851;
+constexpr uint16_t kWriteEdidCommand = 0x7851;
+}  // namespace
+
+const std::vector<std::string> kEdidPresetNames = {"0-4K60HZ-3D-2CH(PCM)",
+                                                   "1-4K60HZ(YUV420)-3D-48BIT-2CH(PCM)",
+                                                   "2-4K30HZ_3D_48BIT_2CH(PCM)",
+                                                   "3-1080P-3D-24BIT-2CH(PCM)",
+                                                   "4-1080P-24BIT-2CH(PCM)",
+                                                   "5-USER1",
+                                                   "6-USER2",
+                                                   "7-USER3",
+                                                   "8-USER4",
+                                                   "9-USER5",
+                                                   "10-USER6",
+                                                   "11-USER7",
+                                                   "12-USER8",
+                                                   "13-USER9",
+                                                   "14-USER10"};
+
+EdidPage::EdidPage(Host& host, CommandSender& sender) : host_(host), sender_(sender) {
+  image.fill(0xFF);
+}
+
+void EdidPage::Create() {
+  view().SetItems(edid_ids::kSelectionList, kEdidPresetNames);
+  view().SetSelection(edid_ids::kSelectionList, -1);
+}
+
+void EdidPage::Exchange(ControlExchange& exchange) {
+  exchange.Text(edid_ids::kVideoText, videoText);
+  exchange.Text(edid_ids::kAudioText, audioText);
+  exchange.Text(edid_ids::kHexText, hexText);
+  exchange.Text(edid_ids::kGeneralText, generalText);
+  exchange.Text(edid_ids::kStatusText, statusText);
+}
+
+void EdidPage::ShowMessage(const std::string& text) {
+  host_.ShowMessage("TQ-KVAD", text);
+}
+
+void EdidPage::SelectEdidPreset() {
+  EdidSelection = view().GetSelection(edid_ids::kSelectionList);
+  if (EdidSelection < 0) return;
+  const uint8_t preset = static_cast<uint8_t>(EdidSelection & 0xFF);
+  sender_.SendCommandWithData(kSelectPresetCommand, 1, &preset);
+}
+
+void EdidPage::ReadEdidFromDevice() {
+  Pull();
+  EdidSelection = view().GetSelection(edid_ids::kSelectionList);
+  if (EdidSelection < 0) return;
+  const uint8_t preset = static_cast<uint8_t>(EdidSelection & 0xFF);
+  sender_.SendCommandWithData(kReadEdidCommand, 1, &preset);
+}
+
+void EdidPage::WriteUserEdid() {
+  EdidSelection = view().GetSelection(edid_ids::kSelectionList);
+  if (EdidSelection < kFirstUserPreset) {
+    ShowMessage("Must be USER define EDID(USER1~10)");
+    return;
+  }
+  // Only these four header bytes are looked at before writing.
+  if (image[0] != 0x00 || image[1] != 0xFF || image[2] != 0xFF || image[7] != 0x00) {
+    ShowMessage("There is no valid EDID data !");
+    return;
+  }
+  uint8_t payload[1 + kEdidSize];
+  payload[0] = static_cast<uint8_t>(EdidSelection - kFirstUserPreset);
+  std::copy(image.begin(), image.end(), payload + 1);
+  sender_.SendCommandWithData(kWriteEdidCommand, static_cast<int>(sizeof payload), payload);
+}
+
+void EdidPage::OpenEdidFile() {
+  const auto chosen = host_.ChooseFile(kEdidOpenFilter, workingDirectory);
+  if (!chosen) return;
+  Push();
+  // The image is all 0xFF from here on, also when the file cannot be read; the texts keep
+  // what they showed.
+  const EdidLoadResult result = LoadEdidFile(*chosen, image);
+  if (!result.ok()) {
+    std::string text = result.message;
+    if (!result.detail.empty()) text += "\n" + *chosen + ": " + result.detail;
+    ShowMessage(text);
+    return;
+  }
+  // A loaded file is decoded without the header and checksum tests; the status text
+  // keeps what it showed.
+  hexText = FormatEdidHex(image);
+  videoText.clear();
+  audioText.clear();
+  generalText.clear();
+  DecodeEdid(image, EdidSection::Video, videoText);
+  DecodeEdid(image, EdidSection::Audio, audioText);
+  DecodeEdid(image, EdidSection::General, generalText);
+  Push();
+}
+
+void EdidPage::SaveEdidFile() {
+  ShowMessage(SaveEdidFiles(image, workingDirectory).message);
+}
+
+void EdidPage::OnEdidData(const uint8_t* payload, size_t size) {
+  // A short reply fills what it holds; the rest reads as 0xFF, as a short .bin file does.
+  image.fill(0xFF);
+  std::copy_n(payload, std::min(size, kEdidSize), image.begin());
+  const EdidTexts texts = ShowEdid(image);
+  statusText = texts.status;
+  hexText = texts.hex;
+  videoText = texts.video;
+  audioText = texts.audio;
+  generalText = texts.general;
+  Push();
+}
+
+void EdidPage::OnAcknowledgement(const uint8_t* payload, size_t size) {
+  // Only the acknowledgement of a user-slot write (code 0x7851, low byte first) is ours.
+  if (size < 3 || payload[0] != 0x51 || payload[1] != 0x78) return;
+  ShowMessage(payload[2] == 0 ? "EDID writting OK!" : "EDID writting failed!");
+}
+
+void EdidPage::OnPresetReport(int8_t preset) {
+  // The box's active preset; 14, the last user slot, is shown like the others.
+  if (preset >= 0 && preset < kPresetCount) view().SetSelection(edid_ids::kSelectionList, preset);
+}
+
+}  // namespace sc

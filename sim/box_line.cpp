@@ -1,0 +1,41 @@
+#include "sim/box_line.h"
+
+namespace sc {
+
+BoxLine::BoxLine(const std::vector<DeviceAddress>& addresses) {
+  for (DeviceAddress a : addresses)
+    Add(a);
+}
+
+SimulatedBox& BoxLine::Add(DeviceAddress address) {
+  boxes_.push_back(std::make_unique<SimulatedBox>(address));
+  return *boxes_.back();
+}
+
+SimulatedBox* BoxLine::Find(DeviceAddress address) {
+  for (auto& b : boxes_)
+    if (b->address() == address) return b.get();
+  return nullptr;
+}
+
+std::vector<LineOutput> BoxLine::Receive(const uint8_t* bytes, size_t count) {
+  std::vector<LineOutput> out;
+  for (size_t i = 0; i < count; ++i) {
+    for (size_t k = 0; k < boxes_.size(); ++k) {
+      std::vector<uint8_t> reply = boxes_[k]->Receive(bytes + i, 1);
+      if (!reply.empty()) out.push_back({k, std::move(reply), boxes_[k]->faults().replyDelay});
+    }
+  }
+  return out;
+}
+
+std::vector<LineOutput> BoxLine::TakeUnsolicited() {
+  std::vector<LineOutput> out;
+  for (size_t k = 0; k < boxes_.size(); ++k) {
+    std::vector<uint8_t> bytes = boxes_[k]->TakeUnsolicited();
+    if (!bytes.empty()) out.push_back({k, std::move(bytes), boxes_[k]->faults().replyDelay});
+  }
+  return out;
+}
+
+}  // namespace sc

@@ -1,0 +1,45 @@
+#pragma once
+// Several simulated boxes on one serial line. Every byte the console sends reaches every
+// box; the boxes' answers to one command go out one after the other, in the order the
+// boxes were added (a real shared line would need the boxes to take turns the same way).
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "sim/simulated_box.h"
+
+namespace sc {
+
+// Bytes one box puts on the line, and how long it waits before doing so.
+struct LineOutput {
+  size_t box = 0;
+  std::vector<uint8_t> bytes;
+  std::chrono::milliseconds delay{0};
+};
+
+class BoxLine {
+ public:
+  BoxLine() = default;
+  explicit BoxLine(const std::vector<DeviceAddress>& addresses);
+
+  SimulatedBox& Add(DeviceAddress address);
+  size_t size() const { return boxes_.size(); }
+  SimulatedBox& box(size_t index) { return *boxes_.at(index); }
+  const SimulatedBox& box(size_t index) const { return *boxes_.at(index); }
+  // The first box with this address, or null.
+  SimulatedBox* Find(DeviceAddress address);
+
+  // Feeds command bytes to every box, byte by byte, so that the answers to each frame
+  // come out frame by frame.
+  std::vector<LineOutput> Receive(const uint8_t* bytes, size_t count);
+  // What the boxes queued on their own (signal notices).
+  std::vector<LineOutput> TakeUnsolicited();
+
+ private:
+  std::vector<std::unique_ptr<SimulatedBox>> boxes_;
+};
+
+}  // namespace sc

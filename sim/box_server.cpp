@@ -1,0 +1,354 @@
+#include "sim/box_server.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <deque>
+#include <utility>
+
+#include "sim/serial_rate.h"
+
+namespace sc {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// While the line reports a hang-up we cannot clear, look again this often.
+constexpr std::chrono::milliseconds kBackOff{50};
+// Output nobody reads is dropped beyond this, oldest first.
+constexpr size_t kMaxPendingBytes = 1 << 20;
+
+void SetError(std::string* error, const std::string& text) {
+  if (error) *error = text;
+}
+
+void Signal(int eventFd) {
+  uint64_t one = 1;
+  ssize_t n = ::write(eventFd, &one, sizeof one);
+  (void)n;  // a full counter is still readable
+}
+
+void Drain(int eventFd) {
+  uint64_t count;
+  ssize_t n = ::read(eventFd, &count, sizeof count);
+  (void)n;
+}
+
+int OpenSerialDevice(const std::string& path, int baud, std::string* error) {
+  int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
+    SetError(error, path + ": " + std::strerror(errno));
+    return -1;
+  }
+  termios tio{};
+  if (tcgetattr(fd, &tio) != 0) {
+    SetError(error, path + ": not a serial device (" + std::strerror(errno) + ")");
+    ::close(fd);
+    return -1;
+  }
+  cfmakeraw(&tio);
+  tio.c_cflag |= CLOCAL | CREAD;
+  tio.c_cflag &= ~static_cast<tcflag_t>(CSTOPB | PARENB | CRTSCTS);
+  tio.c_cc[VMIN] = 0;
+  tio.c_cc[VTIME] = 0;
+  int err = tcsetattr(fd, TCSANOW, &tio) == 0 ? SetSerialRate(fd, baud) : errno;
+  if (err != 0) {
+    SetError(error,
+             path + ": cannot set " + std::to_string(baud) + " baud (" + std::strerror(err) + ")");
+    ::close(fd);
+    return -1;
+  }
+  tcflush(fd, TCIOFLUSH);
+  return fd;
+}
+
+}  // namespace
+
+struct BoxServer::Pending {
+  Clock::time_point due;
+  std::vector<uint8_t> bytes;
+  size_t written = 0;
+};
+
+BoxServer::BoxServer(const std::vector<DeviceAddress>& addresses) : line_(addresses) {
+  wakeFd_ = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+  stateFd_ = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+}
+
+BoxServer::~BoxServer() {
+  Stop();
+  if (wakeFd_ >= 0) ::close(wakeFd_);
+  if (stateFd_ >= 0) ::close(stateFd_);
+}
+
+bool BoxServer::StartOnPty(std::string* error) {
+  if (thread_.joinable()) {
+    SetError(error, "already serving");
+    return false;
+  }
+  auto pty = std::make_unique<PtyMaster>();
+  if (!pty->ok()) {
+    SetError(error, std::string("cannot create a pseudo-terminal: ") + std::strerror(pty->error()));
+    return false;
+  }
+  // Our own slave stays open for as long as we serve: when the console closes the port,
+  // the master then keeps waiting quietly instead of reporting a hang-up on every poll.
+  int slave = ::open(pty->SlavePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (slave < 0) {
+    SetError(error, pty->SlavePath() + ": " + std::strerror(errno));
+    return false;
+  }
+  heldSlaveFd_ = slave;
+  path_ = pty->SlavePath();
+  const int fd = pty->fd();
+  pty_ = std::move(pty);
+  return Launch(fd, true, error);
+}
+
+bool BoxServer::StartOnDevice(const std::string& path, int baud, std::string* error) {
+  if (thread_.joinable()) {
+    SetError(error, "already serving");
+    return false;
+  }
+  if (baud <= 0) {
+    SetError(error, "bad baud rate " + std::to_string(baud));
+    return false;
+  }
+  int fd = OpenSerialDevice(path, baud, error);
+  if (fd < 0) return false;
+  path_ = path;
+  return Launch(fd, false, error);
+}
+
+bool BoxServer::Launch(int lineFd, bool isPty, std::string* error) {
+  if (wakeFd_ < 0 || stateFd_ < 0) {
+    SetError(error, "cannot create an eventfd");
+    lineFd_ = lineFd;
+    CloseLine();
+    return false;
+  }
+  lineFd_ = lineFd;
+  isPty_ = isPty;
+  {
+    std::lock_guard lock(mutex_);
+    stopRequested_ = false;
+    hangUpRequested_ = false;
+  }
+  SetState(State::Serving);
+  thread_ = std::thread([this] { Run(); });
+  return true;
+}
+
+void BoxServer::CloseLine() {
+  if (pty_) {
+    pty_->Close();
+    pty_.reset();
+  } else if (lineFd_ >= 0) {
+    ::close(lineFd_);
+  }
+  lineFd_ = -1;
+  if (heldSlaveFd_ >= 0) ::close(heldSlaveFd_);
+  heldSlaveFd_ = -1;
+}
+
+void BoxServer::Wake() {
+  if (wakeFd_ >= 0) Signal(wakeFd_);
+  changed_.notify_all();
+}
+
+void BoxServer::SetState(State s) {
+  {
+    std::lock_guard lock(mutex_);
+    if (state_ == s) return;
+    state_ = s;
+  }
+  changed_.notify_all();
+  if (stateFd_ >= 0) Signal(stateFd_);
+}
+
+BoxServer::State BoxServer::state() const {
+  std::lock_guard lock(mutex_);
+  return state_;
+}
+
+uint64_t BoxServer::wakeups() const {
+  std::lock_guard lock(mutex_);
+  return wakeups_;
+}
+
+bool BoxServer::WaitUntil(const std::function<bool(BoxLine&)>& done,
+                          std::chrono::milliseconds timeout) {
+  std::unique_lock lock(mutex_);
+  return changed_.wait_for(lock, timeout, [&] { return done(line_); });
+}
+
+void BoxServer::HangUp() {
+  std::unique_lock lock(mutex_);
+  if (!thread_.joinable() || state_ != State::Serving) return;
+  hangUpRequested_ = true;
+  lock.unlock();
+  Wake();
+  lock.lock();
+  changed_.wait(lock, [&] { return state_ != State::Serving; });
+}
+
+void BoxServer::Stop() {
+  if (thread_.joinable()) {
+    {
+      std::lock_guard lock(mutex_);
+      stopRequested_ = true;
+    }
+    Wake();
+    thread_.join();
+  }
+  CloseLine();
+  std::lock_guard lock(mutex_);
+  if (state_ != State::NotStarted && state_ != State::Stopped) {
+    state_ = State::Stopped;
+    changed_.notify_all();
+    if (stateFd_ >= 0) Signal(stateFd_);
+  }
+}
+
+void BoxServer::Run() {
+  std::deque<Pending> out;
+  size_t outBytes = 0;
+  Clock::time_point lastDue{};
+  bool backOff = false;  // the line reports a hang-up: look again only after kBackOff
+  bool writeBlocked = false;
+
+  // Called without the lock held, except where noted.
+  auto enqueue = [&](std::vector<LineOutput> outputs) {
+    for (LineOutput& o : outputs) {
+      // Frames keep their order even when a later one has a shorter delay.
+      lastDue = std::max(Clock::now() + o.delay, lastDue);
+      outBytes += o.bytes.size();
+      out.push_back({lastDue, std::move(o.bytes), 0});
+    }
+    while (outBytes > kMaxPendingBytes && out.size() > 1) {
+      outBytes -= out.front().bytes.size() - out.front().written;
+      out.pop_front();
+    }
+  };
+  auto lose = [&](State why) {
+    CloseLine();
+    out.clear();
+    outBytes = 0;
+    writeBlocked = false;
+    backOff = false;
+    SetState(why);
+  };
+
+  for (;;) {
+    bool hangUp = false;
+    std::vector<LineOutput> notices;
+    {
+      std::lock_guard lock(mutex_);
+      if (stopRequested_) return;
+      hangUp = std::exchange(hangUpRequested_, false);
+      // Notices of boxes whose line is closed go nowhere.
+      notices = line_.TakeUnsolicited();
+    }
+    if (hangUp && lineFd_ >= 0) lose(State::HungUp);
+    if (lineFd_ >= 0) enqueue(std::move(notices));
+
+    int timeout = -1;
+    if (lineFd_ >= 0 && !out.empty() && !writeBlocked) {
+      auto left = std::chrono::ceil<std::chrono::milliseconds>(out.front().due - Clock::now());
+      timeout = static_cast<int>(std::max<int64_t>(0, left.count()));
+    }
+    if (backOff) {
+      const int wait = static_cast<int>(kBackOff.count());
+      timeout = timeout < 0 ? wait : std::min(timeout, wait);
+    }
+    pollfd fds[2] = {{wakeFd_, POLLIN, 0}, {lineFd_, 0, 0}};
+    nfds_t count = 1;
+    if (lineFd_ >= 0 && !backOff) {
+      fds[1].events = static_cast<short>(POLLIN | (writeBlocked ? POLLOUT : 0));
+      count = 2;
+    }
+    const int ready = ::poll(fds, count, timeout);
+    {
+      std::lock_guard lock(mutex_);
+      ++wakeups_;
+    }
+    backOff = false;
+    if (ready < 0) {
+      if (errno != EINTR) backOff = true;
+      continue;
+    }
+    if (fds[0].revents & POLLIN) Drain(wakeFd_);
+
+    if (count == 2 && fds[1].revents != 0) {
+      const short events = fds[1].revents;
+      if (events & POLLOUT) writeBlocked = false;
+      size_t got = 0;
+      bool failed = false;
+      if (events & POLLIN) {
+        uint8_t buffer[4096];
+        for (;;) {
+          ssize_t n = ::read(lineFd_, buffer, sizeof buffer);
+          if (n > 0) {
+            got += static_cast<size_t>(n);
+            std::vector<LineOutput> replies;
+            {
+              std::lock_guard lock(mutex_);
+              replies = line_.Receive(buffer, static_cast<size_t>(n));
+            }
+            changed_.notify_all();
+            enqueue(std::move(replies));
+            continue;
+          }
+          if (n < 0 && errno == EINTR) continue;
+          // A terminal without VMIN reads 0 when it is empty, like EAGAIN.
+          if (n == 0 || errno == EAGAIN || errno == EWOULDBLOCK) break;
+          failed = true;  // EIO: nobody at the other end
+          break;
+        }
+      }
+      const bool hungUp = events & (POLLHUP | POLLERR | POLLNVAL);
+      if (failed || (got == 0 && hungUp)) {
+        if (isPty_)
+          backOff = true;  // wait for the console to open the port again
+        else
+          lose(State::LineLost);
+      } else if (got == 0 && (events & POLLIN)) {
+        backOff = true;  // readable with nothing to read: do not spin on it
+      }
+    }
+
+    while (lineFd_ >= 0 && !writeBlocked && !out.empty() && out.front().due <= Clock::now()) {
+      Pending& p = out.front();
+      ssize_t n = ::write(lineFd_, p.bytes.data() + p.written, p.bytes.size() - p.written);
+      if (n > 0) {
+        p.written += static_cast<size_t>(n);
+        outBytes -= static_cast<size_t>(n);
+        if (p.written == p.bytes.size()) out.pop_front();
+        continue;
+      }
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+        writeBlocked = true;
+        break;
+      }
+      if (isPty_) {
+        // Nobody to hear it: what was to be said is lost, as on an unplugged cable.
+        out.clear();
+        outBytes = 0;
+        backOff = true;
+      } else {
+        lose(State::LineLost);
+      }
+      break;
+    }
+  }
+}
+
+}  // namespace sc

@@ -1,0 +1,291 @@
+#include "sim/sim_commands.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cstdio>
+#include <sstream>
+
+namespace sc {
+
+namespace {
+
+std::optional<long> ParseNumber(std::string_view text, long low, long high) {
+  long value = 0;
+  const char* end = text.data() + text.size();
+  auto [ptr, ec] = std::from_chars(text.data(), end, value);
+  if (text.empty() || ec != std::errc() || ptr != end || value < low || value > high)
+    return std::nullopt;
+  return value;
+}
+
+std::vector<std::string_view> Words(std::string_view line) {
+  std::vector<std::string_view> words;
+  size_t i = 0;
+  while (i < line.size()) {
+    while (i < line.size() && (line[i] == ' ' || line[i] == '\t' || line[i] == '\r'))
+      ++i;
+    size_t start = i;
+    while (i < line.size() && line[i] != ' ' && line[i] != '\t' && line[i] != '\r')
+      ++i;
+    if (i > start) words.push_back(line.substr(start, i - start));
+  }
+  return words;
+}
+
+std::string Hex4(DeviceAddress a) {
+  char text[8];
+  std::snprintf(text, sizeof text, "%02X%02X", a.group, a.device);
+  return text;
+}
+
+std::string SignalNames() {
+  std::string names;
+  for (const BoxSignal& s : BoxSignalPresets())
+    names += (names.empty() ? "" : ", ") + s.name;
+  return names;
+}
+
+std::optional<uint8_t> ParseInput(std::string_view word) {
+  if (word == "hdmi") return 0;
+  if (word == "sdi") return 1;
+  return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<DeviceAddress> ParseBoxAddress(std::string_view text) {
+  if (text.size() != 4) return std::nullopt;
+  unsigned value = 0;
+  auto [ptr, ec] = std::from_chars(text.data(), text.data() + 4, value, 16);
+  if (ec != std::errc() || ptr != text.data() + 4) return std::nullopt;
+  DeviceAddress a = DeviceAddress::FromWord(static_cast<uint16_t>(value));
+  if (a.group < 0x01 || a.group > 0xFE || a.device < 0x01 || a.device > 0xFE) return std::nullopt;
+  return a;
+}
+
+std::string SimUsage() {
+  return "usage: signal-box-sim [options]\n"
+         "Simulates analyzer boxes on a serial line. Prints the path of the line (a new\n"
+         "pseudo-terminal unless --device is given) alone on the first line of standard\n"
+         "output, then serves until it is killed or its standard input ends. Commands on\n"
+         "standard input change the boxes while they serve (type 'help').\n"
+         "\n"
+         "  --address GGDD   a box with this address (hex, group and device 01..FE);\n"
+         "                   repeat for several boxes on the line (default 0101)\n"
+         "  --boxes N        N boxes, devices counting up from --address (default 1)\n"
+         "  --signal NAME    the received signal: " +
+         SignalNames() +
+         "\n"
+         "                   (default 1080p60)\n"
+         "  --input hdmi|sdi the selected input (default hdmi)\n"
+         "  --device PATH    serve this serial device instead of a pseudo-terminal\n"
+         "  --baud N         its line rate (default 115200)\n"
+         "  --help           this text\n";
+}
+
+std::optional<SimOptions> ParseSimOptions(const std::vector<std::string>& args,
+                                          std::string* error) {
+  SimOptions options;
+  std::optional<long> boxes;
+  bool baudGiven = false;
+  auto fail = [&](const std::string& text) {
+    if (error) *error = text;
+    return std::nullopt;
+  };
+  for (size_t i = 0; i < args.size(); ++i) {
+    std::string name = args[i];
+    std::optional<std::string> value;
+    if (size_t eq = name.find('='); name.rfind("--", 0) == 0 && eq != std::string::npos) {
+      value = name.substr(eq + 1);
+      name.resize(eq);
+    }
+    if (name == "--help" || name == "-h") {
+      options.help = true;
+      continue;
+    }
+    const bool known = name == "--address" || name == "--boxes" || name == "--signal" ||
+                       name == "--input" || name == "--device" || name == "--baud";
+    if (!known) return fail("unknown option '" + args[i] + "'");
+    if (!value) {
+      if (i + 1 >= args.size()) return fail(name + " needs a value");
+      value = args[++i];
+    }
+    if (name == "--address") {
+      auto a = ParseBoxAddress(*value);
+      if (!a)
+        return fail("bad address '" + *value +
+                    "': four hex digits, group and device each 01..FE (e.g. 0A03)");
+      options.addresses.push_back(*a);
+    } else if (name == "--boxes") {
+      boxes = ParseNumber(*value, 1, 254);
+      if (!boxes) return fail("bad box count '" + *value + "': 1..254");
+    } else if (name == "--signal") {
+      if (!FindBoxSignal(*value))
+        return fail("unknown signal '" + *value + "': one of " + SignalNames());
+      options.signal = *value;
+    } else if (name == "--input") {
+      auto input = ParseInput(*value);
+      if (!input) return fail("bad input '" + *value + "': hdmi or sdi");
+      options.input = *input;
+    } else if (name == "--device") {
+      if (value->empty()) return fail("--device needs a path");
+      options.device = *value;
+    } else {
+      auto baud = ParseNumber(*value, 50, 4000000);
+      if (!baud) return fail("bad baud rate '" + *value + "': 50..4000000");
+      options.baud = static_cast<int>(*baud);
+      baudGiven = true;
+    }
+  }
+  if (options.help) return options;
+  if (baudGiven && options.device.empty()) return fail("--baud applies only with --device");
+  if (options.addresses.empty()) options.addresses.push_back({0x01, 0x01});
+  if (boxes) {
+    if (options.addresses.size() > 1)
+      return fail("--boxes goes with at most one --address; repeat --address instead");
+    const DeviceAddress first = options.addresses.front();
+    if (first.device + *boxes - 1 > 0xFE)
+      return fail("--boxes " + std::to_string(*boxes) + " from " + Hex4(first) +
+                  " runs past device FE");
+    for (long k = 1; k < *boxes; ++k)
+      options.addresses.push_back({first.group, static_cast<uint8_t>(first.device + k)});
+  }
+  for (size_t i = 0; i < options.addresses.size(); ++i)
+    for (size_t j = 0; j < i; ++j)
+      if (options.addresses[i] == options.addresses[j])
+        return fail("address " + Hex4(options.addresses[i]) + " given twice");
+  return options;
+}
+
+std::string SimCommandInterpreter::Help() {
+  return "commands (each changes the selected box, or every box):\n"
+         "  signal NAME [quiet]  change the received signal (" +
+         SignalNames() +
+         ");\n"
+         "                       the box sends its signal notice unless 'quiet'\n"
+         "  input hdmi|sdi       select the input\n"
+         "  hpd on|off           hot-plug setting\n"
+         "  volume 0..8          volume step\n"
+         "  edid 0..14           EDID preset the box presents\n"
+         "  drop N               drop the next N frames the box sends\n"
+         "  corrupt N            send the next N frames with a wrong checksum\n"
+         "  delay MS             wait MS milliseconds before each reply\n"
+         "  box GGDD|all         choose the box the commands change (default all)\n"
+         "  hangup               close the line: the console sees a hang-up\n"
+         "  status               show every box\n"
+         "  quit                 end the program\n";
+}
+
+template <class F>
+void SimCommandInterpreter::ForSelected(BoxLine& line, F&& f) {
+  for (size_t k = 0; k < line.size(); ++k)
+    if (!selected_ || line.box(k).address() == *selected_) f(line.box(k));
+}
+
+SimCommandInterpreter::Result SimCommandInterpreter::Execute(std::string_view text) {
+  const std::vector<std::string_view> w = Words(text);
+  auto error = [](std::string message) { return Result{false, false, "error: " + message + "\n"}; };
+  auto done = [](std::string message = "ok") { return Result{true, false, message + "\n"}; };
+  if (w.empty() || w[0].front() == '#') return Result{true, false, ""};
+  const std::string_view verb = w[0];
+  const std::string arg = w.size() > 1 ? std::string(w[1]) : std::string();
+  auto arity = [&](size_t low, size_t high) { return w.size() >= low + 1 && w.size() <= high + 1; };
+
+  if (verb == "help") return Result{true, false, Help()};
+  if (verb == "quit" || verb == "exit") return Result{true, true, "ok\n"};
+  if (verb == "status") {
+    std::ostringstream s;
+    const char* states[] = {"not started", "serving", "hung up", "line lost", "stopped"};
+    s << "line " << server_.path() << ": " << states[static_cast<int>(server_.state())] << "\n";
+    server_.WithLine([&](BoxLine& line) {
+      for (size_t k = 0; k < line.size(); ++k) {
+        const SimulatedBox& b = line.box(k);
+        s << "box " << Hex4(b.address()) << (selected_ == b.address() ? " (selected)" : "")
+          << ": input " << (b.panel().input == 1 ? "sdi" : "hdmi") << ", hpd "
+          << (b.panel().hotPlug == 1 ? "off" : "on") << ", volume " << int(b.panel().volumeStep)
+          << ", edid " << int(b.panel().edidPreset) << ", signal " << b.signal().name << ", drop "
+          << b.faults().dropFrames << ", corrupt " << b.faults().corruptFrames << ", delay "
+          << b.faults().replyDelay.count() << " ms, " << b.counters().frames << " frames in, "
+          << b.counters().sent << " out\n";
+      }
+    });
+    return Result{true, false, s.str()};
+  }
+  if (verb == "hangup") {
+    if (!arity(0, 0)) return error("hangup takes no argument");
+    if (server_.state() != BoxServer::State::Serving) return error("the line is not open");
+    server_.HangUp();
+    return done();
+  }
+  if (verb == "box") {
+    if (!arity(1, 1)) return error("usage: box GGDD|all");
+    if (arg == "all") {
+      selected_.reset();
+      return done();
+    }
+    auto a = ParseBoxAddress(arg);
+    if (!a) return error("bad address '" + arg + "'");
+    bool found = server_.WithLine([&](BoxLine& line) { return line.Find(*a) != nullptr; });
+    if (!found) return error("no box " + arg + " on this line");
+    selected_ = a;
+    return done();
+  }
+  if (verb == "signal") {
+    if (!arity(1, 2) || (w.size() == 3 && w[2] != "quiet"))
+      return error("usage: signal NAME [quiet]");
+    auto signal = FindBoxSignal(arg);
+    if (!signal) return error("unknown signal '" + arg + "': one of " + SignalNames());
+    const bool notify = w.size() == 2;
+    server_.WithLine([&](BoxLine& line) {
+      ForSelected(line, [&](SimulatedBox& b) { b.SetSignal(*signal, notify); });
+    });
+    return done();
+  }
+  if (verb == "input") {
+    auto input = arity(1, 1) ? ParseInput(arg) : std::nullopt;
+    if (!input) return error("usage: input hdmi|sdi");
+    server_.WithLine([&](BoxLine& line) {
+      ForSelected(line, [&](SimulatedBox& b) { b.panel().input = *input; });
+    });
+    return done();
+  }
+  if (verb == "hpd") {
+    if (!arity(1, 1) || (arg != "on" && arg != "off")) return error("usage: hpd on|off");
+    const uint8_t off = arg == "off" ? 1 : 0;
+    server_.WithLine([&](BoxLine& line) {
+      ForSelected(line, [&](SimulatedBox& b) { b.panel().hotPlug = off; });
+    });
+    return done();
+  }
+
+  // The commands that take one number.
+  struct NumberCommand {
+    std::string_view verb;
+    long low, high;
+    const char* usage;
+    void (*apply)(SimulatedBox&, long);
+  };
+  static const NumberCommand numberCommands[] = {
+      {"volume", 0, 8, "usage: volume 0..8",
+       [](SimulatedBox& b, long v) { b.panel().volumeStep = static_cast<uint8_t>(v); }},
+      {"edid", 0, 14, "usage: edid 0..14",
+       [](SimulatedBox& b, long v) { b.panel().edidPreset = static_cast<uint8_t>(v); }},
+      {"drop", 0, 1000000, "usage: drop N (0..1000000)",
+       [](SimulatedBox& b, long v) { b.faults().dropFrames = static_cast<int>(v); }},
+      {"corrupt", 0, 1000000, "usage: corrupt N (0..1000000)",
+       [](SimulatedBox& b, long v) { b.faults().corruptFrames = static_cast<int>(v); }},
+      {"delay", 0, 60000, "usage: delay MS (0..60000)",
+       [](SimulatedBox& b, long v) { b.faults().replyDelay = std::chrono::milliseconds(v); }},
+  };
+  for (const NumberCommand& c : numberCommands) {
+    if (verb != c.verb) continue;
+    auto value = arity(1, 1) ? ParseNumber(arg, c.low, c.high) : std::nullopt;
+    if (!value) return error(c.usage);
+    server_.WithLine(
+        [&](BoxLine& line) { ForSelected(line, [&](SimulatedBox& b) { c.apply(b, *value); }); });
+    return done();
+  }
+  return error("unknown command '" + std::string(verb) + "' (try 'help')");
+}
+
+}  // namespace sc

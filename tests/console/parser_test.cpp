@@ -1,0 +1,160 @@
+// Reply assembly, the address filter, dispatch by code and the search matcher.
+
+#include <gtest/gtest.h>
+
+#include "console/control_ids.h"
+#include "tests/support/console_fixture.h"
+
+namespace sc {
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+class ParserTest : public ConsoleFixture {
+ protected:
+  void SetUp() override { StartConsole(); }
+};
+
+const Bytes kVolumeFrom0A03 = {0xAB, 0x01, 0x00, 0x06, 0x00, 0x0A, 0x03, 0x80, 0x80, 0x04, 0x3D};
+
+TEST_F(ParserTest, VolumeReplyPassesOrNotByTargetAddress) {
+  struct Case {
+    DeviceAddress target;
+    bool handled;
+  };
+  const Case cases[] = {
+      {{0x0A, 0x03}, true},  {{0x0A, 0x05}, false}, {{0x0A, 0x00}, true},  {{0x00, 0x00}, true},
+      {{0xFF, 0xFF}, true},  {{0x0A, 0xFF}, true},  {{0x0B, 0x03}, false}, {{0x00, 0x03}, false},
+      {{0xFF, 0x03}, false}, {{0x00, 0xFF}, false}, {{0xFF, 0x00}, false},
+  };
+  for (const auto& c : cases) {
+    dispatched.clear();
+    dialog->volumePercent = 0;
+    dialog->TargetAddress = c.target;
+    Feed(kVolumeFrom0A03);
+    const std::string where =
+        "target " + std::to_string(c.target.group) + "/" + std::to_string(c.target.device);
+    EXPECT_EQ(!dispatched.empty(), c.handled) << where;
+    EXPECT_EQ(dialog->volumePercent, c.handled ? 50 : 0) << where;
+    EXPECT_EQ(dialog->rx.state, FrameAssembler::kIdle) << where;
+  }
+}
+
+TEST_F(ParserTest, AddressReadBackPassesFromAnyAddress) {
+  dialog->TargetAddress = {0x0A, 0x05};
+  Feed(Reply({0x12, 0x34}, 0xF801, {0x12, 0x34}));
+  EXPECT_EQ(dispatched, std::vector<uint16_t>{0xF801});
+}
+
+TEST_F(ParserTest, CodeComesFromThePayloadWhenDeviceAndCodeLowAreFF) {
+  // Looked up as 0x7801, a code without action: dispatched and ignored.
+  Feed(Reply({0x00, 0xFF}, 0x00FF, {0x01, 0x78}));
+  EXPECT_EQ(dispatched, std::vector<uint16_t>{0x7801});
+  // 0x7851 is not a reply the console takes.
+  dispatched.clear();
+  Feed(Reply({0x00, 0xFF}, 0x00FF, {0x51, 0x78}));
+  EXPECT_TRUE(dispatched.empty());
+  // Too short to name a code: dropped rather than read from an earlier frame.
+  Feed(Reply({0x00, 0xFF}, 0x00FF, {0x01}));
+  EXPECT_TRUE(dispatched.empty());
+}
+
+TEST_F(ParserTest, MalformedFramesAreDroppedSilently) {
+  Bytes badSum = kVolumeFrom0A03;
+  badSum.back() ^= 0x01;
+  Bytes notInTable = Reply({0, 0}, 0x1234, {0x00});
+  Bytes length501 = {0xAB, 0x01, 0x00, 0xF5, 0x01};
+  Bytes highByte2 = {0xAB, 0x01, 0x00, 0x05, 0x02};
+  Bytes length4 = {0xAB, 0x01, 0x00, 0x04, 0x00, 0x00, 0x00, 0x80, 0x80};
+  for (const Bytes* bad : {&badSum, &notInTable, &length501, &highByte2, &length4}) {
+    Feed(*bad);
+    EXPECT_EQ(dialog->rx.state, FrameAssembler::kIdle);
+  }
+  EXPECT_TRUE(dispatched.empty());
+  EXPECT_TRUE(host.messages.empty());
+  EXPECT_EQ(dialog->volumePercent, 0);
+  // The line recovers at the next frame.
+  Feed(kVolumeFrom0A03);
+  EXPECT_EQ(dispatched, std::vector<uint16_t>{0x8080});
+}
+
+TEST_F(ParserTest, LengthLimitIs500) {
+  Bytes payload(495, 0);
+  Bytes longest = Reply({0, 0}, 0x8096, payload);
+  ASSERT_EQ(longest[3] | longest[4] << 8, 500);
+  Feed(longest);
+  EXPECT_EQ(dispatched, std::vector<uint16_t>{0x8096});
+  payload.push_back(0);
+  Bytes tooLong = Reply({0, 0}, 0x8096, payload);
+  Feed(tooLong);
+  EXPECT_EQ(dispatched.size(), 1u);
+}
+
+TEST_F(ParserTest, GarbageAndDoubledLeadByteResynchronise) {
+  Bytes stream = {0x00, 0x13, 0x37, 0xFF};
+  stream.insert(stream.end(), kVolumeFrom0A03.begin(), kVolumeFrom0A03.end());
+  // AB AB 01 00 ...: the second AB is not 0x01, so the frame is lost and the parser waits
+  // for the next AB, which here never comes within the frame.
+  Bytes doubled = {0xAB};
+  doubled.insert(doubled.end(), kVolumeFrom0A03.begin(), kVolumeFrom0A03.end());
+  stream.insert(stream.end(), doubled.begin(), doubled.end());
+  Feed(stream);
+  EXPECT_EQ(dispatched, std::vector<uint16_t>{0x8080});
+}
+
+TEST_F(ParserTest, ShortReplyNeverReadsAnEarlierFrame) {
+  // A long frame leaves its bytes in the buffer; a short acknowledgement after it must
+  // not find a status byte there.
+  Feed(Reply({0, 0}, 0x8096, Bytes(100, 0x00)));
+  dialog->view().SetSelection(1117, 7);
+  Feed(Reply({0, 0}, 0xFFFF, {0x51, 0x78}));
+  EXPECT_TRUE(host.messages.empty());
+  Feed(Reply({0, 0}, 0xFFFF, {0x51, 0x78, 0x00}));
+  EXPECT_EQ(MessageTexts(), std::vector<std::string>{"EDID writting OK!"});
+}
+
+TEST_F(ParserTest, HandlerTableHasTheRepliesInOrder) {
+  const uint16_t expected[] = {0x0061, 0x0062, 0x0063, 0x0064, 0x0065, 0x0066, 0x0067,
+                               0x0068, 0x0069, 0x006A, 0x00A0, 0x00A8, 0x7801, 0x7802,
+                               0x7878, 0x8081, 0x8082, 0x8063, 0x8064, 0x8065, 0x8066,
+                               0x8067, 0x8068, 0x8080, 0x8094, 0x8095, 0x8091, 0x8096,
+                               0x8090, 0x8092, 0x809F, 0xF801, 0xF850, 0xF851, 0xFFFF};
+  const auto& table = dialog->ReplyHandlerTable();
+  ASSERT_EQ(table.size(), std::size(expected));
+  for (size_t i = 0; i < table.size(); ++i)
+    EXPECT_EQ(table[i].code, expected[i]) << i;
+}
+
+TEST_F(ParserTest, SearchMatcherTakesOnlyTheProbeAnswer) {
+  struct Case {
+    const char* name;
+    Bytes bytes;
+    bool found;
+  };
+  const Case cases[] = {
+      {"answer from 12/34",
+       {0xAB, 0x01, 0x00, 0x07, 0x00, 0x12, 0x34, 0x02, 0xF8, 0x01, 0x00},
+       true},
+      {"last byte 05", {0xAB, 0x01, 0x00, 0x07, 0x00, 0x12, 0x34, 0x02, 0xF8, 0x01, 0x05}, false},
+      {"another reply", kVolumeFrom0A03, false},
+      {"garbage first",
+       {0x55, 0xAB, 0x01, 0x00, 0x07, 0x00, 0x00, 0x00, 0x02, 0xF8, 0x01, 0x00},
+       true},
+      {"checksum ignored",
+       {0xAB, 0x01, 0x00, 0x07, 0x00, 0xFF, 0xFF, 0x02, 0xF8, 0x01, 0x00, 0x99},
+       true},
+  };
+  for (const auto& c : cases) {
+    dialog->searchActive = true;
+    dialog->deviceFound = false;
+    dialog->rx.state = FrameAssembler::kIdle;
+    Feed(c.bytes);
+    EXPECT_EQ(dialog->deviceFound, c.found) << c.name;
+    EXPECT_TRUE(dispatched.empty()) << c.name;
+  }
+  // Each byte of a reply in progress gives the search step 200 ms more.
+  EXPECT_EQ(host.TimerPeriod(kSearchTimer), kReplyByteWait);
+}
+
+}  // namespace
+}  // namespace sc
