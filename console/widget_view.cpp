@@ -226,10 +226,14 @@ void WidgetView::SetIcon(int id, int iconId) {
   } else if (auto* label = qobject_cast<QLabel*>(w)) {
     const int size = label->style()->pixelMetric(QStyle::PM_LargeIconSize, nullptr, label);
     label->setPixmap(picture->second.icon.pixmap(size, size));
+  } else if (w->isWindow()) {
+    w->setWindowIcon(picture->second.icon);  // title bar, task bar and minimised window
   }
   w->setProperty(kIconIdProperty, iconId);
-  w->setToolTip(picture->second.description);
-  w->setAccessibleDescription(picture->second.description);
+  if (!picture->second.description.isEmpty()) {
+    w->setToolTip(picture->second.description);
+    w->setAccessibleDescription(picture->second.description);
+  }
 }
 
 void WidgetView::SetItems(int id, const std::vector<std::string>& items) {
