@@ -1,0 +1,14 @@
+#pragma once
+// Names for assistive technology. Qt on Linux names a drop-down list by its current item
+// and leaves its caption to a label relation; the console's lists carry an accessible
+// name (the caption beside them, "Comm:") that tools searching by name must find, so a
+// list with an accessible name gets an interface that reports it as its name and its
+// current item as its value.
+
+namespace sc {
+
+// Installs the interface for named lists; safe to call more than once. Needs the
+// QApplication.
+void InstallAccessibility();
+
+}  // namespace sc

@@ -1,0 +1,421 @@
+#include "console/main_window_qt.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QContextMenuEvent>
+#include <QFrame>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QShortcut>
+#include <QTabBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include "console/accessibility_qt.h"
+#include "console/clickable_label_qt.h"
+#include "console/control_ids.h"
+#include "infoframe/utility_page_qt.h"
+#include "resources/icons.h"
+
+namespace sc {
+
+namespace {
+
+// The pages in tab order, with their tab texts.
+struct PageEntry {
+  int dialogId;
+  const char* tabText;
+};
+constexpr PageEntry kPages[] = {{ids::kTimingPage, "Timing"},
+                                {ids::kUtilityPage, "Ultilities"},
+                                {ids::kMonitorPage, "Monitor"},
+                                {ids::kEdidPage, "EDID"}};
+
+// The status panel's rows: value id and the caption beside it.
+struct StatusRow {
+  int id;
+  const char* caption;
+};
+constexpr StatusRow kSignalRows[] = {{ids::kHdcpText, "HDCP:"},
+                                     {ids::kSignalText, "Signal:"},
+                                     {ids::kTimingText, "Timing:"},
+                                     {ids::kColorSpaceText, "Color Space:"},
+                                     {ids::kColorDepthText, "Color Depth:"},
+                                     {ids::kStructureText, "2D/3D:"}};
+constexpr StatusRow kAudioRows[] = {{ids::kSampleRateText, "Sample rate:"},
+                                    {ids::kAudioBitText, "Audio bit:"},
+                                    {ids::kAudioTypeText, "Audio Type:"},
+                                    {ids::kChannelsText, "Channels:"}};
+
+// The longest texts the status values show, so the panel does not change width when
+// they arrive.
+constexpr const char* kWidestValues[] = {"3D Side-by-Side", "DOLBYDIGTIAL", "1920x1080i(100)",
+                                         "ONEBITAUDIO", "RGB4:4:4"};
+
+// A flat button that shows an icon and reports clicks: the link icon and the lamps.
+QToolButton* IconButton(const QString& accessibleName, QWidget* parent) {
+  auto* button = new QToolButton(parent);
+  button->setAutoRaise(true);
+  button->setIconSize(QSize(32, 32));
+  button->setFocusPolicy(Qt::StrongFocus);
+  button->setAccessibleName(accessibleName);
+  return button;
+}
+
+// A text that shows a value the core sets. Its shown text is what assistive technology
+// reads, so it gets no accessible name; the caption beside it names it.
+QLabel* ValueLabel(QWidget* parent) {
+  auto* label = new QLabel(parent);
+  label->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
+  int width = 0;
+  for (const char* text : kWidestValues)
+    width = std::max(width, label->fontMetrics().horizontalAdvance(QLatin1String(text)));
+  label->setMinimumWidth(width + 2 * label->frameWidth() + 8);
+  return label;
+}
+
+// The pages' area: Enter stays with the page's focused control and never ends the
+// window, and Escape does nothing there.
+class PageArea : public QFrame {
+ public:
+  using QFrame::QFrame;
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override {
+    switch (event->key()) {
+      case Qt::Key_Return:
+      case Qt::Key_Enter:
+      case Qt::Key_Escape:
+        event->accept();
+        return;
+      default:
+        QFrame::keyPressEvent(event);
+    }
+  }
+};
+
+}  // namespace
+
+MainWindow::MainWindow(ConsoleDialog& dialog, QtHost& host, QWidget* parent)
+    : QDialog(parent), dialog_(dialog), host_(host) {
+  InstallAccessibility();
+  setWindowTitle(QString::fromLatin1(kWindowCaption));
+  setWindowIcon(icons::AppIcon());
+  // A main window: it can be minimised (showing the application icon) but keeps the
+  // size of its content.
+  setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                 Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+
+  auto* column = new QVBoxLayout;
+  column->addWidget(BuildLinkControls());
+  column->addWidget(BuildFrontPanel());
+  column->addWidget(BuildSignalPanel());
+  column->addStretch(1);
+
+  auto* top = new QHBoxLayout(this);
+  top->addLayout(column);
+  top->addWidget(BuildTabArea(), 1);
+  BuildMenus();
+
+  view_.BindIcon(ids::kMainDialog, this, {{ids::kIconApp, {icons::AppIcon(), QString()}}});
+  dialog_.AttachView(&view_);
+  for (const auto& [id, page] : pages_) {
+    CoreWindow* core = nullptr;
+    switch (id) {
+      case ids::kTimingPage:
+        core = &dialog_.timingPage;
+        break;
+      case ids::kUtilityPage:
+        core = &dialog_.utilityPage;
+        break;
+      case ids::kMonitorPage:
+        core = &dialog_.monitorPage;
+        break;
+      case ids::kEdidPage:
+        core = &dialog_.edidPage;
+        break;
+    }
+    if (core) core->AttachView(&page->view());
+  }
+  host_.SetDialogParent(this);
+
+  dialog_.Startup();
+  adjustSize();
+}
+
+MainWindow::~MainWindow() {
+  // The core windows outlive this window: leave them with views of their own.
+  dialog_.timingPage.AttachView(nullptr);
+  dialog_.utilityPage.AttachView(nullptr);
+  dialog_.monitorPage.AttachView(nullptr);
+  dialog_.edidPage.AttachView(nullptr);
+  dialog_.AttachView(nullptr);
+  if (host_.dialogParent() == this) host_.SetDialogParent(nullptr);
+}
+
+PageWidget* MainWindow::page(int dialogId) const {
+  auto it = pages_.find(dialogId);
+  return it == pages_.end() ? nullptr : it->second;
+}
+
+QWidget* MainWindow::BuildLinkControls() {
+  auto* box = new QWidget(this);
+  auto* grid = new QGridLayout(box);
+  grid->setContentsMargins(0, 0, 0, 0);
+
+  auto* link = IconButton(QStringLiteral("Link"), box);
+  view_.BindIcon(ids::kLinkIcon, link,
+                 {{ids::kIconLinkDown, {icons::LinkIcon(false), QStringLiteral("Link is down")}},
+                  {ids::kIconLinkUp, {icons::LinkIcon(true), QStringLiteral("Link is up")}}});
+  view_.SetIcon(ids::kLinkIcon, ids::kIconLinkDown);
+  connect(link, &QToolButton::clicked, this, [this] { dialog_.ToggleLink(); });
+
+  auto* commCaption = new QLabel(QStringLiteral("Comm:"), box);
+  auto* comm = new QComboBox(box);
+  comm->setAccessibleName(QStringLiteral("Comm:"));
+  comm->setMaxVisibleItems(16);
+  comm->setMinimumContentsLength(6);
+  commCaption->setBuddy(comm);
+  view_.Bind(ids::kCommList, comm);
+  // The user's choice, also the same item again, as the list confirms it.
+  connect(comm, &QComboBox::activated, this, [this] { dialog_.SelectComPort(); });
+
+  auto* search = new QPushButton(QStringLiteral("Search Machine"), box);
+  view_.Bind(ids::kSearchButton, search);
+  connect(search, &QPushButton::clicked, this, [this] { dialog_.SearchDevice(); });
+  auto* searchStatus = ValueLabel(box);
+  searchStatus->setFrameStyle(QFrame::NoFrame);
+  searchStatus->setAccessibleDescription(QStringLiteral("Search status"));
+  view_.Bind(ids::kSearchStatus, searchStatus);
+
+  auto* addressCaption = new QLabel(QStringLiteral("Address:"), box);
+  auto* address = new QComboBox(box);
+  address->setAccessibleName(QStringLiteral("Address:"));
+  address->setMaxVisibleItems(18);
+  address->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+  address->setMinimumContentsLength(20);
+  addressCaption->setBuddy(address);
+  view_.Bind(ids::kAddressList, address);
+
+  auto* management = new QPushButton(QStringLiteral("Address Management"), box);
+  view_.Bind(ids::kAddressManagement, management);
+
+  auto* linkRow = new QHBoxLayout;
+  linkRow->addWidget(link);
+  linkRow->addStretch(1);
+  linkRow->addWidget(commCaption);
+  grid->addLayout(linkRow, 0, 0);
+  grid->addWidget(comm, 0, 1);
+  grid->addWidget(search, 1, 0);
+  grid->addWidget(searchStatus, 1, 1);
+  grid->addWidget(addressCaption, 2, 0);
+  grid->addWidget(address, 2, 1);
+  grid->addWidget(management, 3, 0, 1, 2);
+  return box;
+}
+
+QWidget* MainWindow::BuildFrontPanel() {
+  auto* box = new QWidget(this);
+  auto* rows = new QVBoxLayout(box);
+  rows->setContentsMargins(0, 0, 0, 0);
+
+  auto* hpd = new QGroupBox(QStringLiteral("HDMI HPD On/Off:"), box);
+  auto* on = new QRadioButton(QStringLiteral("ON"), hpd);
+  auto* off = new QRadioButton(QStringLiteral("OFF"), hpd);
+  auto* hpdRow = new QHBoxLayout(hpd);
+  hpdRow->addWidget(on);
+  hpdRow->addWidget(off);
+  hpdRow->addStretch(1);
+  view_.BindRadioGroup(ids::kHpdOn, {on, off});
+  rows->addWidget(hpd);
+
+  auto* volumeCaption = new QLabel(QStringLiteral("Volume:"), box);
+  auto* down = new QPushButton(QStringLiteral("-"), box);
+  down->setAccessibleDescription(QStringLiteral("Volume down"));
+  auto* volume = new QLineEdit(box);
+  volume->setEnabled(false);
+  volume->setAlignment(Qt::AlignRight);
+  volume->setAccessibleName(QStringLiteral("Volume:"));
+  volume->setFixedWidth(volume->fontMetrics().horizontalAdvance(QStringLiteral("1000")) + 16);
+  volumeCaption->setBuddy(volume);
+  auto* percent = new QLabel(QStringLiteral("%"), box);
+  auto* up = new QPushButton(QStringLiteral("+"), box);
+  up->setAccessibleDescription(QStringLiteral("Volume up"));
+  for (QPushButton* button : {down, up})
+    button->setFixedWidth(button->fontMetrics().horizontalAdvance(QStringLiteral("+")) + 24);
+  view_.Bind(ids::kVolumeDown, down);
+  view_.Bind(ids::kVolumeBox, volume);
+  view_.Bind(ids::kVolumeUp, up);
+  auto* volumeRow = new QHBoxLayout;
+  volumeRow->addWidget(volumeCaption);
+  volumeRow->addWidget(down);
+  volumeRow->addWidget(volume);
+  volumeRow->addWidget(percent);
+  volumeRow->addWidget(up);
+  volumeRow->addStretch(1);
+  rows->addLayout(volumeRow);
+
+  // The input lamps; the one of the box's input is lit (HDMI when the window opens).
+  auto* inputRow = new QHBoxLayout;
+  const std::map<int, WidgetView::Picture> lampPictures = {
+      {ids::kIconLampUnlit, {icons::LampIcon(false), QStringLiteral("Unlit")}},
+      {ids::kIconLampLit, {icons::LampIcon(true), QStringLiteral("Lit")}}};
+  struct Input {
+    int lampId, textId;
+    const char *name, *text;
+    int iconId;
+  };
+  for (const Input& input :
+       {Input{ids::kHdmiIcon, ids::kHdmiLabel, "HDMI input", "HDMI", ids::kIconLampLit},
+        Input{ids::kSdiIcon, ids::kSdiLabel, "SDI input", "SDI", ids::kIconLampUnlit}}) {
+    auto* lamp = IconButton(QString::fromLatin1(input.name), box);
+    auto* text = new ClickableLabel(QString::fromLatin1(input.text), box);
+    text->setBuddy(lamp);
+    view_.BindIcon(input.lampId, lamp, lampPictures);
+    view_.SetIcon(input.lampId, input.iconId);
+    view_.Bind(input.textId, text);
+    inputRow->addWidget(lamp);
+    inputRow->addWidget(text);
+    inputRow->addSpacing(12);
+  }
+  inputRow->addStretch(1);
+  rows->addLayout(inputRow);
+  return box;
+}
+
+QGroupBox* MainWindow::BuildSignalPanel() {
+  auto* panel = new QGroupBox(QStringLiteral("Received Signal info"), this);
+  auto* grid = new QGridLayout(panel);
+  auto addRows = [this](QGridLayout* layout, QWidget* parent, const auto& rows) {
+    int row = layout->rowCount();
+    for (const StatusRow& entry : rows) {
+      auto* caption = new QLabel(QString::fromLatin1(entry.caption), parent);
+      auto* value = ValueLabel(parent);
+      caption->setBuddy(value);
+      view_.Bind(entry.id, value);
+      layout->addWidget(caption, row, 0);
+      layout->addWidget(value, row, 1);
+      ++row;
+    }
+  };
+  addRows(grid, panel, kSignalRows);
+  auto* audio = new QGroupBox(QStringLiteral("Audio"), panel);
+  // Qt would name the inner group after the outer one.
+  audio->setAccessibleName(audio->title());
+  auto* audioGrid = new QGridLayout(audio);
+  addRows(audioGrid, audio, kAudioRows);
+  grid->addWidget(audio, grid->rowCount(), 0, 1, 2);
+  grid->setColumnStretch(1, 1);
+  audioGrid->setColumnStretch(1, 1);
+  return panel;
+}
+
+QWidget* MainWindow::BuildTabArea() {
+  auto* box = new QWidget(this);
+  auto* layout = new QVBoxLayout(box);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(0);
+
+  tabBar_ = new QTabBar(box);
+  tabBar_->setDrawBase(false);
+  tabBar_->setExpanding(false);
+  tabBar_->setAccessibleName(QStringLiteral("Pages"));
+  for (const PageEntry& entry : kPages)
+    tabBar_->addTab(QString::fromLatin1(entry.tabText));
+  view_.Bind(ids::kTabControl, tabBar_);
+  connect(tabBar_, &QTabBar::currentChanged, this, [this] { dialog_.OnTabChanged(); });
+  layout->addWidget(tabBar_);
+
+  // All pages share one place; the core shows one and hides the others.
+  auto* area = new PageArea(box);
+  area->setFrameStyle(QFrame::StyledPanel | QFrame::Raised);
+  auto* stack = new QGridLayout(area);
+  for (const PageEntry& entry : kPages) {
+    PageWidget* page =
+        entry.dialogId == ids::kUtilityPage ? new UtilityPageWidget(area) : new PageWidget(area);
+    page->setAccessibleName(QString::fromLatin1(entry.tabText));
+    // A hidden page keeps its room, so switching pages does not resize the window.
+    QSizePolicy policy = page->sizePolicy();
+    policy.setRetainSizeWhenHidden(true);
+    page->setSizePolicy(policy);
+    stack->addWidget(page, 0, 0);
+    view_.Bind(entry.dialogId, page);
+    pages_[entry.dialogId] = page;
+  }
+  area->setMinimumSize(480, 360);
+  layout->addWidget(area, 1);
+
+  // Ctrl+Tab and Ctrl+PgDown (and back) switch pages from anywhere in the window.
+  for (const QKeySequence& next :
+       {QKeySequence(Qt::CTRL | Qt::Key_Tab), QKeySequence(Qt::CTRL | Qt::Key_PageDown)})
+    connect(new QShortcut(next, this), &QShortcut::activated, this, [this] { SwitchTab(1); });
+  for (const QKeySequence& previous : {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab),
+                                       QKeySequence(Qt::CTRL | Qt::Key_PageUp)})
+    connect(new QShortcut(previous, this), &QShortcut::activated, this, [this] { SwitchTab(-1); });
+  return box;
+}
+
+void MainWindow::SwitchTab(int step) {
+  const int count = tabBar_->count();
+  if (count > 0) tabBar_->setCurrentIndex((tabBar_->currentIndex() + step + count) % count);
+}
+
+void MainWindow::BuildMenus() {
+  aboutAction_ = new QAction(QString::fromLatin1(kAboutMenuText), this);
+  connect(aboutAction_, &QAction::triggered, this,
+          [this] { dialog_.OnSystemCommand(ids::kAboutCommand); });
+
+  // The window menu: what a title-bar menu offers, then the about entry after a
+  // separator. Shown on the window's background (right click, or the menu key).
+  windowMenu_ = new QMenu(this);
+  windowMenu_->addAction(QStringLiteral("Mi&nimize"), this, &QWidget::showMinimized);
+  windowMenu_->addAction(QStringLiteral("&Close"), this, &QWidget::close);
+  windowMenu_->addSeparator();
+  windowMenu_->addAction(aboutAction_);
+
+  auto* bar = new QMenuBar(this);
+  QMenu* help = bar->addMenu(QStringLiteral("&Help"));
+  help->addAction(aboutAction_);
+  layout()->setMenuBar(bar);
+}
+
+void MainWindow::contextMenuEvent(QContextMenuEvent* event) {
+  windowMenu_->popup(event->globalPos());
+  event->accept();
+}
+
+void MainWindow::keyPressEvent(QKeyEvent* event) {
+  switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+      if (event->modifiers() & ~Qt::KeypadModifier) break;
+      // Enter on a focused button presses it; on the window's other controls it ends the
+      // window. (Keys from the pages never get here.)
+      if (auto* button = qobject_cast<QAbstractButton*>(focusWidget());
+          button && (qobject_cast<QPushButton*>(button) || qobject_cast<QToolButton*>(button))) {
+        button->animateClick();
+      } else {
+        accept();
+      }
+      event->accept();
+      return;
+    case Qt::Key_Escape:
+      if (event->modifiers() != Qt::NoModifier) break;
+      reject();
+      event->accept();
+      return;
+    default:
+      break;
+  }
+  QDialog::keyPressEvent(event);
+}
+
+}  // namespace sc

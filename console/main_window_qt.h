@@ -1,0 +1,63 @@
+#pragma once
+// The console's main window "Signal Analyzer V1.19": the left column with the link
+// controls, the address list, the front-panel controls and the received-signal panel,
+// and the tab bar over the four pages. It binds its widgets to the core ConsoleDialog by
+// control id and forwards the user's actions; the core decides what the widgets show,
+// which page is in front included.
+
+#include <QDialog>
+#include <map>
+
+#include "console/console_dialog.h"
+#include "console/page_widget_qt.h"
+#include "console/qt_host.h"
+#include "console/widget_view.h"
+
+class QAction;
+class QComboBox;
+class QGroupBox;
+class QMenu;
+class QTabBar;
+
+namespace sc {
+
+class MainWindow : public QDialog {
+  Q_OBJECT
+
+ public:
+  // Builds the window, attaches its views to `dialog` and its pages and runs the core's
+  // start-up. The window detaches its views again when it is destroyed.
+  MainWindow(ConsoleDialog& dialog, QtHost& host, QWidget* parent = nullptr);
+  ~MainWindow() override;
+
+  WidgetView& view() { return view_; }
+  QTabBar* tabBar() const { return tabBar_; }
+  // The page shown for a page dialog id (129, 174, 187, 132).
+  PageWidget* page(int dialogId) const;
+  // "&About TQ5RCONSOLE...", in the Help menu and in the window menu.
+  QAction* aboutAction() const { return aboutAction_; }
+  // The window menu (the context menu of the window's background).
+  QMenu* windowMenu() const { return windowMenu_; }
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override;
+  void contextMenuEvent(QContextMenuEvent* event) override;
+
+ private:
+  QWidget* BuildLinkControls();
+  QWidget* BuildFrontPanel();
+  QGroupBox* BuildSignalPanel();
+  QWidget* BuildTabArea();
+  void BuildMenus();
+  void SwitchTab(int step);
+
+  ConsoleDialog& dialog_;
+  QtHost& host_;
+  WidgetView view_;
+  QTabBar* tabBar_ = nullptr;
+  std::map<int, PageWidget*> pages_;
+  QAction* aboutAction_ = nullptr;
+  QMenu* windowMenu_ = nullptr;
+};
+
+}  // namespace sc

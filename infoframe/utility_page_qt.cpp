@@ -1,0 +1,76 @@
+#include "infoframe/utility_page_qt.h"
+
+#include <QComboBox>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QVBoxLayout>
+
+#include "infoframe/utility_page.h"
+
+namespace sc {
+
+namespace {
+// Rows 1-18 stand in the left column, 19-33 in the right one.
+constexpr int kLeftColumnRows = 18;
+}  // namespace
+
+UtilityPageWidget::UtilityPageWidget(QWidget* parent) : PageWidget(parent) {
+  auto* layout = new QVBoxLayout(this);
+
+  auto* typeRow = new QHBoxLayout;
+  auto* types = new QComboBox(this);
+  // Editable as the box always was; typed text selects no packet type.
+  types->setEditable(true);
+  types->setInsertPolicy(QComboBox::NoInsert);
+  types->setAccessibleName(QStringLiteral("Packet type"));
+  types->setMinimumContentsLength(14);
+  view_.Bind(utility_ids::kPacketList, types);
+  typeRow->addWidget(types);
+  typeRow->addStretch(1);
+  layout->addLayout(typeRow);
+
+  auto* grid = new QGridLayout;
+  grid->setHorizontalSpacing(6);
+  grid->setVerticalSpacing(2);
+  for (int row = 0; row < utility_ids::kGridRows; ++row) {
+    // Both boxes only display: the reply sets them.
+    auto* label = new QLineEdit(this);
+    auto* value = new QLineEdit(this);
+    for (QLineEdit* box : {label, value}) {
+      box->setReadOnly(true);
+      box->setEnabled(false);
+    }
+    label->setMinimumWidth(
+        label->fontMetrics().horizontalAdvance(QStringLiteral("InfoFrame Type code")) + 12);
+    value->setFixedWidth(value->fontMetrics().horizontalAdvance(QStringLiteral("0x00")) + 16);
+    label->setAccessibleName(QStringLiteral("Row %1").arg(row + 1));
+    value->setAccessibleName(QStringLiteral("Row %1 value").arg(row + 1));
+    // The value is named after the label box beside it ("Data Byte 3").
+    connect(label, &QLineEdit::textChanged, value, [value, row](const QString& text) {
+      value->setAccessibleName(
+          text.trimmed().isEmpty() ? QStringLiteral("Row %1 value").arg(row + 1) : text.trimmed());
+    });
+    view_.Bind(utility_ids::kGridLabel[row], label);
+    view_.Bind(utility_ids::kGridValue[row], value);
+    const int gridRow = row < kLeftColumnRows ? row : row - kLeftColumnRows;
+    const int column = row < kLeftColumnRows ? 0 : 3;
+    grid->addWidget(label, gridRow, column);
+    grid->addWidget(value, gridRow, column + 1);
+  }
+  grid->setColumnMinimumWidth(2, 16);
+  layout->addLayout(grid);
+
+  auto* note = new QLabel(
+      QStringLiteral("Note: HDMI infoframe data analyzer is only for  technical engineer to check "
+                     "whether the dataframe of HDMI is right or not (based on HDMI and CEA-861 "
+                     "documents)."),
+      this);
+  note->setTextFormat(Qt::PlainText);
+  note->setWordWrap(true);
+  layout->addWidget(note);
+  layout->addStretch(1);
+}
+
+}  // namespace sc

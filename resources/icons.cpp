@@ -1,0 +1,118 @@
+#include "resources/icons.h"
+
+#include <QPainter>
+#include <QPainterPath>
+#include <QPixmap>
+#include <QRadialGradient>
+#include <functional>
+
+namespace sc::icons {
+
+namespace {
+
+// Every picture is drawn on a 32 x 32 design grid and scaled to each size, so the
+// small sizes stay sharp instead of being shrunk from one bitmap.
+constexpr int kSizes[] = {16, 20, 24, 32, 48, 64, 128};
+
+QIcon Draw(const std::function<void(QPainter&)>& paint) {
+  QIcon icon;
+  for (int size : kSizes) {
+    QPixmap pixmap(size, size);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.scale(size / 32.0, size / 32.0);
+    paint(painter);
+    painter.end();
+    icon.addPixmap(pixmap);
+  }
+  return icon;
+}
+
+// A plug whose pins point right, its front face at x, its cable leaving to the left.
+void DrawPlug(QPainter& p, double x, double y, const QColor& body) {
+  p.setPen(QPen(QColor(40, 40, 40), 2.4, Qt::SolidLine, Qt::RoundCap));
+  p.drawLine(QPointF(x - 7, y), QPointF(1, y));
+  p.setPen(QPen(QColor(40, 40, 40), 1.2));
+  p.setBrush(QColor(210, 210, 210));
+  p.drawRect(QRectF(x, y - 4, 4, 2));
+  p.drawRect(QRectF(x, y + 2, 4, 2));
+  p.setBrush(body);
+  p.drawRoundedRect(QRectF(x - 7, y - 6, 7, 12), 1.5, 1.5);
+}
+
+// The matching socket, its front face at x, its cable leaving to the right.
+void DrawSocket(QPainter& p, double x, double y, const QColor& body) {
+  p.setPen(QPen(QColor(40, 40, 40), 2.4, Qt::SolidLine, Qt::RoundCap));
+  p.drawLine(QPointF(x + 7, y), QPointF(31, y));
+  p.setPen(QPen(QColor(40, 40, 40), 1.2));
+  p.setBrush(body);
+  p.drawRoundedRect(QRectF(x, y - 6, 7, 12), 1.5, 1.5);
+}
+
+}  // namespace
+
+QIcon AppIcon() {
+  return Draw([](QPainter& p) {
+    // A monitor showing a signal trace, the analyzer's subject.
+    p.setPen(QPen(QColor(30, 40, 60), 1.5));
+    p.setBrush(QColor(52, 73, 110));
+    p.drawRoundedRect(QRectF(2, 4, 28, 20), 3, 3);
+    p.setBrush(QColor(16, 24, 36));
+    p.setPen(Qt::NoPen);
+    p.drawRect(QRectF(5, 7, 22, 14));
+    QPainterPath trace;
+    trace.moveTo(6, 17);
+    trace.lineTo(10, 17);
+    trace.lineTo(10, 10);
+    trace.lineTo(15, 10);
+    trace.lineTo(15, 17);
+    trace.lineTo(20, 17);
+    trace.lineTo(20, 10);
+    trace.lineTo(26, 10);
+    p.setPen(QPen(QColor(90, 230, 120), 1.8, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
+    p.setBrush(Qt::NoBrush);
+    p.drawPath(trace);
+    p.setPen(QPen(QColor(30, 40, 60), 1.5));
+    p.setBrush(QColor(120, 130, 150));
+    p.drawRect(QRectF(13, 24, 6, 3));
+    p.drawRoundedRect(QRectF(8, 27, 16, 3), 1, 1);
+  });
+}
+
+QIcon LinkIcon(bool up) {
+  return Draw([up](QPainter& p) {
+    if (up) {
+      // Plug and socket joined, green.
+      DrawPlug(p, 12, 16, QColor(60, 170, 80));
+      DrawSocket(p, 16, 16, QColor(60, 170, 80));
+    } else {
+      // The halves apart, grey, with a red break mark between them.
+      DrawPlug(p, 9, 16, QColor(150, 150, 150));
+      DrawSocket(p, 22, 16, QColor(150, 150, 150));
+      p.setPen(QPen(QColor(200, 40, 40), 2.0, Qt::SolidLine, Qt::RoundCap));
+      p.drawLine(QPointF(15, 6), QPointF(19, 11));
+      p.drawLine(QPointF(19, 21), QPointF(15, 26));
+    }
+  });
+}
+
+QIcon LampIcon(bool lit) {
+  return Draw([lit](QPainter& p) {
+    const QRectF lamp(5, 5, 22, 22);
+    if (lit) {
+      QRadialGradient glow(QPointF(13, 12), 16);
+      glow.setColorAt(0, QColor(190, 255, 170));
+      glow.setColorAt(0.6, QColor(40, 200, 60));
+      glow.setColorAt(1, QColor(20, 120, 30));
+      p.setPen(QPen(QColor(20, 90, 25), 1.6));
+      p.setBrush(glow);
+    } else {
+      p.setPen(QPen(QColor(90, 90, 90), 1.6));
+      p.setBrush(Qt::NoBrush);
+    }
+    p.drawEllipse(lamp);
+  });
+}
+
+}  // namespace sc::icons

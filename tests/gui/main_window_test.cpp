@@ -1,0 +1,440 @@
+// The main window through its real widgets: the start-up state, tabs, the about entry,
+// Enter and Escape, the link controls, what assistive technology finds, and a shutdown
+// with the link up.
+
+#include <dirent.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+
+#include <QAccessible>
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QRegularExpression>
+#include <QSignalSpy>
+#include <QTabBar>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+#include <filesystem>
+#include <memory>
+#include <set>
+
+#include "app/about_dialog_qt.h"
+#include "app/console_app.h"
+#include "console/control_ids.h"
+#include "console/main_window_qt.h"
+#include "console/qt_host.h"
+#include "infoframe/utility_page.h"
+#include "sim/pty.h"
+#include "tests/gui/gui_testing.h"
+#include "tests/support/temp_dir.h"
+
+namespace sc {
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr int kPageIds[] = {ids::kTimingPage, ids::kUtilityPage, ids::kMonitorPage, ids::kEdidPage};
+
+ConsoleDialog::Options TestOptions(const TempDir& dir, std::map<int, std::string>* ports) {
+  ConsoleDialog::Options options;
+  // The settings file goes to the test's own directory, never into the build tree.
+  options.executablePath = dir / "signal-console";
+  SettingsEnvironment environment;
+  environment.directoryWritable = [](const std::string&) { return true; };
+  options.settingsEnvironment = environment;
+  options.ports = [ports] {
+    std::string entries;
+    for (const auto& [number, path] : *ports)
+      entries += std::to_string(number) + "=" + path + ",";
+    return PortDirectory::Build(entries, {});
+  };
+  return options;
+}
+
+// The ids of this process's threads.
+std::set<std::string> Threads() {
+  std::set<std::string> ids;
+  if (DIR* tasks = ::opendir("/proc/self/task")) {
+    while (dirent* entry = ::readdir(tasks))
+      if (entry->d_name[0] != '.') ids.insert(entry->d_name);
+    ::closedir(tasks);
+  }
+  return ids;
+}
+
+// True when no one holds the console's end of the pseudo-terminal open.
+bool HungUp(const PtyMaster& box) {
+  pollfd p{box.fd(), POLLIN, 0};
+  return ::poll(&p, 1, 0) == 1 && (p.revents & POLLHUP);
+}
+
+// The bytes of the input query 0x8082 to 00/00, as the link sends it when it comes up.
+std::vector<uint8_t> InputQuery() {
+  return BuildFrame(kCommandLead, DeviceAddress{0, 0}, 0x8082);
+}
+
+QAccessibleInterface* FindAccessible(QAccessibleInterface* node, QAccessible::Role role,
+                                     const QString& name) {
+  if (!node) return nullptr;
+  if (node->role() == role && node->text(QAccessible::Name) == name) return node;
+  for (int i = 0; i < node->childCount(); ++i)
+    if (QAccessibleInterface* found = FindAccessible(node->child(i), role, name)) return found;
+  return nullptr;
+}
+
+class MainWindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(box.ok());
+    ports[1] = box.SlavePath();
+    host.RegisterDialog(ids::kAboutDialog, RunAboutDialog);
+    dialog = std::make_unique<ConsoleDialog>(host, TestOptions(dir, &ports));
+    window = std::make_unique<MainWindow>(*dialog, host);
+    window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    window->activateWindow();
+    QApplication::setActiveWindow(window.get());
+  }
+  void TearDown() override {
+    window.reset();
+    dialog->Destroy();
+    dialog.reset();
+  }
+
+  template <typename T>
+  T* Control(int id) const {
+    return qobject_cast<T*>(window->view().widget(id));
+  }
+  template <typename T>
+  T* PageControl(int pageId, int id) const {
+    return qobject_cast<T*>(window->page(pageId)->view().widget(id));
+  }
+  std::vector<bool> PagesVisible() const {
+    std::vector<bool> visible;
+    for (int id : kPageIds)
+      visible.push_back(window->page(id)->isVisible());
+    return visible;
+  }
+  void ClickTab(int index) {
+    QTabBar* tabs = window->tabBar();
+    QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(index).center());
+  }
+
+  TempDir dir;
+  PtyMaster box;
+  std::map<int, std::string> ports;
+  QtHost host;
+  std::unique_ptr<ConsoleDialog> dialog;
+  std::unique_ptr<MainWindow> window;
+};
+
+TEST_F(MainWindowTest, StartsWithTheLinkDownAndNothingShown) {
+  EXPECT_EQ(window->windowTitle(), "Signal Analyzer V1.19");
+  EXPECT_FALSE(window->windowIcon().isNull());
+  EXPECT_EQ(window->property(WidgetView::kIconIdProperty).toInt(), ids::kIconApp);
+
+  auto* link = Control<QToolButton>(ids::kLinkIcon);
+  ASSERT_NE(link, nullptr);
+  EXPECT_EQ(link->property(WidgetView::kIconIdProperty).toInt(), ids::kIconLinkDown);
+  EXPECT_EQ(link->accessibleDescription(), "Link is down");
+  EXPECT_EQ(Control<QToolButton>(ids::kHdmiIcon)->property(WidgetView::kIconIdProperty).toInt(),
+            ids::kIconLampLit);
+  EXPECT_EQ(Control<QToolButton>(ids::kSdiIcon)->property(WidgetView::kIconIdProperty).toInt(),
+            ids::kIconLampUnlit);
+
+  auto* comm = Control<QComboBox>(ids::kCommList);
+  EXPECT_EQ(comm->count(), 99);
+  EXPECT_EQ(comm->currentText(), "COM1");
+  EXPECT_EQ(comm->itemText(98), "COM99");
+  EXPECT_EQ(comm->itemData(0, Qt::ToolTipRole).toString().toStdString(), box.SlavePath());
+  auto* address = Control<QComboBox>(ids::kAddressList);
+  EXPECT_EQ(address->count(), 34);
+  EXPECT_EQ(address->currentText(), "All: 0000(with ACT)");
+
+  QTabBar* tabs = window->tabBar();
+  ASSERT_EQ(tabs->count(), 4);
+  EXPECT_EQ(tabs->currentIndex(), 0);
+  EXPECT_EQ(tabs->tabText(1), "Ultilities");
+  EXPECT_EQ(PagesVisible(), (std::vector<bool>{true, false, false, false}));
+
+  for (int id : ids::kStatusTexts)
+    EXPECT_EQ(Control<QLabel>(id)->text(), "") << id;
+  EXPECT_EQ(Control<QLabel>(ids::kSearchStatus)->text(), "");
+  EXPECT_FALSE(Control<QRadioButton>(ids::kHpdOn)->isChecked());
+  EXPECT_FALSE(Control<QRadioButton>(ids::kHpdOff)->isChecked());
+  auto* volume = Control<QLineEdit>(ids::kVolumeBox);
+  EXPECT_EQ(volume->text(), "0");
+  EXPECT_FALSE(volume->isEnabled());
+
+  // The Ultilities page as the start-up leaves it.
+  auto* types = PageControl<QComboBox>(ids::kUtilityPage, utility_ids::kPacketList);
+  EXPECT_EQ(types->currentText(), "5-AVI_INF");
+  EXPECT_EQ(PageControl<QLineEdit>(ids::kUtilityPage, 1110)->text(), "InfoFrame Type code");
+  EXPECT_FALSE(PageControl<QLineEdit>(ids::kUtilityPage, 1116)->isVisibleTo(window.get()));
+
+  // Nothing was opened, so nothing was written; the settings file went to the test's
+  // directory.
+  EXPECT_FALSE(dialog->serialPort().IsOpen());
+  EXPECT_TRUE(box.Read(1, 50ms).empty());
+  EXPECT_TRUE(std::filesystem::exists(dir / "TQ.ini"));
+}
+
+TEST_F(MainWindowTest, ClickingTabsLeavesExactlyOnePageVisible) {
+  const std::pair<int, std::vector<bool>> steps[] = {
+      {3, {false, false, false, true}},
+      {0, {true, false, false, false}},
+      {2, {false, false, true, false}},
+      {1, {false, true, false, false}},
+  };
+  for (const auto& [tab, visible] : steps) {
+    ClickTab(tab);
+    EXPECT_EQ(window->tabBar()->currentIndex(), tab);
+    EXPECT_EQ(PagesVisible(), visible) << "tab " << tab;
+  }
+  // From the keyboard too: Ctrl+Tab goes on to the next page, and round.
+  QTest::keyClick(window->tabBar(), Qt::Key_Tab, Qt::ControlModifier);
+  EXPECT_EQ(PagesVisible(), (std::vector<bool>{false, false, true, false}));
+  QTest::keyClick(window->tabBar(), Qt::Key_PageDown, Qt::ControlModifier);
+  QTest::keyClick(window->tabBar(), Qt::Key_PageDown, Qt::ControlModifier);
+  EXPECT_EQ(PagesVisible(), (std::vector<bool>{true, false, false, false}));
+  // Switching pages does not resize the window.
+  const QSize size = window->size();
+  ClickTab(1);
+  EXPECT_EQ(window->size(), size);
+}
+
+TEST_F(MainWindowTest, AboutEntryOpensTheAboutBoxAndReturns) {
+  // The window menu ends with a separator and the about entry.
+  const QList<QAction*> entries = window->windowMenu()->actions();
+  ASSERT_GE(entries.size(), 2);
+  EXPECT_TRUE(entries[entries.size() - 2]->isSeparator());
+  EXPECT_EQ(entries.last(), window->aboutAction());
+  EXPECT_EQ(window->aboutAction()->text(), "&About TQ5RCONSOLE...");
+
+  QString title, version;
+  QWidget* parent = nullptr;
+  bool closedByOk = false;
+  testing::OnNextModal([&](QWidget* modal) {
+    title = modal->windowTitle();
+    parent = modal->parentWidget();
+    for (QLabel* label : modal->findChildren<QLabel*>())
+      if (!label->text().isEmpty()) version = label->text();
+    testing::PressButton(modal, "OK");
+    closedByOk = !modal->isVisible();
+  });
+  window->aboutAction()->trigger();
+  EXPECT_EQ(title, "About TQ5RCONSOLE");
+  EXPECT_EQ(version, "TQ5RCONSOLE Version 1.0");
+  EXPECT_EQ(parent, window.get());
+  EXPECT_TRUE(closedByOk);
+  EXPECT_TRUE(window->isVisible());
+}
+
+TEST_F(MainWindowTest, EnterAndEscapeEndTheWindowOnlyFromItsOwnControls) {
+  auto* comm = Control<QComboBox>(ids::kCommList);
+  auto* hpdOn = Control<QRadioButton>(ids::kHpdOn);
+  auto* types = PageControl<QComboBox>(ids::kUtilityPage, utility_ids::kPacketList);
+  auto* byteBox = PageControl<QLineEdit>(ids::kUtilityPage, 1111);
+  struct Case {
+    const char* what;
+    QWidget* control;
+    Qt::Key key;
+    int ends;  // -1 stays open, else the dialog result
+  };
+  const Case cases[] = {
+      {"Escape on the Comm list", comm, Qt::Key_Escape, QDialog::Rejected},
+      {"Enter on the Comm list", comm, Qt::Key_Return, QDialog::Accepted},
+      {"keypad Enter on a radio button", hpdOn, Qt::Key_Enter, QDialog::Accepted},
+      {"Escape on the tab bar", window->tabBar(), Qt::Key_Escape, QDialog::Rejected},
+      {"Escape on a page's list", types, Qt::Key_Escape, -1},
+      {"Enter on a page's list", types, Qt::Key_Return, -1},
+      {"Enter on a page's box", byteBox, Qt::Key_Return, -1},
+  };
+  ClickTab(1);  // the Ultilities page, so its controls can take the focus
+  for (const Case& c : cases) {
+    if (!window->isVisible()) {
+      window->show();
+      ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    }
+    QSignalSpy finished(window.get(), &QDialog::finished);
+    c.control->setEnabled(true);
+    c.control->setFocus();
+    QTest::keyClick(c.control, c.key);
+    if (c.ends < 0) {
+      EXPECT_EQ(finished.count(), 0) << c.what;
+      EXPECT_TRUE(window->isVisible()) << c.what;
+    } else {
+      ASSERT_EQ(finished.count(), 1) << c.what;
+      EXPECT_EQ(finished[0][0].toInt(), c.ends) << c.what;
+      EXPECT_FALSE(window->isVisible()) << c.what;
+    }
+  }
+}
+
+TEST_F(MainWindowTest, EnterOnTheFocusedLinkIconBringsTheLinkUp) {
+  QSignalSpy finished(window.get(), &QDialog::finished);
+  auto* link = Control<QToolButton>(ids::kLinkIcon);
+  link->setFocus();
+  QTest::keyClick(link, Qt::Key_Return);
+  QTRY_VERIFY_WITH_TIMEOUT(dialog->linkUp, 2000);
+  EXPECT_EQ(finished.count(), 0);
+  EXPECT_EQ(link->property(WidgetView::kIconIdProperty).toInt(), ids::kIconLinkUp);
+  EXPECT_EQ(box.Read(10, 2000ms), InputQuery());
+
+  // A click takes it down again.
+  QTest::mouseClick(link, Qt::LeftButton);
+  EXPECT_FALSE(dialog->linkUp);
+  EXPECT_EQ(link->property(WidgetView::kIconIdProperty).toInt(), ids::kIconLinkDown);
+}
+
+TEST_F(MainWindowTest, ChoosingAPortInTheListOpensIt) {
+  PtyMaster second;
+  ASSERT_TRUE(second.ok());
+  ports[2] = second.SlavePath();
+  auto* comm = Control<QComboBox>(ids::kCommList);
+  comm->setFocus();
+  QTest::keyClick(comm, Qt::Key_Down);  // the user's choice: COM2
+  EXPECT_EQ(comm->currentText(), "COM2");
+  EXPECT_TRUE(dialog->linkUp);
+  EXPECT_EQ(dialog->port, 2);
+  EXPECT_EQ(second.Read(10, 2000ms), InputQuery());
+  EXPECT_TRUE(box.Read(1, 50ms).empty());
+}
+
+TEST_F(MainWindowTest, CoreMessagesShowOverTheWindow) {
+  ports.clear();  // COM1 maps to no device
+  QString caption, text;
+  QWidget* parent = nullptr;
+  testing::OnNextModal([&](QWidget* modal) {
+    auto* box = qobject_cast<QMessageBox*>(modal);
+    ASSERT_NE(box, nullptr);
+    caption = box->windowTitle();
+    text = box->text();
+    parent = box->parentWidget();
+    testing::PressButton(box, "OK");
+  });
+  QTest::mouseClick(Control<QToolButton>(ids::kLinkIcon), Qt::LeftButton);
+  EXPECT_EQ(caption, "TQ-KVAD");
+  EXPECT_EQ(text, "Can not find this port or used by other application");
+  EXPECT_EQ(parent, window.get());
+  EXPECT_FALSE(dialog->linkUp);
+}
+
+TEST_F(MainWindowTest, EveryControlCanBeFoundByAssistiveTechnology) {
+  QAccessibleInterface* root = QAccessible::queryAccessibleInterface(window.get());
+  ASSERT_NE(root, nullptr);
+  struct Expected {
+    QAccessible::Role role;
+    const char* name;
+  };
+  const Expected controls[] = {
+      {QAccessible::Button, "Search Machine"},
+      {QAccessible::Button, "Address Management"},
+      {QAccessible::Button, "-"},
+      {QAccessible::Button, "+"},
+      {QAccessible::Button, "Link"},
+      {QAccessible::Button, "HDMI input"},
+      {QAccessible::Button, "SDI input"},
+      {QAccessible::RadioButton, "ON"},
+      {QAccessible::RadioButton, "OFF"},
+      {QAccessible::ComboBox, "Comm:"},
+      {QAccessible::ComboBox, "Address:"},
+      {QAccessible::EditableText, "Volume:"},
+      {QAccessible::PageTab, "Timing"},
+      {QAccessible::PageTab, "Ultilities"},
+      {QAccessible::PageTab, "Monitor"},
+      {QAccessible::PageTab, "EDID"},
+      {QAccessible::StaticText, "HDMI"},
+      {QAccessible::Grouping, "Received Signal info"},
+      {QAccessible::Grouping, "Audio"},
+      {QAccessible::ComboBox, "Packet type"},
+  };
+  for (const Expected& e : controls)
+    EXPECT_NE(FindAccessible(root, e.role, e.name), nullptr) << e.name;
+  // A named list still reads its current item as its value.
+  QAccessibleInterface* comm =
+      QAccessible::queryAccessibleInterface(Control<QComboBox>(ids::kCommList));
+  EXPECT_EQ(comm->text(QAccessible::Value), "COM1");
+  EXPECT_EQ(comm->childCount(), 1);
+
+  // Every control that takes the focus has a name.
+  for (QWidget* w : window->findChildren<QWidget*>()) {
+    if (w->focusPolicy() == Qt::NoFocus || !w->isVisibleTo(window.get())) continue;
+    QAccessibleInterface* node = QAccessible::queryAccessibleInterface(w);
+    ASSERT_NE(node, nullptr);
+    EXPECT_FALSE(node->text(QAccessible::Name).isEmpty()) << w->metaObject()->className();
+  }
+
+  // The status texts read as what they show, named by the caption beside them.
+  std::map<int, QStringList> labelledBy;
+  for (int id : ids::kStatusTexts) {
+    window->view().SetText(id, "HDMI");
+    QAccessibleInterface* value = QAccessible::queryAccessibleInterface(Control<QLabel>(id));
+    EXPECT_EQ(value->text(QAccessible::Name), "HDMI") << id;
+    QStringList captions;
+    for (const auto& relation : value->relations(QAccessible::Label))
+      captions << relation.first->text(QAccessible::Name);
+    EXPECT_EQ(captions.filter(QRegularExpression(":$")).size(), 1) << id;
+    labelledBy[id] = captions;
+  }
+  EXPECT_TRUE(labelledBy[ids::kHdcpText].contains("HDCP:"));
+  EXPECT_TRUE(labelledBy[ids::kStructureText].contains("2D/3D:"));
+  EXPECT_TRUE(labelledBy[ids::kChannelsText].contains("Channels:"));
+  auto* search = Control<QLabel>(ids::kSearchStatus);
+  window->view().SetText(ids::kSearchStatus, "Please wait.....");
+  QAccessibleInterface* status = QAccessible::queryAccessibleInterface(search);
+  EXPECT_EQ(status->text(QAccessible::Name), "Please wait.....");
+  EXPECT_EQ(status->text(QAccessible::Description), "Search status");
+}
+
+// The whole program's path: the application object runs the window, the user brings the
+// link up and closes the window with Escape; the worker has ended and the port is closed
+// when Run returns.
+TEST(ConsoleAppGuiTest, ClosingWithTheLinkUpEndsTheWorkerAndClosesThePort) {
+  TempDir dir;
+  PtyMaster box;
+  ASSERT_TRUE(box.ok());
+  std::map<int, std::string> ports{{1, box.SlavePath()}};
+  QtHost host;
+  ConsoleApp app(host, TestOptions(dir, &ports));
+  // Qt starts threads of its own as the window comes up; the link adds the worker.
+  std::set<std::string> worker;
+  bool hungUpWhileUp = true;
+  std::vector<uint8_t> received;
+
+  const int status = app.Run([&](ConsoleDialog& dialog) {
+    MainWindow window(dialog, host);
+    QTimer::singleShot(0, &window, [&] {
+      const std::set<std::string> before = Threads();
+      QTest::mouseClick(window.view().widget(ids::kLinkIcon), Qt::LeftButton);
+      received = box.Read(10, 2000ms);
+      for (const std::string& id : Threads())
+        if (!before.count(id)) worker.insert(id);
+      hungUpWhileUp = HungUp(box);
+      QWidget* comm = window.view().widget(ids::kCommList);
+      comm->setFocus();
+      QTest::keyClick(comm, Qt::Key_Escape);
+    });
+    window.exec();
+    EXPECT_TRUE(dialog.linkUp);
+  });
+
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(received, InputQuery());
+  EXPECT_FALSE(hungUpWhileUp);
+  EXPECT_EQ(app.mainWindow(), nullptr);
+  ASSERT_EQ(worker.size(), 1u);
+  EXPECT_EQ(Threads().count(*worker.begin()), 0u);
+  EXPECT_TRUE(HungUp(box));
+}
+
+}  // namespace
+}  // namespace sc
