@@ -80,7 +80,9 @@ std::string SimUsage() {
          "  --input hdmi|sdi the selected input (default hdmi)\n"
          "  --device PATH    serve this serial device instead of a pseudo-terminal\n"
          "  --baud N         its line rate (default 115200)\n"
-         "  --help           this text\n";
+         "  --help           this text\n"
+         "\n" +
+         SimCommandInterpreter::Help();
 }
 
 std::optional<SimOptions> ParseSimOptions(const std::vector<std::string>& args,
@@ -166,7 +168,8 @@ std::string SimCommandInterpreter::Help() {
          "  input hdmi|sdi       select the input\n"
          "  hpd on|off           hot-plug setting\n"
          "  volume 0..8          volume step\n"
-         "  edid 0..14           EDID preset the box presents\n"
+         "  edid 0..14           EDID preset the box presents (0..4 built in, 5..14 USER1..10)\n"
+         "  edidfail on|off      make EDID writes to the user slots fail (slot unchanged)\n"
          "  drop N               drop the next N frames the box sends\n"
          "  corrupt N            send the next N frames with a wrong checksum\n"
          "  delay MS             wait MS milliseconds before each reply\n"
@@ -203,10 +206,11 @@ SimCommandInterpreter::Result SimCommandInterpreter::Execute(std::string_view te
         s << "box " << Hex4(b.address()) << (selected_ == b.address() ? " (selected)" : "")
           << ": input " << (b.panel().input == 1 ? "sdi" : "hdmi") << ", hpd "
           << (b.panel().hotPlug == 1 ? "off" : "on") << ", volume " << int(b.panel().volumeStep)
-          << ", edid " << int(b.panel().edidPreset) << ", signal " << b.signal().name << ", drop "
-          << b.faults().dropFrames << ", corrupt " << b.faults().corruptFrames << ", delay "
-          << b.faults().replyDelay.count() << " ms, " << b.counters().frames << " frames in, "
-          << b.counters().sent << " out\n";
+          << ", edid " << int(b.panel().edidPreset)
+          << (b.faults().failEdidWrites ? " (writes fail)" : "") << ", signal " << b.signal().name
+          << ", drop " << b.faults().dropFrames << ", corrupt " << b.faults().corruptFrames
+          << ", delay " << b.faults().replyDelay.count() << " ms, " << b.counters().frames
+          << " frames in, " << b.counters().sent << " out\n";
       }
     });
     return Result{true, false, s.str()};
@@ -254,6 +258,14 @@ SimCommandInterpreter::Result SimCommandInterpreter::Execute(std::string_view te
     const uint8_t off = arg == "off" ? 1 : 0;
     server_.WithLine([&](BoxLine& line) {
       ForSelected(line, [&](SimulatedBox& b) { b.panel().hotPlug = off; });
+    });
+    return done();
+  }
+  if (verb == "edidfail") {
+    if (!arity(1, 1) || (arg != "on" && arg != "off")) return error("usage: edidfail on|off");
+    const bool fail = arg == "on";
+    server_.WithLine([&](BoxLine& line) {
+      ForSelected(line, [&](SimulatedBox& b) { b.faults().failEdidWrites = fail; });
     });
     return done();
   }

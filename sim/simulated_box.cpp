@@ -1,5 +1,6 @@
 #include "sim/simulated_box.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace sc {
@@ -75,7 +76,10 @@ AddressVerdict JudgeAddress(DeviceAddress own, DeviceAddress target) {
 }
 
 SimulatedBox::SimulatedBox(DeviceAddress address)
-    : address_(address), signal_(*FindBoxSignal(kDefaultSignal)) {}
+    : address_(address), signal_(*FindBoxSignal(kDefaultSignal)) {
+  for (int preset = 0; preset < kBoxEdidCount; ++preset)
+    edid(preset) = preset < kBuiltInEdidCount ? BuiltInEdid(preset) : InitialUserEdid();
+}
 
 std::vector<uint8_t> SimulatedBox::Receive(const uint8_t* bytes, size_t count) {
   std::vector<uint8_t> out;
@@ -106,9 +110,9 @@ void SimulatedBox::HandleFrame(std::vector<uint8_t>& out) {
   Execute(commands_.back(), out);
 }
 
-// One case per code; requests answer with their own code, settings change the panel
-// silently. A setting with a missing or out-of-range value is ignored, as is a code the
-// box does not know.
+// One case per code; requests answer with their own code (an EDID write with the
+// acknowledgement 0xFFFF), settings change the panel silently. A setting with a missing or
+// out-of-range value is ignored, as is a code the box does not know.
 void SimulatedBox::Execute(const ReceivedCommand& command, std::vector<uint8_t>& out) {
   const std::vector<uint8_t>& p = command.payload;
   auto reply = [&](std::initializer_list<uint8_t> payload) {
@@ -133,6 +137,20 @@ void SimulatedBox::Execute(const ReceivedCommand& command, std::vector<uint8_t>&
     case box_code::kEdidPreset:
       reply({panel_.edidPreset});
       break;
+    case box_code::kReadEdid:
+      // An unknown preset gets no answer, as an unknown request does.
+      if (!p.empty() && p[0] < kBoxEdidCount) replyBytes(edid(p[0]));
+      break;
+    case box_code::kSelectEdid:
+      if (!p.empty() && p[0] < kBoxEdidCount) panel_.edidPreset = p[0];
+      break;
+    case box_code::kWriteEdid: {
+      // Acknowledged with the written code, low byte first, and the outcome.
+      const uint8_t ack[3] = {box_code::kWriteEdid & 0xFF, box_code::kWriteEdid >> 8,
+                              WriteUserEdid(p)};
+      if (command.answerExpected) Reply(box_code::kAcknowledge, ack, sizeof ack, out);
+      break;
+    }
     case box_code::kTiming:
       replyBytes(signal_.timing.Bytes());
       break;
@@ -160,6 +178,13 @@ void SimulatedBox::Execute(const ReceivedCommand& command, std::vector<uint8_t>&
     default:
       break;
   }
+}
+
+uint8_t SimulatedBox::WriteUserEdid(const std::vector<uint8_t>& p) {
+  if (p.size() != 1 + kEdidSize || p[0] >= kUserEdidSlots) return kEdidWriteBadRequest;
+  if (faults_.failEdidWrites) return kEdidWriteRefused;
+  std::copy(p.begin() + 1, p.end(), edid(kBuiltInEdidCount + p[0]).begin());
+  return kEdidWriteOk;
 }
 
 void SimulatedBox::Reply(uint16_t code, const uint8_t* payload, size_t count,

@@ -15,7 +15,9 @@
 #include <string_view>
 #include <vector>
 
+#include "edid/edid_decoder.h"
 #include "link/frame.h"
+#include "sim/box_edids.h"
 
 namespace sc {
 
@@ -34,8 +36,17 @@ inline constexpr uint16_t kTiming = 0x8091;
 inline constexpr uint16_t kSignalNotice = 0x809F;  // sent unasked when the signal changes
 inline constexpr uint16_t kReadAddress = 0xF801;
 inline constexpr uint16_t kSearch = 0xF802;
+inline constexpr uint16_t kSelectEdid = 0x7850;  // 1 byte: preset 0..14, no reply
+inline constexpr uint16_t kWriteEdid = 0x7851;   // 257 bytes: user slot 0..9, then the EDID
 inline constexpr uint16_t kEdidPreset = 0xF850;
+inline constexpr uint16_t kReadEdid = 0xF851;     // 1 byte: preset 0..14; 256 bytes back
+inline constexpr uint16_t kAcknowledge = 0xFFFF;  // the acknowledged code, then a status
 }  // namespace box_code
+
+// The status byte of the acknowledgement of an EDID write (0xFFFF, payload 51 78 status).
+inline constexpr uint8_t kEdidWriteOk = 0x00;
+inline constexpr uint8_t kEdidWriteRefused = 0x01;     // the box's write fault is on
+inline constexpr uint8_t kEdidWriteBadRequest = 0x02;  // slot above 9 or not 257 bytes
 
 // The raw timing the box measures, as it goes out in reply 0x8091: 20 bytes, byte 0
 // unused, then the 16-bit values little-endian. Interlaced signals give field values.
@@ -98,6 +109,7 @@ struct BoxFaults {
   int dropFrames = 0;                       // the next N frames are never sent
   int corruptFrames = 0;                    // the next N frames go out with a wrong checksum
   std::chrono::milliseconds replyDelay{0};  // applied by whoever writes to the line
+  bool failEdidWrites = false;              // user-slot writes fail, the slot unchanged
 };
 
 struct BoxCounters {
@@ -145,6 +157,10 @@ class SimulatedBox {
   BoxFaults& faults() { return faults_; }
   const BoxFaults& faults() const { return faults_; }
 
+  // The EDID of preset 0..14 (5..14 are the user slots USER1..USER10).
+  EdidImage& edid(int preset) { return edids_.at(static_cast<size_t>(preset)); }
+  const EdidImage& edid(int preset) const { return edids_.at(static_cast<size_t>(preset)); }
+
   const BoxSignal& signal() const { return signal_; }
   // Changes the received signal. With `notify` the box queues the notice 0x809F (payload
   // byte 0: 0 when the signal is gone, 1 otherwise) for TakeUnsolicited.
@@ -162,6 +178,7 @@ class SimulatedBox {
  private:
   void HandleFrame(std::vector<uint8_t>& out);
   void Execute(const ReceivedCommand& command, std::vector<uint8_t>& out);
+  uint8_t WriteUserEdid(const std::vector<uint8_t>& payload);
   void Reply(uint16_t code, const uint8_t* payload, size_t count, std::vector<uint8_t>& out);
   void Send(std::vector<uint8_t> frame, std::vector<uint8_t>& out);
 
@@ -169,6 +186,7 @@ class SimulatedBox {
   FrontPanel panel_;
   BoxSignal signal_;
   BoxFaults faults_;
+  std::array<EdidImage, kBoxEdidCount> edids_;
   BoxCounters counters_;
   FrameAssembler assembler_{kCommandLead};
   std::deque<ReceivedCommand> commands_;

@@ -115,6 +115,12 @@ TEST(SimCommands, ChangeTheSelectedBoxesAndRefuseNonsense) {
       {"box 0B01", false, nullptr},  // not on this line: the selection stays
       {"edid 14", true, [](BoxLine& line) { EXPECT_EQ(line.box(1).panel().edidPreset, 14); }},
       {"edid 15", false, nullptr},
+      {"edidfail on", true,
+       [](BoxLine& line) {
+         EXPECT_FALSE(line.box(0).faults().failEdidWrites);
+         EXPECT_TRUE(line.box(1).faults().failEdidWrites);
+       }},
+      {"edidfail maybe", false, nullptr},
       {"box all", true, nullptr},
       {"hpd off", true, both([](SimulatedBox& b) { EXPECT_EQ(b.panel().hotPlug, 1); })},
       {"input sdi", true, both([](SimulatedBox& b) { EXPECT_EQ(b.panel().input, 1); })},
