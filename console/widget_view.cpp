@@ -77,6 +77,7 @@ QString ValueText(QWidget* w) {
 
 void WidgetView::Bind(int id, QWidget* widget) {
   widgets_[id] = widget;
+  textDisplays_.erase(id);
   // The core's texts are plain text, never markup.
   if (auto* label = qobject_cast<QLabel*>(widget)) label->setTextFormat(Qt::PlainText);
 }
@@ -95,12 +96,22 @@ void WidgetView::BindIcon(int id, QWidget* widget, std::map<int, Picture> pictur
   pictures_[id] = std::move(pictures);
 }
 
+void WidgetView::BindTextDisplay(int id, QWidget* widget, TextShower show) {
+  widgets_[id] = widget;
+  textDisplays_[id] = std::move(show);
+}
+
 QWidget* WidgetView::widget(int id) const {
   auto it = widgets_.find(id);
   return it == widgets_.end() ? nullptr : it->second.data();
 }
 
 void WidgetView::SetText(int id, const std::string& text) {
+  if (auto display = textDisplays_.find(id); display != textDisplays_.end()) {
+    MemoryView::SetText(id, text);
+    if (display->second) display->second(text);
+    return;
+  }
   QWidget* w = widget(id);
   if (auto* label = qobject_cast<QLabel*>(w)) {
     labelTexts_[id] = text;
@@ -121,6 +132,7 @@ void WidgetView::SetText(int id, const std::string& text) {
 }
 
 std::string WidgetView::GetText(int id) const {
+  if (textDisplays_.count(id) != 0) return MemoryView::GetText(id);
   QWidget* w = widget(id);
   if (auto* label = qobject_cast<QLabel*>(w)) {
     // A label shows CRs as breaks; give back what the core set while it still shows it.

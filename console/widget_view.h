@@ -10,6 +10,7 @@
 #include <QPointer>
 #include <QString>
 #include <QWidget>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -42,6 +43,11 @@ class WidgetView : public MemoryView {
   void BindRadioGroup(int firstId, const std::vector<QAbstractButton*>& buttons);
   // An icon control (a button or a label) and the pictures it shows, by icon id.
   void BindIcon(int id, QWidget* widget, std::map<int, Picture> pictures);
+  // A control that shows the core's text its own way (a hex dump broken into rows, names
+  // with control bytes made visible): `show` gets each text the core sets, and the core
+  // reads back exactly what it set.
+  using TextShower = std::function<void(const std::string& text)>;
+  void BindTextDisplay(int id, QWidget* widget, TextShower show);
 
   QWidget* widget(int id) const;
 
@@ -71,6 +77,7 @@ class WidgetView : public MemoryView {
   std::map<int, QPointer<QWidget>> widgets_;
   std::map<int, std::vector<QPointer<QAbstractButton>>> radioGroups_;
   std::map<int, std::map<int, Picture>> pictures_;
+  std::map<int, TextShower> textDisplays_;
   // What the core last set on a label, which may hold CRs the label shows as breaks.
   std::map<int, std::string> labelTexts_;
 };
