@@ -22,6 +22,7 @@
 #include "console/accessibility_qt.h"
 #include "console/clickable_label_qt.h"
 #include "console/control_ids.h"
+#include "edid/edid_page_qt.h"
 #include "infoframe/utility_page_qt.h"
 #include "resources/icons.h"
 
@@ -339,8 +340,13 @@ QWidget* MainWindow::BuildTabArea() {
   area->setFrameStyle(QFrame::StyledPanel | QFrame::Raised);
   auto* stack = new QGridLayout(area);
   for (const PageEntry& entry : kPages) {
-    PageWidget* page =
-        entry.dialogId == ids::kUtilityPage ? new UtilityPageWidget(area) : new PageWidget(area);
+    PageWidget* page = nullptr;
+    if (entry.dialogId == ids::kUtilityPage)
+      page = new UtilityPageWidget(area);
+    else if (entry.dialogId == ids::kEdidPage)
+      page = new EdidPageWidget(dialog_.edidPage, area);
+    else
+      page = new PageWidget(area);
     page->setAccessibleName(QString::fromLatin1(entry.tabText));
     // A hidden page keeps its room, so switching pages does not resize the window.
     QSizePolicy policy = page->sizePolicy();

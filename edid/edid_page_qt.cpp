@@ -1,0 +1,287 @@
+#include "edid/edid_page_qt.h"
+
+#include <QComboBox>
+#include <QFontDatabase>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPainter>
+#include <QPointer>
+#include <QPushButton>
+#include <QTextBlock>
+#include <QVBoxLayout>
+#include <cmath>
+
+#include "console/qt_host.h"
+#include "edid/edid_page.h"
+
+namespace sc {
+
+namespace {
+
+constexpr int kRows = 16;
+constexpr int kGroupsPerRow = 16;
+constexpr int kRowChars = kGroupsPerRow * 3 - 1;  // "00 FF ... 00", no trailing space
+
+// Column labels: above the first, the ninth and the last group of a row.
+struct ColumnLabel {
+  int group;
+  const char* text;
+};
+constexpr ColumnLabel kColumnLabels[] = {{0, "00"}, {8, "08"}, {15, "0F"}};
+
+QFont FixedFont() {
+  QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+  font.setStyleHint(QFont::Monospace);
+  font.setFixedPitch(true);
+  return font;
+}
+
+// A read-only multi-line box whose text the core sets.
+void MakeDisplayBox(QPlainTextEdit* box) {
+  box->setReadOnly(true);
+  box->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+  box->setTabChangesFocus(true);
+  box->setUndoRedoEnabled(false);
+}
+
+}  // namespace
+
+QString HexRows(const std::string& hexText) {
+  QString shown;
+  shown.reserve(static_cast<qsizetype>(hexText.size()));
+  int groups = 0;
+  for (const char c : hexText) {
+    if (c == ' ' && ++groups % kGroupsPerRow == 0) {
+      shown += QLatin1Char('\n');
+      continue;
+    }
+    shown += QLatin1Char(c);
+  }
+  if (shown.endsWith(QLatin1Char('\n'))) shown.chop(1);
+  return shown;
+}
+
+QString ReportText(const std::string& text) {
+  QString shown = FromCoreText(text);
+  shown.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+  for (QChar& c : shown) {
+    if (c == QLatin1Char('\n')) continue;
+    switch (c.category()) {
+      case QChar::Other_Control:  // NUL, a lone CR, DEL, C1 controls
+      case QChar::Other_Format:   // direction overrides and other invisible marks
+      case QChar::Separator_Line:
+      case QChar::Separator_Paragraph:
+        c = QChar(QChar::ReplacementCharacter);
+        break;
+      default:
+        break;
+    }
+  }
+  return shown;
+}
+
+// ---------------------------------------------------------------------------------------
+// The hex view
+
+// Paints the row labels (at the view's left) or the column labels (above it), lined up
+// with the rows and groups of the text.
+class HexView::Labels : public QWidget {
+ public:
+  enum class Kind { Rows, Columns };
+  Labels(HexView* view, Kind kind) : QWidget(view), view_(view), kind_(kind) {
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+  }
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter painter(this);
+    painter.setFont(view_->font());
+    painter.setPen(palette().color(QPalette::WindowText));
+    const QFontMetricsF metrics(view_->font());
+    if (kind_ == Kind::Rows) {
+      const qreal labelWidth = metrics.horizontalAdvance(QStringLiteral("f0"));
+      for (int row = 0; row < kRows; ++row) {
+        const QString label = QStringLiteral("%1").arg(row * 16, 2, 16, QLatin1Char('0'));
+        painter.drawText(QPointF(width() - labelWidth - metrics.averageCharWidth(),
+                                 view_->RowTop(row) - y() + metrics.ascent()),
+                         label);
+      }
+    } else {
+      for (const ColumnLabel& column : kColumnLabels)
+        painter.drawText(QPointF(view_->GroupLeft(column.group) - x(), metrics.ascent()),
+                         QLatin1String(column.text));
+    }
+  }
+
+ private:
+  HexView* view_;
+  Kind kind_;
+};
+
+HexView::HexView(QWidget* parent) : QPlainTextEdit(parent) {
+  MakeDisplayBox(this);
+  setFont(FixedFont());
+  setLineWrapMode(QPlainTextEdit::NoWrap);
+  setWordWrapMode(QTextOption::NoWrap);
+  setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+
+  rowLabels_ = new Labels(this, Labels::Kind::Rows);
+  columnLabels_ = new Labels(this, Labels::Kind::Columns);
+  const QFontMetricsF metrics(font());
+  const int left = static_cast<int>(
+      std::ceil(metrics.horizontalAdvance(QStringLiteral("f0")) + 2 * metrics.averageCharWidth()));
+  const int top = static_cast<int>(std::ceil(metrics.height())) + 2;
+  setViewportMargins(left, top, 0, 0);
+
+  // Room for exactly 16 rows of 16 groups: the box is as wide and as high as its text.
+  const qreal margin = document()->documentMargin();
+  const int textWidth = static_cast<int>(
+      std::ceil(metrics.horizontalAdvance(QString(kRowChars, QLatin1Char('0'))) + 2 * margin));
+  const int textHeight = static_cast<int>(std::ceil(kRows * metrics.lineSpacing() + 2 * margin));
+  setFixedSize(2 * frameWidth() + left + textWidth + cursorWidth() + 2,
+               2 * frameWidth() + top + textHeight + 2);
+
+  connect(this, &QPlainTextEdit::updateRequest, this, [this] {
+    rowLabels_->update();
+    columnLabels_->update();
+  });
+}
+
+qreal HexView::RowTop(int row) const {
+  const QTextBlock first = document()->firstBlock();
+  const QRectF firstRow = blockBoundingGeometry(first).translated(contentOffset());
+  const QTextBlock block = document()->findBlockByNumber(row);
+  const qreal top = block.isValid() && block.isVisible()
+                        ? blockBoundingGeometry(block).translated(contentOffset()).top()
+                        : firstRow.top() + row * firstRow.height();
+  return viewport()->geometry().top() + top;
+}
+
+qreal HexView::GroupLeft(int group) const {
+  const QFontMetricsF metrics(font());
+  return viewport()->geometry().left() + contentOffset().x() + document()->documentMargin() +
+         metrics.horizontalAdvance(QString(3 * group, QLatin1Char('0')));
+}
+
+void HexView::resizeEvent(QResizeEvent* event) {
+  QPlainTextEdit::resizeEvent(event);
+  const QRect contents = contentsRect();
+  const QRect port = viewport()->geometry();
+  rowLabels_->setGeometry(contents.left(), contents.top(), port.left() - contents.left(),
+                          contents.height());
+  columnLabels_->setGeometry(port.left(), contents.top(), port.width(),
+                             port.top() - contents.top());
+}
+
+// ---------------------------------------------------------------------------------------
+// The page
+
+EdidPageWidget::EdidPageWidget(EdidPage& page, QWidget* parent) : PageWidget(parent) {
+  auto* layout = new QVBoxLayout(this);
+  auto* upper = new QHBoxLayout;
+  layout->addLayout(upper);
+
+  hexView_ = new HexView(this);
+  hexView_->setAccessibleName(QStringLiteral("EDID data"));
+  view_.BindTextDisplay(edid_ids::kHexText, hexView_,
+                        [box = QPointer<HexView>(hexView_)](const std::string& text) {
+                          if (box) box->setPlainText(HexRows(text));
+                        });
+  upper->addWidget(hexView_, 0, Qt::AlignTop);
+
+  auto* side = new QVBoxLayout;
+  upper->addLayout(side, 1);
+
+  auto* listCaption = new QLabel(QStringLiteral("EDID selection:"), this);
+  auto* list = new QComboBox(this);
+  list->setAccessibleName(listCaption->text());
+  list->setMaxVisibleItems(kPresetCount);
+  list->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+  listCaption->setBuddy(list);
+  view_.Bind(edid_ids::kSelectionList, list);
+  // The user's choice, also the same entry again.
+  connect(list, &QComboBox::activated, this, [&page] { page.SelectEdidPreset(); });
+  side->addWidget(listCaption);
+  side->addWidget(list);
+
+  struct Button {
+    int id;
+    const char* caption;
+    void (EdidPage::*action)();
+  };
+  const Button buttons[] = {
+      {edid_ids::kOpenFile, "Open file", &EdidPage::OpenEdidFile},
+      {edid_ids::kSaveToFile, "Save to file", &EdidPage::SaveEdidFile},
+      {edid_ids::kWriteUserEdid, "Write to USER EDID", &EdidPage::WriteUserEdid},
+      {edid_ids::kReadFromDevice, "Read EDID from device", &EdidPage::ReadEdidFromDevice}};
+  for (const Button& entry : buttons) {
+    auto* button = new QPushButton(QString::fromLatin1(entry.caption), this);
+    // Enter on the focused button presses it, wherever the page stands.
+    button->setAutoDefault(true);
+    view_.Bind(entry.id, button);
+    connect(button, &QPushButton::clicked, this,
+            [&page, action = entry.action] { (page.*action)(); });
+    side->addWidget(button);
+  }
+
+  auto* status = new QLabel(this);
+  status->setTextFormat(Qt::PlainText);
+  status->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
+  status->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  status->setAccessibleDescription(QStringLiteral("CHKSUM status"));
+  // Room for the longest verdict, three lines, so the page does not move when it changes.
+  status->setMinimumHeight(3 * status->fontMetrics().lineSpacing() + 2 * status->frameWidth() + 4);
+  view_.Bind(edid_ids::kStatusText, status);
+  side->addWidget(status);
+
+  auto* note = new QLabel(DisplayText(kWriteStepNote), this);
+  note->setTextFormat(Qt::PlainText);
+  note->setWordWrap(true);
+  side->addWidget(note);
+  side->addStretch(1);
+
+  struct Report {
+    int id;
+    const char* caption;
+  };
+  const Report reports[] = {{edid_ids::kGeneralText, "General Info:"},
+                            {edid_ids::kVideoText, "Video Information:"},
+                            {edid_ids::kAudioText, "Audio Information:"}};
+  auto* lower = new QGridLayout;
+  for (size_t i = 0; i < std::size(reports); ++i) {
+    auto* caption = new QLabel(QString::fromLatin1(reports[i].caption), this);
+    auto* box = new QPlainTextEdit(this);
+    MakeDisplayBox(box);
+    box->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    box->setAccessibleName(caption->text());
+    // Long lines wrap; the box scrolls.
+    box->setMinimumSize(box->fontMetrics().horizontalAdvance(QString(26, QLatin1Char('x'))),
+                        12 * box->fontMetrics().lineSpacing());
+    caption->setBuddy(box);
+    view_.BindTextDisplay(reports[i].id, box,
+                          [shown = QPointer<QPlainTextEdit>(box)](const std::string& text) {
+                            if (shown) shown->setPlainText(ReportText(text));
+                          });
+    const int column = static_cast<int>(i);
+    lower->addWidget(caption, 0, column);
+    lower->addWidget(box, 1, column);
+  }
+  layout->addLayout(lower, 1);
+}
+
+void EdidPageWidget::keyPressEvent(QKeyEvent* event) {
+  switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Escape:
+      event->accept();
+      return;
+    default:
+      PageWidget::keyPressEvent(event);
+  }
+}
+
+}  // namespace sc
