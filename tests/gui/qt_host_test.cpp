@@ -6,7 +6,10 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDialogButtonBox>
+#include <QFile>
+#include <QFileDialog>
 #include <QMessageBox>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
 #include <atomic>
@@ -138,6 +141,29 @@ TEST(QtHostTest, FileFiltersBecomeQtFilters) {
   };
   for (const Case& c : cases)
     EXPECT_EQ(FileDialogFilters(c.filters), c.expected) << c.filters;
+}
+
+TEST(QtHostTest, FileDialogReturnsTheChosenFileOrNothing) {
+  QTemporaryDir dir;
+  const QString edid = dir.filePath("monitor.bin");
+  QFile(edid).open(QIODevice::WriteOnly);
+  QtHost host;
+  QStringList filters;
+  testing::OnNextModal([&](QWidget* modal) {
+    auto* dialog = qobject_cast<QFileDialog*>(modal);
+    ASSERT_NE(dialog, nullptr);
+    filters = dialog->nameFilters();
+    dialog->selectFile(edid);
+    QMetaObject::invokeMethod(dialog, "accept");
+  });
+  const auto chosen =
+      host.ChooseFile("bin file(*.bin)|*.bin|all file(*.*)|*.*||", dir.path().toStdString());
+  ASSERT_TRUE(chosen.has_value());
+  EXPECT_EQ(*chosen, edid.toStdString());
+  EXPECT_EQ(filters, QStringList({"bin file(*.bin) (*.bin)", "all file(*.*) (*)"}));
+
+  testing::OnNextModal([](QWidget* modal) { qobject_cast<QDialog*>(modal)->reject(); });
+  EXPECT_FALSE(host.ChooseFile("bin file(*.bin)|*.bin||", dir.path().toStdString()));
 }
 
 TEST(QtHostTest, DialogsRunFromTheirRegistryOverTheMainWindow) {
