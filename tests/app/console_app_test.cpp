@@ -63,10 +63,6 @@ TEST_F(ConsoleAppTest, SocketFailureShowsItsMessageAndOpensNoWindow) {
   EXPECT_FALSE(std::filesystem::exists(dir / "TQ.ini"));
 }
 
-TEST_F(ConsoleAppTest, TheLinuxSocketLayerAlwaysStarts) {
-  EXPECT_TRUE(InitSocketLayer());
-}
-
 TEST_F(ConsoleAppTest, ClosingWithTheLinkUpEndsTheWorkerAndClosesThePort) {
   ConsoleApp app(host, options);
   const int threadsBefore = ThreadCount();
