@@ -5,20 +5,20 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
+bash scripts/deps.sh
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake --build build -j "$(nproc)" --target signal-console signal-box-sim
+
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
   cat >&2 <<'TEXT'
 run.sh: no display to show the console on (DISPLAY and WAYLAND_DISPLAY are unset).
 Run it from a desktop session or over ssh -X. Without a screen, a virtual one works:
-  bash scripts/deps.sh && xvfb-run -a bash scripts/run.sh
+  xvfb-run -a bash scripts/run.sh
 (the console then runs unseen until Ctrl+C), and bash scripts/screenshot.sh takes a
 picture of the main window.
 TEXT
   exit 1
 fi
-
-bash scripts/deps.sh
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
-cmake --build build -j "$(nproc)" --target signal-console signal-box-sim
 
 source scripts/sim-lib.sh
 start_sim build/sim/signal-box-sim "$@"
