@@ -10,6 +10,7 @@
 
 #include "console/console_dialog.h"
 #include "sim/pty.h"
+#include "tests/support/console_fixture.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/test_host.h"
 
@@ -29,14 +30,8 @@ void ReceivePath(benchmark::State& state) {
   }
   TempDir dir;
   TestHost host;
-  ConsoleDialog::Options options;
-  options.executablePath = dir / "signal-console";
-  SettingsEnvironment environment;
-  environment.directoryWritable = [](const std::string&) { return true; };
-  options.settingsEnvironment = environment;
-  const std::string path = box.SlavePath();
-  options.ports = [path] { return PortDirectory::Build("1=" + path, {}); };
-  ConsoleDialog dialog(host, options);
+  const std::map<int, std::string> ports = {{1, box.SlavePath()}};
+  ConsoleDialog dialog(host, TestConsoleOptions(dir, &ports));
   dialog.Startup();
   long handled = 0;
   dialog.onDispatch = [&](uint16_t) { ++handled; };

@@ -41,9 +41,13 @@ UtilityPageWidget::UtilityPageWidget(QWidget* parent) : PageWidget(parent) {
     for (QLineEdit* box : {label, value}) {
       box->setReadOnly(true);
       box->setEnabled(false);
+      // Rows come and go with each reply; the grid keeps its places.
+      QSizePolicy policy = box->sizePolicy();
+      policy.setRetainSizeWhenHidden(true);
+      box->setSizePolicy(policy);
     }
-    label->setMinimumWidth(
-        label->fontMetrics().horizontalAdvance(QStringLiteral("InfoFrame Type code")) + 12);
+    label->setFixedWidth(
+        label->fontMetrics().horizontalAdvance(QStringLiteral("InfoFrame Type code")) + 24);
     value->setFixedWidth(value->fontMetrics().horizontalAdvance(QStringLiteral("0x00")) + 16);
     label->setAccessibleName(QStringLiteral("Row %1").arg(row + 1));
     value->setAccessibleName(QStringLiteral("Row %1 value").arg(row + 1));
@@ -60,6 +64,7 @@ UtilityPageWidget::UtilityPageWidget(QWidget* parent) : PageWidget(parent) {
     grid->addWidget(value, gridRow, column + 1);
   }
   grid->setColumnMinimumWidth(2, 16);
+  grid->setColumnStretch(5, 1);
   layout->addLayout(grid);
 
   auto* note = new QLabel(

@@ -9,6 +9,7 @@
 
 #include "app/console_app.h"
 #include "sim/pty.h"
+#include "tests/support/console_fixture.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/test_host.h"
 
@@ -37,16 +38,13 @@ class ConsoleAppTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(box.ok());
-    options.executablePath = dir / "signal-console";
-    SettingsEnvironment environment;
-    environment.directoryWritable = [](const std::string&) { return true; };
-    options.settingsEnvironment = environment;
-    const std::string path = box.SlavePath();
-    options.ports = [path] { return PortDirectory::Build("1=" + path, {}); };
+    ports[1] = box.SlavePath();
+    options = TestConsoleOptions(dir, &ports);
   }
   TempDir dir;
   PtyMaster box;
   TestHost host;
+  std::map<int, std::string> ports;
   ConsoleDialog::Options options;
 };
 
@@ -61,10 +59,6 @@ TEST_F(ConsoleAppTest, SocketFailureShowsItsMessageAndOpensNoWindow) {
   EXPECT_EQ(host.messages[0].text, "Windows sockets initialization failed.");
   EXPECT_EQ(app.mainWindow(), nullptr);
   EXPECT_FALSE(std::filesystem::exists(dir / "TQ.ini"));
-}
-
-TEST_F(ConsoleAppTest, TheLinuxSocketLayerAlwaysStarts) {
-  EXPECT_TRUE(InitSocketLayer());
 }
 
 TEST_F(ConsoleAppTest, ClosingWithTheLinkUpEndsTheWorkerAndClosesThePort) {

@@ -97,6 +97,25 @@ TEST_F(StartupTest, FirstStartWritesTheAddressBookAndListsIt) {
   EXPECT_EQ(view.Items(ids::kAddressList)[33], "No.32:0000:  ");
 }
 
+TEST_F(StartupTest, AddressListRefreshRetargetsTheSelectedEntryOnly) {
+  dialog->addressBook[2] = {{0x0A, 0x03}, "Rack A"};
+  view.SetSelection(ids::kAddressList, 4);  // "No. 3:"
+  dialog->RefreshAddressList();
+  EXPECT_EQ(view.Items(ids::kAddressList)[4], "No. 3:0A03: Rack A");
+  EXPECT_EQ(view.GetSelection(ids::kAddressList), 4);
+  EXPECT_EQ(dialog->TargetAddress, (DeviceAddress{0x0A, 0x03}));
+
+  // With a broadcast item selected the refresh leaves the target and items 0 and 1 alone.
+  dialog->TargetAddress = {0x01, 0x02};
+  view.SetSelection(ids::kAddressList, 1);
+  dialog->addressBook[2].address = {0x0B, 0x04};
+  dialog->RefreshAddressList();
+  EXPECT_EQ(dialog->TargetAddress, (DeviceAddress{0x01, 0x02}));
+  EXPECT_EQ(view.Items(ids::kAddressList)[0], "All: 0000(with ACT)");
+  EXPECT_EQ(view.Items(ids::kAddressList)[1], "All: FFFF(no ACT)");
+  EXPECT_EQ(view.Items(ids::kAddressList)[4], "No. 3:0B04: Rack A");
+}
+
 TEST_F(StartupTest, TabSwitchingLeavesExactlyOnePageVisible) {
   const std::vector<std::pair<int, std::vector<bool>>> steps = {
       {3, {false, false, false, true}}, {0, {true, false, false, false}},

@@ -1,13 +1,15 @@
 // main-window-snapshot: saves a picture of the console's main window, for the README.
 // scripts/screenshot.sh runs it under xvfb-run. Usage:
-//   main-window-snapshot OUTPUT.png [--link-up]
+//   main-window-snapshot OUTPUT.png [--link-up] [--tab N]
 // --link-up clicks the link icon first (COM1, e.g. signal-box-sim mapped through
-// SIGNAL_CONSOLE_PORTS) and waits for the box's answers before the picture is taken.
+// SIGNAL_CONSOLE_PORTS) and waits for the box's answers before the picture is taken;
+// --tab N brings page N (0 Timing .. 3 EDID) to the front.
 // The settings file goes to a temporary directory, never beside this program.
 
 #include <QApplication>
 #include <QPixmap>
 #include <QScreen>
+#include <QTabBar>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QToolButton>
@@ -22,11 +24,13 @@ int main(int argc, char* argv[]) {
   QApplication application(argc, argv);
   const QStringList args = QApplication::arguments();
   if (args.size() < 2 || args[1].startsWith(QLatin1Char('-'))) {
-    std::fprintf(stderr, "usage: main-window-snapshot OUTPUT.png [--link-up]\n");
+    std::fprintf(stderr, "usage: main-window-snapshot OUTPUT.png [--link-up] [--tab N]\n");
     return 2;
   }
   const QString output = args[1];
   const bool linkUp = args.contains(QStringLiteral("--link-up"));
+  const qsizetype tabArg = args.indexOf(QStringLiteral("--tab"));
+  const int tab = tabArg > 0 && tabArg + 1 < args.size() ? args[tabArg + 1].toInt() : 0;
 
   QTemporaryDir settings;
   sc::ConsoleDialog::Options options;
@@ -38,6 +42,7 @@ int main(int argc, char* argv[]) {
     sc::ConsoleDialog dialog(host, options);
     sc::MainWindow window(dialog, host);
     window.show();
+    window.tabBar()->setCurrentIndex(tab);  // as a click would: the core shows the page
     if (linkUp) {
       QTimer::singleShot(300, &window, [&window] {
         if (auto* link = qobject_cast<QToolButton*>(window.view().widget(sc::ids::kLinkIcon)))

@@ -34,6 +34,7 @@
 #include "infoframe/utility_page.h"
 #include "sim/pty.h"
 #include "tests/gui/gui_testing.h"
+#include "tests/support/console_fixture.h"
 #include "tests/support/temp_dir.h"
 
 namespace sc {
@@ -42,22 +43,6 @@ namespace {
 using namespace std::chrono_literals;
 
 constexpr int kPageIds[] = {ids::kTimingPage, ids::kUtilityPage, ids::kMonitorPage, ids::kEdidPage};
-
-ConsoleDialog::Options TestOptions(const TempDir& dir, std::map<int, std::string>* ports) {
-  ConsoleDialog::Options options;
-  // The settings file goes to the test's own directory, never into the build tree.
-  options.executablePath = dir / "signal-console";
-  SettingsEnvironment environment;
-  environment.directoryWritable = [](const std::string&) { return true; };
-  options.settingsEnvironment = environment;
-  options.ports = [ports] {
-    std::string entries;
-    for (const auto& [number, path] : *ports)
-      entries += std::to_string(number) + "=" + path + ",";
-    return PortDirectory::Build(entries, {});
-  };
-  return options;
-}
 
 // The ids of this process's threads.
 std::set<std::string> Threads() {
@@ -96,7 +81,7 @@ class MainWindowTest : public ::testing::Test {
     ASSERT_TRUE(box.ok());
     ports[1] = box.SlavePath();
     host.RegisterDialog(ids::kAboutDialog, RunAboutDialog);
-    dialog = std::make_unique<ConsoleDialog>(host, TestOptions(dir, &ports));
+    dialog = std::make_unique<ConsoleDialog>(host, TestConsoleOptions(dir, &ports));
     window = std::make_unique<MainWindow>(*dialog, host);
     window->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
@@ -404,7 +389,7 @@ TEST(ConsoleAppGuiTest, ClosingWithTheLinkUpEndsTheWorkerAndClosesThePort) {
   ASSERT_TRUE(box.ok());
   std::map<int, std::string> ports{{1, box.SlavePath()}};
   QtHost host;
-  ConsoleApp app(host, TestOptions(dir, &ports));
+  ConsoleApp app(host, TestConsoleOptions(dir, &ports));
   // Qt starts threads of its own as the window comes up; the link adds the worker.
   std::set<std::string> worker;
   bool hungUpWhileUp = true;

@@ -2,19 +2,24 @@
 
 namespace sc {
 
-void ConsoleFixture::StartConsole() {
+ConsoleDialog::Options TestConsoleOptions(const TempDir& dir,
+                                          const std::map<int, std::string>* ports) {
   ConsoleDialog::Options options;
   options.executablePath = dir / "signal-console";
   SettingsEnvironment environment;
   environment.directoryWritable = [](const std::string&) { return true; };
   options.settingsEnvironment = environment;
-  options.ports = [this] {
+  options.ports = [ports] {
     std::string entries;
-    for (const auto& [number, path] : portMap)
+    for (const auto& [number, path] : *ports)
       entries += std::to_string(number) + "=" + path + ",";
     return PortDirectory::Build(entries, {});
   };
-  dialog = std::make_unique<ConsoleDialog>(host, options);
+  return options;
+}
+
+void ConsoleFixture::StartConsole() {
+  dialog = std::make_unique<ConsoleDialog>(host, TestConsoleOptions(dir, &portMap));
   dialog->AttachView(&view);
   dialog->onDispatch = [this](uint16_t code) { dispatched.push_back(code); };
   ASSERT_TRUE(dialog->Startup());

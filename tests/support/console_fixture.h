@@ -15,6 +15,11 @@
 
 namespace sc {
 
+// Options for a main window under test: its settings file in `dir`, never in the build
+// tree, and its COM ports read from `ports` each time the window looks for them.
+ConsoleDialog::Options TestConsoleOptions(const TempDir& dir,
+                                          const std::map<int, std::string>* ports);
+
 class ConsoleFixture : public ::testing::Test {
  protected:
   // COM numbers to device paths; used each time the window looks for ports.
