@@ -15,14 +15,17 @@
 #include <QTabBar>
 #include <QTest>
 #include <QTextBlock>
+#include <map>
 #include <memory>
 
+#include "console/control_ids.h"
 #include "console/main_window_qt.h"
 #include "console/qt_host.h"
 #include "edid/edid_page.h"
 #include "edid/edid_page_qt.h"
 #include "tests/edid/edid_builder.h"
 #include "tests/gui/gui_testing.h"
+#include "tests/support/console_fixture.h"
 #include "tests/support/temp_dir.h"
 
 namespace sc {
@@ -200,19 +203,13 @@ TEST_F(EdidPageWidgetTest, TheUsersChoiceAndTheButtonsReachTheCore) {
 class EdidPageInWindowTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ConsoleDialog::Options options;
-    options.executablePath = dir / "signal-console";
-    SettingsEnvironment environment;
-    environment.directoryWritable = [](const std::string&) { return true; };
-    options.settingsEnvironment = environment;
-    options.ports = [] { return PortDirectory::Build("", {}); };
-    dialog = std::make_unique<ConsoleDialog>(host, options);
+    dialog = std::make_unique<ConsoleDialog>(host, TestConsoleOptions(dir, &ports));
     window = std::make_unique<MainWindow>(*dialog, host);
     window->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
     QTabBar* tabs = window->tabBar();
     QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(3).center());
-    page = dynamic_cast<EdidPageWidget*>(window->page(132));
+    page = dynamic_cast<EdidPageWidget*>(window->page(ids::kEdidPage));
   }
   void TearDown() override {
     window.reset();
@@ -221,6 +218,7 @@ class EdidPageInWindowTest : public ::testing::Test {
   }
 
   TempDir dir;
+  std::map<int, std::string> ports;  // none
   QtHost host;
   std::unique_ptr<ConsoleDialog> dialog;
   std::unique_ptr<MainWindow> window;
