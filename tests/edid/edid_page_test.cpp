@@ -150,15 +150,6 @@ TEST_F(EdidPageTest, ADeviceReadOfAWritableImageMayStillFailTheFullHeaderTest) {
   EXPECT_EQ(Shown(), (std::vector<std::string>{"EDID data header error !", "", "", "", ""}));
 }
 
-TEST_F(EdidPageTest, AReadReplyReplacesTheImageAndAllFiveTexts) {
-  Receive(kValid);
-  const EdidTexts expected = ShowEdid(kValid);
-  EXPECT_EQ(page.image, kValid);
-  EXPECT_EQ(Shown(), (std::vector<std::string>{expected.status, expected.hex, expected.video,
-                                               expected.audio, expected.general}));
-  EXPECT_EQ(expected.status, "HDMI EDID\rcheck sum Ok !");
-}
-
 // The page cannot tell a short reply from a whole one but by its length: what the reply
 // does not hold reads as 0xFF, never as bytes of an earlier reply.
 TEST_F(EdidPageTest, AShortReadReplyLeavesTheRestOfTheImageAt0xFF) {
@@ -190,10 +181,8 @@ TEST_F(EdidPageTest, AcknowledgementsOfAUserSlotWriteAreShownOthersIgnored) {
   const Case cases[] = {
       {{0x51, 0x78, 0x00}, "EDID writting OK!"},
       {{0x51, 0x78, 0x01}, "EDID writting failed!"},
-      {{0x51, 0x78, 0xFF}, "EDID writting failed!"},
       {{0x50, 0x78, 0x00}, nullptr},  // another command's acknowledgement
-      {{0x51, 0x79, 0x00}, nullptr},
-      {{0x51, 0x78}, nullptr},  // no status at all
+      {{0x51, 0x78}, nullptr},        // no status at all
       {{}, nullptr},
   };
   for (const Case& c : cases) {

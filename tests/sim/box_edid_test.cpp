@@ -178,12 +178,5 @@ TEST(BoxEdidCommands, WritesAUserSlotAndAcknowledgesEveryAttemptFromItsOwnAddres
   }
 }
 
-TEST(BoxEdidCommands, ABroadcastWithoutAnswersStillWrites) {
-  SimulatedBox box{kBox};
-  EXPECT_TRUE(
-      Ask(box, box_code::kWriteEdid, WriteRequest(0, BuiltInEdid(1)), {0xFF, 0xFF}).empty());
-  EXPECT_EQ(box.edid(5), BuiltInEdid(1));
-}
-
 }  // namespace
 }  // namespace sc
