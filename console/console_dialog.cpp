@@ -232,6 +232,7 @@ void ConsoleDialog::ParseReplyByte(uint8_t byte) {
                                   [code](const ReplyHandler& h) { return h.code == code; });
   if (entry == replyHandlers_.end()) return;
   if (code != kReplyAddress && !AddressFilter(TargetAddress, rx.Address())) return;
+  if (rx.PayloadSize() < entry->minPayload) return;
   if (onDispatch) onDispatch(code);
   (this->*(entry->handler))();
 }
@@ -275,19 +276,16 @@ void ConsoleDialog::BuildReplyHandlerTable() {
       0x8096, 0x8090, 0x8092, 0x809F, 0xF801, 0xF850, 0xF851, 0xFFFF};
   for (int i = 0; i < kReplyHandlerCount; ++i)
     replyHandlers_[i] = {kCodes[i], &ConsoleDialog::OnNoAction};
-  struct Own {
-    uint16_t code;
-    void (ConsoleDialog::*handler)();
-  };
-  const Own own[] = {{kReplyHpd, &ConsoleDialog::OnHpdReply},
-                     {kReplyInput, &ConsoleDialog::OnInputReply},
-                     {kReplyVolume, &ConsoleDialog::OnVolumeReply},
-                     {kReplyEdidPreset, &ConsoleDialog::OnEdidPresetReply},
-                     {kReplyEdidData, &ConsoleDialog::OnEdidData},
-                     {kReplyAcknowledge, &ConsoleDialog::OnAcknowledgement}};
+  // The EDID data and the acknowledgement look at their payload's length themselves.
+  const ReplyHandler own[] = {{kReplyHpd, &ConsoleDialog::OnHpdReply, 1},
+                              {kReplyInput, &ConsoleDialog::OnInputReply, 1},
+                              {kReplyVolume, &ConsoleDialog::OnVolumeReply, 1},
+                              {kReplyEdidPreset, &ConsoleDialog::OnEdidPresetReply, 1},
+                              {kReplyEdidData, &ConsoleDialog::OnEdidData, 0},
+                              {kReplyAcknowledge, &ConsoleDialog::OnAcknowledgement, 0}};
   for (const auto& o : own) {
     for (auto& entry : replyHandlers_)
-      if (entry.code == o.code) entry.handler = o.handler;
+      if (entry.code == o.code) entry = o;
   }
 }
 

@@ -99,6 +99,8 @@ class ConsoleDialog : public CoreWindow,
   struct ReplyHandler {
     uint16_t code;
     void (ConsoleDialog::*handler)();
+    // Payload bytes the handler reads; a shorter reply is dropped rather than read short.
+    size_t minPayload = 0;
   };
   static constexpr int kReplyHandlerCount = 35;
   const std::array<ReplyHandler, kReplyHandlerCount>& ReplyHandlerTable() const {

@@ -149,7 +149,10 @@ MainWindow::MainWindow(ConsoleDialog& dialog, QtHost& host, QWidget* parent)
   host_.SetDialogParent(this);
 
   dialog_.Startup();
-  adjustSize();
+  // The size of the content, also on a small screen (adjustSize() would stop at two
+  // thirds of the screen and cut the EDID page off); the window manager keeps it on the
+  // screen.
+  resize(sizeHint());
 }
 
 MainWindow::~MainWindow() {
@@ -356,7 +359,8 @@ QWidget* MainWindow::BuildTabArea() {
     view_.Bind(entry.dialogId, page);
     pages_[entry.dialogId] = page;
   }
-  area->setMinimumSize(480, 360);
+  // The area takes the room its largest page needs (no fixed minimum that would let a
+  // page be cut off).
   layout->addWidget(area, 1);
 
   // Ctrl+Tab and Ctrl+PgDown (and back) switch pages from anywhere in the window.

@@ -154,9 +154,11 @@ qreal HexView::RowTop(int row) const {
   const QTextBlock first = document()->firstBlock();
   const QRectF firstRow = blockBoundingGeometry(first).translated(contentOffset());
   const QTextBlock block = document()->findBlockByNumber(row);
+  // Rows the text does not have yet sit where its lines would (an empty block can be
+  // taller than a line).
   const qreal top = block.isValid() && block.isVisible()
                         ? blockBoundingGeometry(block).translated(contentOffset()).top()
-                        : firstRow.top() + row * firstRow.height();
+                        : firstRow.top() + row * QFontMetricsF(font()).lineSpacing();
   return viewport()->geometry().top() + top;
 }
 
@@ -257,8 +259,10 @@ EdidPageWidget::EdidPageWidget(EdidPage& page, QWidget* parent) : PageWidget(par
     MakeDisplayBox(box);
     box->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     box->setAccessibleName(caption->text());
-    // Long lines wrap; the box scrolls.
-    box->setMinimumSize(box->fontMetrics().horizontalAdvance(QString(26, QLatin1Char('x'))),
+    // One report line, one row: a long line ("Extension Detailed Timing1:...") scrolls
+    // sideways rather than breaking in two.
+    box->setLineWrapMode(QPlainTextEdit::NoWrap);
+    box->setMinimumSize(box->fontMetrics().horizontalAdvance(QString(30, QLatin1Char('x'))),
                         12 * box->fontMetrics().lineSpacing());
     caption->setBuddy(box);
     view_.BindTextDisplay(reports[i].id, box,

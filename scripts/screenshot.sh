@@ -1,14 +1,15 @@
 #!/usr/bin/env bash
 # Takes docs/main-window.png: the console's main window on a virtual X screen
-# (xvfb-run), its link up to the simulated box on COM1. Usage:
+# (xvfb-run), its link up to the simulated box on COM1 and the box's EDID read on the
+# EDID page. Usage:
 #   scripts/screenshot.sh [OUTPUT.png] [--start]   --start: the window as it opens
 set -euo pipefail
 cd "$(dirname "$0")/.."
 output=docs/main-window.png
-mode=--link-up
+mode=(--tab 3 --read-edid)
 for arg in "$@"; do
   case "$arg" in
-    --start) mode= ;;
+    --start) mode=() ;;
     *) output=$arg ;;
   esac
 done
@@ -21,5 +22,5 @@ source scripts/sim-lib.sh
 start_sim build/sim/signal-box-sim
 mkdir -p "$(dirname "$output")"
 SIGNAL_CONSOLE_PORTS="1=$SIM_PTY" QT_QPA_PLATFORM=xcb \
-  xvfb-run -a -s "-screen 0 1280x1024x24" build/tests/gui/main-window-snapshot "$output" $mode
+  xvfb-run -a -s "-screen 0 1280x1024x24" build/tests/gui/main-window-snapshot "$output" "${mode[@]}"
 echo "Saved $output"

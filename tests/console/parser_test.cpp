@@ -113,6 +113,18 @@ TEST_F(ParserTest, ShortReplyNeverReadsAnEarlierFrame) {
   EXPECT_EQ(MessageTexts(), std::vector<std::string>{"EDID writting OK!"});
 }
 
+TEST_F(ParserTest, ReplyWithoutThePayloadItsHandlerReadsIsDropped) {
+  // A volume reply with no payload would otherwise take its own checksum for the step.
+  Feed(Reply({0, 0}, 0x8080));
+  EXPECT_TRUE(dispatched.empty());
+  EXPECT_EQ(dialog->volumePercent, 0);
+  Feed(Reply({0, 0}, 0xF850));
+  EXPECT_TRUE(dispatched.empty());
+  // Codes without action need no payload.
+  Feed(Reply({0, 0}, 0x8063));
+  EXPECT_EQ(dispatched, std::vector<uint16_t>{0x8063});
+}
+
 TEST_F(ParserTest, HandlerTableHasTheRepliesInOrder) {
   const uint16_t expected[] = {0x0061, 0x0062, 0x0063, 0x0064, 0x0065, 0x0066, 0x0067,
                                0x0068, 0x0069, 0x006A, 0x00A0, 0x00A8, 0x7801, 0x7802,

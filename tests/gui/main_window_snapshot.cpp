@@ -1,13 +1,15 @@
 // main-window-snapshot: saves a picture of the console's main window, for the README.
 // scripts/screenshot.sh runs it under xvfb-run. Usage:
-//   main-window-snapshot OUTPUT.png [--link-up] [--tab N]
+//   main-window-snapshot OUTPUT.png [--link-up] [--tab N] [--read-edid]
 // --link-up clicks the link icon first (COM1, e.g. signal-box-sim mapped through
 // SIGNAL_CONSOLE_PORTS) and waits for the box's answers before the picture is taken;
-// --tab N brings page N (0 Timing .. 3 EDID) to the front.
+// --tab N brings page N (0 Timing .. 3 EDID) to the front; --read-edid then presses
+// "Read EDID from device" for the preset the box reported.
 // The settings file goes to a temporary directory, never beside this program.
 
 #include <QApplication>
 #include <QPixmap>
+#include <QPushButton>
 #include <QScreen>
 #include <QTabBar>
 #include <QTemporaryDir>
@@ -28,7 +30,8 @@ int main(int argc, char* argv[]) {
     return 2;
   }
   const QString output = args[1];
-  const bool linkUp = args.contains(QStringLiteral("--link-up"));
+  const bool readEdid = args.contains(QStringLiteral("--read-edid"));
+  const bool linkUp = readEdid || args.contains(QStringLiteral("--link-up"));
   const qsizetype tabArg = args.indexOf(QStringLiteral("--tab"));
   const int tab = tabArg > 0 && tabArg + 1 < args.size() ? args[tabArg + 1].toInt() : 0;
 
@@ -47,6 +50,12 @@ int main(int argc, char* argv[]) {
       QTimer::singleShot(300, &window, [&window] {
         if (auto* link = qobject_cast<QToolButton*>(window.view().widget(sc::ids::kLinkIcon)))
           link->click();
+      });
+    }
+    if (readEdid) {
+      QTimer::singleShot(1500, &window, [&window] {
+        for (auto* button : window.findChildren<QPushButton*>())
+          if (button->text() == QStringLiteral("Read EDID from device")) button->click();
       });
     }
     QTimer::singleShot(linkUp ? 2500 : 800, &window, [&] {
