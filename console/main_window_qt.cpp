@@ -83,26 +83,6 @@ QLabel* ValueLabel(QWidget* parent) {
   return label;
 }
 
-// The pages' area: Enter stays with the page's focused control and never ends the
-// window, and Escape does nothing there.
-class PageArea : public QFrame {
- public:
-  using QFrame::QFrame;
-
- protected:
-  void keyPressEvent(QKeyEvent* event) override {
-    switch (event->key()) {
-      case Qt::Key_Return:
-      case Qt::Key_Enter:
-      case Qt::Key_Escape:
-        event->accept();
-        return;
-      default:
-        QFrame::keyPressEvent(event);
-    }
-  }
-};
-
 }  // namespace
 
 MainWindow::MainWindow(ConsoleDialog& dialog, QtHost& host, QWidget* parent)
@@ -339,7 +319,7 @@ QWidget* MainWindow::BuildTabArea() {
   layout->addWidget(tabBar_);
 
   // All pages share one place; the core shows one and hides the others.
-  auto* area = new PageArea(box);
+  auto* area = new QFrame(box);
   area->setFrameStyle(QFrame::StyledPanel | QFrame::Raised);
   auto* stack = new QGridLayout(area);
   for (const PageEntry& entry : kPages) {

@@ -276,16 +276,4 @@ EdidPageWidget::EdidPageWidget(EdidPage& page, QWidget* parent) : PageWidget(par
   layout->addLayout(lower, 1);
 }
 
-void EdidPageWidget::keyPressEvent(QKeyEvent* event) {
-  switch (event->key()) {
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-    case Qt::Key_Escape:
-      event->accept();
-      return;
-    default:
-      PageWidget::keyPressEvent(event);
-  }
-}
-
 }  // namespace sc

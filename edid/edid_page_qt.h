@@ -51,10 +51,6 @@ class EdidPageWidget : public PageWidget {
 
   HexView* hexView() const { return hexView_; }
 
- protected:
-  // Enter stays with the focused control and Escape is ignored: neither ends the window.
-  void keyPressEvent(QKeyEvent* event) override;
-
  private:
   HexView* hexView_ = nullptr;
 };
