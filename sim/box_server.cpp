@@ -12,7 +12,7 @@
 #include <deque>
 #include <utility>
 
-#include "sim/serial_rate.h"
+#include "link/line_rate.h"
 
 namespace sc {
 
@@ -58,7 +58,7 @@ int OpenSerialDevice(const std::string& path, int baud, std::string* error) {
   tio.c_cflag &= ~static_cast<tcflag_t>(CSTOPB | PARENB | CRTSCTS);
   tio.c_cc[VMIN] = 0;
   tio.c_cc[VTIME] = 0;
-  int err = tcsetattr(fd, TCSANOW, &tio) == 0 ? SetSerialRate(fd, baud) : errno;
+  int err = tcsetattr(fd, TCSANOW, &tio) == 0 ? SetLineRate(fd, baud) : errno;
   if (err != 0) {
     SetError(error,
              path + ": cannot set " + std::to_string(baud) + " baud (" + std::strerror(err) + ")");
