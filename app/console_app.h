@@ -7,7 +7,7 @@
 #include <memory>
 
 #include "console/console_dialog.h"
-#include "console/host.h"
+#include "window/host.h"
 
 namespace sc {
 

@@ -6,8 +6,8 @@
 #include "app/console_app.h"
 #include "console/control_ids.h"
 #include "console/main_window_qt.h"
-#include "console/qt_host.h"
 #include "resources/icons.h"
+#include "window/qt_host.h"
 
 int main(int argc, char* argv[]) {
   QApplication application(argc, argv);

@@ -12,9 +12,6 @@
 #include <string>
 
 #include "addressing/address_book.h"
-#include "console/command_sender.h"
-#include "console/host.h"
-#include "console/view.h"
 #include "edid/edid_page.h"
 #include "infoframe/utility_page.h"
 #include "link/frame.h"
@@ -22,6 +19,9 @@
 #include "link/serial_port.h"
 #include "monitor/monitor_page.h"
 #include "timing/timing_page.h"
+#include "window/command_sender.h"
+#include "window/host.h"
+#include "window/view.h"
 
 namespace sc {
 

@@ -19,12 +19,12 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-#include "console/accessibility_qt.h"
-#include "console/clickable_label_qt.h"
 #include "console/control_ids.h"
 #include "edid/edid_page_qt.h"
 #include "infoframe/utility_page_qt.h"
 #include "resources/icons.h"
+#include "window/accessibility_qt.h"
+#include "window/clickable_label_qt.h"
 
 namespace sc {
 

@@ -9,9 +9,9 @@
 #include <map>
 
 #include "console/console_dialog.h"
-#include "console/page_widget_qt.h"
-#include "console/qt_host.h"
-#include "console/widget_view.h"
+#include "window/page_widget_qt.h"
+#include "window/qt_host.h"
+#include "window/widget_view.h"
 
 class QAction;
 class QComboBox;

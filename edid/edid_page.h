@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "console/command_sender.h"
-#include "console/host.h"
-#include "console/view.h"
 #include "edid/edid_decoder.h"
+#include "window/command_sender.h"
+#include "window/host.h"
+#include "window/view.h"
 
 namespace sc {
 

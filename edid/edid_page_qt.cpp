@@ -13,8 +13,8 @@
 #include <QVBoxLayout>
 #include <cmath>
 
-#include "console/qt_host.h"
 #include "edid/edid_page.h"
+#include "window/qt_host.h"
 
 namespace sc {
 

@@ -7,7 +7,7 @@
 #include <QString>
 #include <string>
 
-#include "console/page_widget_qt.h"
+#include "window/page_widget_qt.h"
 
 namespace sc {
 

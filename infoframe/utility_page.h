@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "console/view.h"
+#include "window/view.h"
 
 namespace sc {
 

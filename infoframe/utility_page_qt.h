@@ -2,7 +2,7 @@
 // The "Ultilities" page: the packet type list and the grid of 33 label and value boxes
 // the InfoFrame reply fills.
 
-#include "console/page_widget_qt.h"
+#include "window/page_widget_qt.h"
 
 namespace sc {
 

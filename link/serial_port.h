@@ -17,8 +17,8 @@
 #include <utility>
 #include <vector>
 
-#include "console/host.h"
 #include "link/port_directory.h"
+#include "window/host.h"
 
 namespace sc {
 

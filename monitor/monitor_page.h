@@ -2,7 +2,7 @@
 // The "Monitor" tab page (dialog 187): the box's signal monitor. Its controls and
 // behaviour come with the monitor work; for now it is an empty page.
 
-#include "console/view.h"
+#include "window/view.h"
 
 namespace sc {
 

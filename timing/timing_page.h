@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "console/view.h"
+#include "window/view.h"
 
 namespace sc {
 

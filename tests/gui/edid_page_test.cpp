@@ -20,13 +20,13 @@
 
 #include "console/control_ids.h"
 #include "console/main_window_qt.h"
-#include "console/qt_host.h"
 #include "edid/edid_page.h"
 #include "edid/edid_page_qt.h"
 #include "tests/edid/edid_builder.h"
 #include "tests/gui/gui_testing.h"
 #include "tests/support/console_fixture.h"
 #include "tests/support/temp_dir.h"
+#include "window/qt_host.h"
 
 namespace sc {
 namespace {

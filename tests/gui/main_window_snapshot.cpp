@@ -20,7 +20,7 @@
 #include "app/about_dialog_qt.h"
 #include "console/control_ids.h"
 #include "console/main_window_qt.h"
-#include "console/qt_host.h"
+#include "window/qt_host.h"
 
 int main(int argc, char* argv[]) {
   QApplication application(argc, argv);

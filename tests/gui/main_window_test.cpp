@@ -30,12 +30,12 @@
 #include "app/console_app.h"
 #include "console/control_ids.h"
 #include "console/main_window_qt.h"
-#include "console/qt_host.h"
 #include "infoframe/utility_page.h"
 #include "sim/pty.h"
 #include "tests/gui/gui_testing.h"
 #include "tests/support/console_fixture.h"
 #include "tests/support/temp_dir.h"
+#include "window/qt_host.h"
 
 namespace sc {
 namespace {

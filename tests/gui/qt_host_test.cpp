@@ -16,8 +16,8 @@
 #include <thread>
 #include <vector>
 
-#include "console/qt_host.h"
 #include "tests/gui/gui_testing.h"
+#include "window/qt_host.h"
 
 namespace sc {
 namespace {

@@ -14,7 +14,7 @@
 #include <QToolButton>
 #include <QWidget>
 
-#include "console/widget_view.h"
+#include "window/widget_view.h"
 
 namespace sc {
 namespace {

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "console/host.h"
+#include "window/host.h"
 
 namespace sc {
 

@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "console/view.h"
+#include "window/view.h"
 
 class QAbstractButton;
 

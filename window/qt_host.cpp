@@ -1,4 +1,4 @@
-#include "console/qt_host.h"
+#include "window/qt_host.h"
 
 #include <QDir>
 #include <QFile>
@@ -7,7 +7,7 @@
 #include <QMetaObject>
 #include <QTimer>
 
-#include "console/widget_view.h"
+#include "window/widget_view.h"
 
 namespace sc {
 

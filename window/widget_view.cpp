@@ -1,4 +1,4 @@
-#include "console/widget_view.h"
+#include "window/widget_view.h"
 
 #include <QAbstractButton>
 #include <QComboBox>
@@ -14,7 +14,7 @@
 #include <QTabBar>
 #include <cmath>
 
-#include "console/qt_host.h"
+#include "window/qt_host.h"
 
 namespace sc {
 

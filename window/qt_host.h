@@ -12,7 +12,7 @@
 #include <functional>
 #include <map>
 
-#include "console/host.h"
+#include "window/host.h"
 
 class QTimer;
 

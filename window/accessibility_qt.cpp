@@ -1,4 +1,4 @@
-#include "console/accessibility_qt.h"
+#include "window/accessibility_qt.h"
 
 #include <QAbstractItemView>
 #include <QAccessible>

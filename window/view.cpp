@@ -1,4 +1,4 @@
-#include "console/view.h"
+#include "window/view.h"
 
 #include <cstdio>
 

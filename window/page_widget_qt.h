@@ -5,7 +5,7 @@
 #include <QKeyEvent>
 #include <QWidget>
 
-#include "console/widget_view.h"
+#include "window/widget_view.h"
 
 namespace sc {
 
