@@ -12,6 +12,8 @@
 #include <string>
 
 #include "addressing/address_book.h"
+#include "console/front_panel.h"
+#include "console/status_panel.h"
 #include "edid/edid_page.h"
 #include "infoframe/utility_page.h"
 #include "link/frame.h"
@@ -41,6 +43,14 @@ inline constexpr int kSearchTimer = 4;
 inline constexpr int kUploadEndTimer = 6;
 inline constexpr int kStatusRecheckTimer = 7;
 inline constexpr int kUploadStartTimer = 8;
+
+// The one repeat of the status request after a status reply with HDCP off (ms).
+inline constexpr int kStatusRecheckWait = 2000;
+// Upload start: the port is re-opened at the upload rate after the first tick, the frame
+// is requested after the second (ms).
+inline constexpr int kUploadRate = 512000;
+inline constexpr int kLinkRate = 115200;
+inline constexpr int kUploadStartSecondTick = 50;
 
 // Search step periods (ms): first port, each further port, each byte of a reply.
 inline constexpr int kFirstProbeWait = 300;
@@ -96,6 +106,16 @@ class ConsoleDialog : public CoreWindow,
   // The address list's book items rebuilt from the book; re-targets a selected entry.
   void RefreshAddressList();
 
+  // Front-panel controls (front_panel.cpp): the HPD radios, volume "-" and "+", the HDMI
+  // and SDI lamps and texts, and the choice in the "Address:" list.
+  void HpdOn();
+  void HpdOff();
+  void VolumeDown();
+  void VolumeUp();
+  void SelectHdmiInput();
+  void SelectSdiInput();
+  void SelectAddress();
+
   struct ReplyHandler {
     uint16_t code;
     void (ConsoleDialog::*handler)();
@@ -119,6 +139,8 @@ class ConsoleDialog : public CoreWindow,
   bool deviceFound = false;
   bool inputIsSdi = false;
   bool statusRecheckArmed = false;
+  // Which half of an upload start timer 8 runs next.
+  int uploadStep = 0;
 
   // Port settings.
   int baud = 115200;
@@ -135,8 +157,8 @@ class ConsoleDialog : public CoreWindow,
 
   // Exchanged values.
   std::string searchStatus;
-  // The ten status texts, in the order of ids::kStatusTexts.
-  std::array<std::string, 10> statusTexts;
+  // The "Received Signal info" panel's ten texts.
+  StatusPanel statusPanel;
   int hpdChoice = -1;  // 0 "ON", 1 "OFF", -1 neither
   int volumePercent = 0;
 
@@ -160,6 +182,10 @@ class ConsoleDialog : public CoreWindow,
   // Empties the ten status texts.
   void ClearStatusPanel();
 
+  // Frame capture writes the chart of the analysed line here when timer 6 ends a line
+  // analysis; true when the chart was written (and said so), false after its message.
+  bool WriteLineChart();
+
  protected:
   void Exchange(ControlExchange& exchange) override;
 
@@ -178,12 +204,28 @@ class ConsoleDialog : public CoreWindow,
   void SearchStep();
   void OnPortGone(int port);
 
+  // Timer steps.
+  void UploadEndStep();    // timer 6
+  void StatusRecheck();    // timer 7
+  void UploadStartStep();  // timer 8
+
+  // Front panel.
+  void SetHotPlug(int choice);
+  void SetVolume(const VolumeSetting& setting);
+  void ShowInput(bool sdi);
+
   // Reply handlers.
   void OnNoAction() {}
   void OnHpdReply();
   void OnInputReply();
   void OnVolumeReply();
   void OnEdidPresetReply();
+  void OnTimingReply();
+  void OnStatusReply();
+  void OnSignalNotice();
+  void OnAddressReply();
+  // The panel's timing text from the Timing page's decoded fields.
+  void ShowTimingText();
   void OnEdidData();
   void OnAcknowledgement();
 
