@@ -3,7 +3,9 @@
 // and leaves its caption to a label relation; the console's lists carry an accessible
 // name (the caption beside them, "Comm:") that tools searching by name must find, so a
 // list with an accessible name gets an interface that reports it as its name and its
-// current item as its value.
+// current item as its value. Its items are its one child list; the current item reports
+// itself selected while the list is closed, as screen readers expect of a closed
+// drop-down, and the highlighted item while it is open.
 
 namespace sc {
 
