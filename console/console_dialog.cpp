@@ -84,6 +84,8 @@ bool ConsoleDialog::Startup() {
   view().SetVisible(ids::kEdidPage, false);
   rx.state = FrameAssembler::kIdle;
   edidPage.Push();
+  // The Timing page shows its values as constructed: zeros, no radio checked.
+  timingPage.Push();
   previewImage.fill(0x40);
   utilityPage.PrepareHeaderRows();
 

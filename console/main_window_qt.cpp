@@ -82,6 +82,7 @@ QLabel* ValueLabel(QWidget* parent) {
   for (const char* text : kWidestValues)
     width = std::max(width, label->fontMetrics().horizontalAdvance(QLatin1String(text)));
   label->setMinimumWidth(width + 2 * label->frameWidth() + 8);
+  MarkValueText(label);
   return label;
 }
 

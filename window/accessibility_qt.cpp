@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <QHash>
 #include <QItemSelectionModel>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
 #include <QWindow>
@@ -225,7 +226,25 @@ class NamedListAccessible : public QAccessibleWidget {
   mutable QAccessible::Id itemsId_ = 0;
 };
 
+constexpr const char* kValueTextProperty = "scValueText";
+
+// A text showing a value beside its caption: its name is what it shows, also when that is
+// nothing (Qt would name an empty label after the caption whose buddy it is, so a blank
+// value would read as its caption).
+class ValueTextAccessible : public QAccessibleWidget {
+ public:
+  explicit ValueTextAccessible(QLabel* label) : QAccessibleWidget(label, QAccessible::StaticText) {}
+  QString text(QAccessible::Text type) const override {
+    if (type == QAccessible::Name) return static_cast<QLabel*>(object())->text();
+    return QAccessibleWidget::text(type);
+  }
+};
+
 QAccessibleInterface* Factory(const QString& className, QObject* object) {
+  if (auto* label = qobject_cast<QLabel*>(object)) {
+    if (label->property(kValueTextProperty).toBool()) return new ValueTextAccessible(label);
+    return nullptr;
+  }
   auto* list = qobject_cast<QComboBox*>(object);
   // Lists without a name of their own keep Qt's interface.
   if (!list || list->accessibleName().isEmpty()) return nullptr;
@@ -234,6 +253,10 @@ QAccessibleInterface* Factory(const QString& className, QObject* object) {
 }
 
 }  // namespace
+
+void MarkValueText(QLabel* label) {
+  label->setProperty(kValueTextProperty, true);
+}
 
 void InstallAccessibility() {
   static bool installed = false;

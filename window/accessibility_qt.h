@@ -7,7 +7,13 @@
 // itself selected while the list is closed, as screen readers expect of a closed
 // drop-down, and the highlighted item while it is open.
 
+class QLabel;
+
 namespace sc {
+
+// A text that shows a value beside its caption reads as what it shows, an empty one as
+// empty (not as its caption).
+void MarkValueText(QLabel* label);
 
 // Installs the interface for named lists; safe to call more than once. Needs the
 // QApplication.
