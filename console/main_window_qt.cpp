@@ -151,6 +151,7 @@ MainWindow::~MainWindow() {
   dialog_.edidPage.AttachView(nullptr);
   dialog_.AttachView(nullptr);
   if (host_.dialogParent() == this) host_.SetDialogParent(nullptr);
+  // The core window may go before the host: its dialog is no longer there to run.
   host_.RegisterDialog(ids::kAddressDialog, [](QWidget*) {});
 }
 

@@ -1,6 +1,5 @@
 // The address management dialog: its two parsing rules, the address read and write as
-// they reach a real line, the read reply, Save with its row checks, and the modal run
-// from the main window.
+// they reach a real line, the read reply, Save with its row checks, and closing unsaved.
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -260,33 +259,19 @@ TEST_F(AddressDialogTest, SaveKeepsAddressesItCannotReadAndStoresDescriptionsAsT
   EXPECT_EQ(reloaded, book);
 }
 
-TEST_F(AddressDialogTest, ClosingWithoutSaveDiscardsEditsAndTheListFollowsTheBook) {
-  host.onDialog = [&](int id) {
-    if (id != ids::kAddressDialog) return;
-    address().OnOpen();
-    boxes().SetText(aid::GroupBox(2), "0A");
-    boxes().SetText(aid::DeviceBox(2), "03");
-    boxes().SetText(aid::DescriptionBox(2), "Rack A");
-    address().Save();
-    address().Help();
-  };
-  view.SetSelection(ids::kAddressList, 4);  // "No. 3:"
-  dialog->OpenAddressManagement();
-  EXPECT_EQ(host.dialogsRun, (std::vector<int>{ids::kAddressDialog, aid::kNotesDialog}));
-  EXPECT_EQ(view.Items(ids::kAddressList)[4], "No. 3:0A03: Rack A");
-  EXPECT_EQ(dialog->TargetAddress, (DeviceAddress{0x0A, 0x03}));
-
+TEST_F(AddressDialogTest, ClosingWithoutSaveDiscardsTheEdits) {
+  dialog->addressBook[2] = {{0x0A, 0x03}, "Rack A"};
   host.onDialog = [&](int) {
     address().OnOpen();
     boxes().SetText(aid::GroupBox(2), "0B");
     boxes().SetText(aid::DescriptionBox(2), "Other");
   };
   dialog->OpenAddressManagement();  // closed without Save
+  EXPECT_EQ(host.dialogsRun, std::vector<int>{ids::kAddressDialog});
   EXPECT_EQ(dialog->addressBook[2], (AddressBookEntry{{0x0A, 0x03}, "Rack A"}));
   address().OnOpen();
   EXPECT_EQ(boxes().GetText(aid::GroupBox(2)), "0A");
   EXPECT_EQ(boxes().GetText(aid::DescriptionBox(2)), "Rack A");
-  EXPECT_TRUE(host.messages.empty());
 }
 
 }  // namespace
