@@ -12,6 +12,7 @@
 #include <string>
 
 #include "addressing/address_book.h"
+#include "addressing/address_dialog.h"
 #include "console/front_panel.h"
 #include "console/status_panel.h"
 #include "edid/edid_page.h"
@@ -105,16 +106,19 @@ class ConsoleDialog : public CoreWindow,
 
   // The address list's book items rebuilt from the book; re-targets a selected entry.
   void RefreshAddressList();
+  // An item of the "Address:" list was chosen.
+  void SelectAddress();
+  // "Address Management": the address dialog runs modally, then the list is refreshed.
+  void OpenAddressManagement();
 
   // Front-panel controls (front_panel.cpp): the HPD radios, volume "-" and "+", the HDMI
-  // and SDI lamps and texts, and the choice in the "Address:" list.
+  // and SDI lamps and texts.
   void HpdOn();
   void HpdOff();
   void VolumeDown();
   void VolumeUp();
   void SelectHdmiInput();
   void SelectSdiInput();
-  void SelectAddress();
 
   struct ReplyHandler {
     uint16_t code;
@@ -170,6 +174,7 @@ class ConsoleDialog : public CoreWindow,
   UtilityPage utilityPage;
   MonitorPage monitorPage;
   EdidPage edidPage;
+  AddressDialog addressDialog;
 
   // Image data: the frame-data buffer and the preview (96 x 64, three bytes a pixel).
   std::vector<uint8_t> frameData;
@@ -223,11 +228,11 @@ class ConsoleDialog : public CoreWindow,
   void OnTimingReply();
   void OnStatusReply();
   void OnSignalNotice();
-  void OnAddressReply();
   // The panel's timing text from the Timing page's decoded fields.
   void ShowTimingText();
   void OnEdidData();
   void OnAcknowledgement();
+  void OnAddressReply();
 
   Host& host_;
   Options options_;

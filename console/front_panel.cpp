@@ -99,19 +99,4 @@ void ConsoleDialog::ShowInput(bool sdi) {
   inputIsSdi = sdi;
 }
 
-void ConsoleDialog::SelectAddress() {
-  // While an upload runs the target stays, although the list shows the new item.
-  if (uploadActive) return;
-  const int item = view().GetSelection(ids::kAddressList);
-  if (item == 0) {
-    TargetAddress = {0x00, 0x00};
-  } else if (item == 1) {
-    TargetAddress = {0xFF, 0xFF};
-  } else if (item >= kAddressListFixedItems && item < kAddressListSize) {
-    TargetAddress = addressBook[item - kAddressListFixedItems].address;
-    // The chosen box's state, from its input on; nothing is said while the link is down.
-    if (linkUp) SendInputQuery();
-  }
-}
-
 }  // namespace sc

@@ -1,7 +1,7 @@
 #pragma once
-// The front panel of the box as the main window sets it: hot-plug, volume, input and the
-// addressed box. The volume travels as a step 0..8 and shows as a percentage. The
-// ConsoleDialog handlers of these controls are in front_panel.cpp.
+// The front panel of the box as the main window sets it: hot-plug, volume and input.
+// The volume travels as a step 0..8 and shows as a percentage. The ConsoleDialog
+// handlers of these controls are in front_panel.cpp.
 
 #include <cstdint>
 
