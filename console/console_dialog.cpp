@@ -216,7 +216,8 @@ void ConsoleDialog::SendHpdQuery() {
 }
 
 // ---------------------------------------------------------------------------------------
-// Timers
+// Timers. Frame capture starts timers 6 and 8 ("Update Image", the upload buttons and the
+// frame chunks) and sets the preview and upload flags; nothing else does.
 
 void ConsoleDialog::UploadEndStep() {
   if (previewBusy) {
@@ -431,7 +432,6 @@ void ConsoleDialog::OnSignalNotice() {
   if (rx.frame[9] == 0) {
     // The signal is gone.
     ClearStatusPanel();
-    Push();
     timingPage.ZeroTimingFields();
     timingPage.Push();
     Push();
