@@ -57,10 +57,12 @@ class TimingPageGuiTest : public ::testing::Test {
     return qobject_cast<T*>(window->page(ids::kTimingPage)->view().widget(id));
   }
   QString Shown(int id) const { return Control<QLabel>(id)->text(); }
-  // Clicks the link icon and waits for the whole chain.
+  // Clicks the link icon and waits for the whole chain: the timing text comes with the
+  // timing reply, the audio texts only with the status reply after it.
   void LinkUp() {
     QTest::mouseClick(Control<QToolButton>(ids::kLinkIcon), Qt::LeftButton);
     QTRY_COMPARE_WITH_TIMEOUT(Shown(ids::kTimingText), QString("1920x1080(60)"), 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(Shown(ids::kChannelsText), QString("2ch"), 5000);
   }
   template <class F>
   auto OnBox(F&& f) {
