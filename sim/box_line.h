@@ -13,11 +13,13 @@
 
 namespace sc {
 
-// Bytes one box puts on the line, and how long it waits before doing so.
+// Bytes one box puts on the line, how long it waits before doing so, and the rate it
+// sends them at.
 struct LineOutput {
   size_t box = 0;
   std::vector<uint8_t> bytes;
   std::chrono::milliseconds delay{0};
+  int rate = kBoxLinkRate;
 };
 
 class BoxLine {
@@ -40,6 +42,11 @@ class BoxLine {
   std::vector<LineOutput> Receive(const uint8_t* bytes, size_t count);
   // What the boxes queued on their own (signal notices).
   std::vector<LineOutput> TakeUnsolicited();
+  // The next chunks of the frame transfers under way, about maxBytes in all.
+  std::vector<LineOutput> TakeStreamed(size_t maxBytes);
+  bool Streaming() const;
+  // The line's rate: what a box switched it to, else the link rate.
+  int LineRate() const;
 
  private:
   std::vector<std::unique_ptr<SimulatedBox>> boxes_;
