@@ -24,36 +24,36 @@ int LookOf(const BoxSignal& signal) {
 
 }  // namespace
 
-PictureSpec PictureOf(const BoxSignal& signal, uint8_t input, uint32_t phase) {
-  PictureSpec spec;
-  spec.phase = phase;
-  if (!signal.Present()) return spec;
+BoxPicture PictureOf(const BoxSignal& signal, uint8_t input, uint32_t phase) {
+  BoxPicture picture;
+  picture.phase = phase;
+  if (!signal.Present()) return picture;
   // The picture has the size the console's Timing page shows for the format.
   const auto bytes = signal.timing.Bytes();
   const TimingFields f = DecodeTiming(TimingRecord::FromBytes(bytes),
                                       {signal.status.colourSpace, signal.status.pixelRepetition,
                                        signal.status.structure3d, input == kSdiInput});
-  spec.width = std::max(f.hActive, 0);
-  spec.height = std::max(f.vActive, 0);
-  spec.look = LookOf(signal);
-  return spec;
+  picture.width = std::max(f.hActive, 0);
+  picture.height = std::max(f.vActive, 0);
+  picture.look = LookOf(signal);
+  return picture;
 }
 
-Rgb PicturePixel(const PictureSpec& spec, int x, int y) {
-  const int w = spec.width, h = spec.height;
+Rgb PicturePixel(const BoxPicture& picture, int x, int y) {
+  const int w = picture.width, h = picture.height;
   if (w <= 0 || h <= 0 || x < 0 || y < 0 || x >= w || y >= h) return {};
   const int side = std::max(1, h / 5);
   const int squareY = h / 8;
   const int travel = std::max(1, w - side);
-  const int squareX = static_cast<int>((spec.phase * static_cast<uint32_t>(std::max(1, w / 24))) %
-                                       static_cast<uint32_t>(travel));
+  const int squareX = static_cast<int>(
+      (picture.phase * static_cast<uint32_t>(std::max(1, w / 24))) % static_cast<uint32_t>(travel));
   if (x >= squareX && x < squareX + side && y >= squareY && y < squareY + side) return kSquare;
   if (y < h * 2 / 3) {
     const int bar = static_cast<int>(static_cast<int64_t>(x) * 8 / w);
-    return kBars[(bar + spec.look) % 8];
+    return kBars[(bar + picture.look) % 8];
   }
   int level = w > 1 ? static_cast<int>(static_cast<int64_t>(x) * 255 / (w - 1)) : 0;
-  if ((spec.look / 8) % 2 == 1) level = 255 - level;
+  if ((picture.look / 8) % 2 == 1) level = 255 - level;
   const auto v = static_cast<uint8_t>(level);
   return {v, v, v};
 }
@@ -63,17 +63,17 @@ std::array<uint8_t, 2> PreviewPixelBytes(Rgb c) {
           static_cast<uint8_t>(((c.g << 3) & 0xE0) | (c.r >> 3))};
 }
 
-std::vector<std::vector<uint8_t>> PreviewChunks(const PictureSpec& spec) {
+std::vector<std::vector<uint8_t>> PreviewChunks(const BoxPicture& picture) {
   std::vector<uint8_t> pixels;
   pixels.reserve(kBoxPreviewWidth * kBoxPreviewHeight * 2);
   for (int row = 0; row < kBoxPreviewHeight; ++row) {
     for (int column = 0; column < kBoxPreviewWidth; ++column) {
       // The middle of the part of the picture the preview pixel stands for.
-      const int x = static_cast<int>((2 * static_cast<int64_t>(column) + 1) * spec.width /
+      const int x = static_cast<int>((2 * static_cast<int64_t>(column) + 1) * picture.width /
                                      (2 * kBoxPreviewWidth));
-      const int y = static_cast<int>((2 * static_cast<int64_t>(row) + 1) * spec.height /
+      const int y = static_cast<int>((2 * static_cast<int64_t>(row) + 1) * picture.height /
                                      (2 * kBoxPreviewHeight));
-      const auto bytes = PreviewPixelBytes(PicturePixel(spec, x, y));
+      const auto bytes = PreviewPixelBytes(PicturePixel(picture, x, y));
       pixels.insert(pixels.end(), bytes.begin(), bytes.end());
     }
   }
@@ -89,22 +89,22 @@ std::vector<std::vector<uint8_t>> PreviewChunks(const PictureSpec& spec) {
   return chunks;
 }
 
-void FrameStream::Start(const PictureSpec& spec) {
-  spec_ = spec;
+void FrameStream::Start(const BoxPicture& picture) {
+  picture_ = picture;
   line_ = 0;
   offset_ = 0;
   chunk_ = 0;
   lineBytes_.clear();
-  active_ = spec.width > 0 && spec.height > 0;
+  active_ = picture.width > 0 && picture.height > 0;
 }
 
 bool FrameStream::NextChunk(std::vector<uint8_t>& payload) {
   if (!active_) return false;
-  const size_t lineSize = static_cast<size_t>(spec_.width) * 3;
+  const size_t lineSize = static_cast<size_t>(picture_.width) * 3;
   if (offset_ == 0) {
     lineBytes_.resize(lineSize);
-    for (int x = 0; x < spec_.width; ++x) {
-      const Rgb c = PicturePixel(spec_, x, line_);
+    for (int x = 0; x < picture_.width; ++x) {
+      const Rgb c = PicturePixel(picture_, x, line_);
       lineBytes_[3 * static_cast<size_t>(x)] = c.r;
       lineBytes_[3 * static_cast<size_t>(x) + 1] = c.g;
       lineBytes_[3 * static_cast<size_t>(x) + 2] = c.b;
@@ -112,7 +112,7 @@ bool FrameStream::NextChunk(std::vector<uint8_t>& payload) {
   }
   const size_t n = std::min(kFrameChunkBytes, lineSize - offset_);
   const bool endOfLine = offset_ + n == lineSize;
-  const bool endOfFrame = endOfLine && line_ + 1 == spec_.height;
+  const bool endOfFrame = endOfLine && line_ + 1 == picture_.height;
   uint8_t flags = 0;
   if (endOfLine) flags |= kPictureLineEnd;
   if (endOfFrame) flags |= kPictureFrameEnd;

@@ -20,7 +20,7 @@ struct Rgb {
 };
 
 // What one picture shows.
-struct PictureSpec {
+struct BoxPicture {
   int width = 0;   // pixels a line, as the Timing page shows the format
   int height = 0;  // lines
   int look = 0;    // the format's bar order (look % 8) and ramp direction (look / 8 odd: falling)
@@ -28,8 +28,8 @@ struct PictureSpec {
 };
 
 // The picture of the signal the box receives (black, 0 x 0, when there is none).
-PictureSpec PictureOf(const BoxSignal& signal, uint8_t input, uint32_t phase);
-Rgb PicturePixel(const PictureSpec& spec, int x, int y);
+BoxPicture PictureOf(const BoxSignal& signal, uint8_t input, uint32_t phase);
+Rgb PicturePixel(const BoxPicture& picture, int x, int y);
 
 // Chunk layout: two bytes (the chunk's number from 0, little-endian, so both are zero in
 // the first chunk), the flags, then the picture bytes.
@@ -45,7 +45,7 @@ inline constexpr int kBoxPreviewHeight = 64;
 std::array<uint8_t, 2> PreviewPixelBytes(Rgb colour);
 // The payloads of the preview's 64 chunks: the picture sampled at 96 x 64, the last chunk
 // flagged as the end.
-std::vector<std::vector<uint8_t>> PreviewChunks(const PictureSpec& spec);
+std::vector<std::vector<uint8_t>> PreviewChunks(const BoxPicture& picture);
 
 // The whole frame, chunk by chunk, made as the line takes them (a 1920 x 1080 frame is
 // 34,560 chunks; it is never held whole). Each line is sent in chunks of 180 bytes, the
@@ -53,7 +53,7 @@ std::vector<std::vector<uint8_t>> PreviewChunks(const PictureSpec& spec);
 // of the line; the frame's last chunk also carries the end of the frame.
 class FrameStream {
  public:
-  void Start(const PictureSpec& spec);
+  void Start(const BoxPicture& picture);
   void Stop() { active_ = false; }
   bool active() const { return active_; }
   // The next chunk's payload; false (and the stream over) when the frame has gone out.
@@ -61,7 +61,7 @@ class FrameStream {
   uint32_t chunksSent() const { return chunk_; }
 
  private:
-  PictureSpec spec_;
+  BoxPicture picture_;
   bool active_ = false;
   int line_ = 0;
   size_t offset_ = 0;  // bytes of the current line already sent

@@ -215,7 +215,7 @@ std::vector<uint8_t> SimulatedBox::TakeUnsolicited() {
   return std::exchange(unsolicited_, {});
 }
 
-PictureSpec SimulatedBox::TakePicture() {
+BoxPicture SimulatedBox::TakePicture() {
   lastPicture_ = PictureOf(signal(), panel_.input, picturesTaken_++);
   return lastPicture_;
 }

@@ -151,7 +151,7 @@ class SimulatedBox {
   // The rate the box speaks at: 115200, or what 0x7879 set until the transfer ends.
   int lineRate() const { return lineRate_; }
   // The last picture taken (preview or frame) and how many have been taken.
-  const PictureSpec& lastPicture() const { return lastPicture_; }
+  const BoxPicture& lastPicture() const { return lastPicture_; }
   uint32_t picturesTaken() const { return picturesTaken_; }
 
   const BoxCounters& counters() const { return counters_; }
@@ -165,7 +165,7 @@ class SimulatedBox {
   void HandleFrame(std::vector<uint8_t>& out);
   void Execute(const ReceivedCommand& command, std::vector<uint8_t>& out);
   uint8_t WriteUserEdid(const std::vector<uint8_t>& payload);
-  PictureSpec TakePicture();
+  BoxPicture TakePicture();
   void Reply(uint16_t code, const uint8_t* payload, size_t count, std::vector<uint8_t>& out);
   void Send(std::vector<uint8_t> frame, std::vector<uint8_t>& out);
   // Runs change() and sends the notice if the received signal changed.
@@ -182,7 +182,7 @@ class SimulatedBox {
   std::deque<ReceivedCommand> commands_;
   std::vector<uint8_t> unsolicited_;
   FrameStream frameStream_;
-  PictureSpec lastPicture_;
+  BoxPicture lastPicture_;
   uint32_t picturesTaken_ = 0;
   int lineRate_ = kBoxLinkRate;
 };
