@@ -27,9 +27,10 @@ constexpr size_t kMaxPendingBytes = 1 << 20;
 // A frame transfer is topped up below this much pending output, by about the second figure.
 constexpr size_t kStreamLowWater = 4096;
 constexpr size_t kStreamBatch = 8192;
-// Paced, an idle line may catch up on at most this much time at once, and a wait for the
-// line lasts until this many bytes may go.
-constexpr std::chrono::milliseconds kPaceSlack{50};
+// Paced, a line left idle (the server thread or the reader held up by the machine) may
+// catch up on at most this much time at once, so that the host's scheduling does not slow
+// the line down; a wait for the line lasts until this many bytes may go.
+constexpr std::chrono::milliseconds kPaceSlack{250};
 constexpr size_t kPaceBatch = 256;
 
 // How long the line takes for one byte: a start bit, eight data bits and a stop bit.
