@@ -165,6 +165,8 @@ std::string SimCommandInterpreter::Help() {
          SignalNames() +
          ");\n"
          "                       the box sends its signal notice unless 'quiet'\n"
+         "  lose SECONDS         drop the signal for SECONDS (1..86400) seconds; it comes\n"
+         "                       back by itself (the box sends both notices)\n"
          "  input hdmi|sdi       select the input\n"
          "  hpd on|off           hot-plug setting\n"
          "  volume 0..8          volume step\n"
@@ -286,6 +288,8 @@ SimCommandInterpreter::Result SimCommandInterpreter::Execute(std::string_view te
        [](SimulatedBox& b, long v) { b.faults().dropFrames = static_cast<int>(v); }},
       {"corrupt", 0, 1000000, "usage: corrupt N (0..1000000)",
        [](SimulatedBox& b, long v) { b.faults().corruptFrames = static_cast<int>(v); }},
+      {"lose", 1, 86400, "usage: lose SECONDS (1..86400)",
+       [](SimulatedBox& b, long v) { b.LoseSignalFor(std::chrono::seconds(v)); }},
       {"delay", 0, 60000, "usage: delay MS (0..60000)",
        [](SimulatedBox& b, long v) { b.faults().replyDelay = std::chrono::milliseconds(v); }},
   };

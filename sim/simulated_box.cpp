@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <utility>
 
+#include "sim/box_infoframes.h"
+
 namespace sc {
 
 namespace {
@@ -82,6 +84,7 @@ SimulatedBox::SimulatedBox(DeviceAddress address)
 }
 
 std::vector<uint8_t> SimulatedBox::Receive(const uint8_t* bytes, size_t count) {
+  RunDue();
   std::vector<uint8_t> out;
   for (size_t i = 0; i < count; ++i)
     if (assembler_.Push(bytes[i]) == FrameAssembler::Step::Complete) HandleFrame(out);
@@ -157,6 +160,15 @@ void SimulatedBox::Execute(const ReceivedCommand& command, std::vector<uint8_t>&
     case box_code::kStatus:
       replyBytes(signal_.status.Bytes());
       break;
+    case box_code::kInfoFrame:
+      if (!p.empty()) replyBytes(CapturedInfoFrame(signal_, p[0]));
+      break;
+    case box_code::kMonitorSettings:
+      recorder_.Start(p, Now(), signal_.Present());
+      break;
+    case box_code::kMonitorRecord:
+      replyBytes(recorder_.Record(Now()));
+      break;
     case box_code::kReadAddress:
       reply({address_.group, address_.device});
       break;
@@ -208,14 +220,52 @@ void SimulatedBox::Send(std::vector<uint8_t> frame, std::vector<uint8_t>& out) {
 }
 
 void SimulatedBox::SetSignal(const BoxSignal& signal, bool notify) {
+  restoreAt_.reset();
+  ApplySignal(signal, notify, Now());
+}
+
+void SimulatedBox::ApplySignal(const BoxSignal& signal, bool notify, Clock::time_point now) {
+  const bool was = signal_.Present();
+  const bool changed = signal.name != signal_.name ||
+                       signal.timing.Bytes() != signal_.timing.Bytes() ||
+                       signal.status.Bytes() != signal_.status.Bytes();
   signal_ = signal;
+  if (was && !signal_.Present())
+    recorder_.OnSignalLost(now);
+  else if (!was && signal_.Present())
+    recorder_.OnSignalBack(now);
+  else if (changed && signal_.Present())
+    recorder_.OnFormatChange(now);
   if (!notify) return;
   const uint8_t present = signal_.Present() ? 1 : 0;
   Send(BuildFrame(kReplyLead, address_, box_code::kSignalNotice, &present, 1), unsolicited_);
 }
 
 std::vector<uint8_t> SimulatedBox::TakeUnsolicited() {
+  RunDue();
   return std::exchange(unsolicited_, {});
+}
+
+void SimulatedBox::LoseSignalFor(std::chrono::milliseconds span) {
+  if (!restoreAt_) restoreSignal_ = signal_;
+  restoreAt_ = Now() + span;
+  if (!signal_.Present()) return;
+  BoxSignal none;
+  none.name = "none";
+  ApplySignal(none, true, Now());
+}
+
+void SimulatedBox::RunDue() {
+  if (!restoreAt_ || Now() < *restoreAt_) return;
+  // The signal came back when it was due, however late the box looks.
+  const Clock::time_point due = *restoreAt_;
+  restoreAt_.reset();
+  ApplySignal(restoreSignal_, true, due);
+}
+
+std::optional<SimulatedBox::Clock::duration> SimulatedBox::TimeToNextEvent() const {
+  if (!restoreAt_) return std::nullopt;
+  return std::max(Clock::duration::zero(), *restoreAt_ - Now());
 }
 
 std::vector<uint16_t> SimulatedBox::CommandCodes() const {

@@ -133,6 +133,12 @@ TEST(SimCommands, ChangeTheSelectedBoxesAndRefuseNonsense) {
          EXPECT_EQ(SplitReplies(b.TakeUnsolicited()).size(), 1u);
        })},
       {"signal 720p60 loud", false, nullptr},
+      {"signal 720p60 quiet", true, nullptr},
+      {"lose 3", true, both([](SimulatedBox& b) {
+         EXPECT_FALSE(b.signal().Present());
+         EXPECT_GT(b.TimeToNextEvent(), std::chrono::seconds(2));
+       })},
+      {"lose 0", false, nullptr},
       {"drop 3", true, both([](SimulatedBox& b) { EXPECT_EQ(b.faults().dropFrames, 3); })},
       {"corrupt 2", true, both([](SimulatedBox& b) { EXPECT_EQ(b.faults().corruptFrames, 2); })},
       {"delay 50", true, both([](SimulatedBox& b) { EXPECT_EQ(b.faults().replyDelay, 50ms); })},
@@ -155,6 +161,7 @@ TEST(SimCommands, ChangeTheSelectedBoxesAndRefuseNonsense) {
       << status.text;
   EXPECT_NE(status.text.find("box 0A02"), std::string::npos) << status.text;
   EXPECT_NE(commands.Execute("help").text.find("signal NAME"), std::string::npos);
+  EXPECT_NE(commands.Execute("help").text.find("lose SECONDS"), std::string::npos);
   EXPECT_TRUE(commands.Execute("quit").quit);
 }
 
