@@ -21,6 +21,7 @@ constexpr uint16_t kReplyAddress = 0xF801;
 constexpr uint16_t kReplyEdidPreset = 0xF850;
 constexpr uint16_t kReplyEdidData = 0xF851;
 constexpr uint16_t kReplyAcknowledge = 0xFFFF;
+constexpr uint16_t kReplyInfoFrame = 0x8092;
 
 std::vector<std::string> CommItems() {
   std::vector<std::string> items;
@@ -32,7 +33,8 @@ std::vector<std::string> CommItems() {
 }  // namespace
 
 ConsoleDialog::ConsoleDialog(Host& host, Options options)
-    : edidPage(host, *this),
+    : utilityPage(*this),
+      edidPage(host, *this),
       host_(host),
       options_(std::move(options)),
       serial_(std::make_unique<SerialPort>(host, ports_)) {
@@ -276,13 +278,15 @@ void ConsoleDialog::BuildReplyHandlerTable() {
       0x8096, 0x8090, 0x8092, 0x809F, 0xF801, 0xF850, 0xF851, 0xFFFF};
   for (int i = 0; i < kReplyHandlerCount; ++i)
     replyHandlers_[i] = {kCodes[i], &ConsoleDialog::OnNoAction};
-  // The EDID data and the acknowledgement look at their payload's length themselves.
+  // The EDID data, the acknowledgement and the InfoFrame look at their payload's length
+  // themselves.
   const ReplyHandler own[] = {{kReplyHpd, &ConsoleDialog::OnHpdReply, 1},
                               {kReplyInput, &ConsoleDialog::OnInputReply, 1},
                               {kReplyVolume, &ConsoleDialog::OnVolumeReply, 1},
                               {kReplyEdidPreset, &ConsoleDialog::OnEdidPresetReply, 1},
                               {kReplyEdidData, &ConsoleDialog::OnEdidData, 0},
-                              {kReplyAcknowledge, &ConsoleDialog::OnAcknowledgement, 0}};
+                              {kReplyAcknowledge, &ConsoleDialog::OnAcknowledgement, 0},
+                              {kReplyInfoFrame, &ConsoleDialog::OnInfoFrameData, 0}};
   for (const auto& o : own) {
     for (auto& entry : replyHandlers_)
       if (entry.code == o.code) entry = o;
@@ -337,6 +341,10 @@ void ConsoleDialog::OnEdidData() {
 
 void ConsoleDialog::OnAcknowledgement() {
   edidPage.OnAcknowledgement(rx.Payload(), rx.PayloadSize());
+}
+
+void ConsoleDialog::OnInfoFrameData() {
+  utilityPage.ShowInfoFrame(rx.Payload(), rx.PayloadSize());
 }
 
 // ---------------------------------------------------------------------------------------

@@ -186,6 +186,7 @@ class ConsoleDialog : public CoreWindow,
   void OnEdidPresetReply();
   void OnEdidData();
   void OnAcknowledgement();
+  void OnInfoFrameData();
 
   Host& host_;
   Options options_;

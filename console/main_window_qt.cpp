@@ -325,7 +325,7 @@ QWidget* MainWindow::BuildTabArea() {
   for (const PageEntry& entry : kPages) {
     PageWidget* page = nullptr;
     if (entry.dialogId == ids::kUtilityPage)
-      page = new UtilityPageWidget(area);
+      page = new UtilityPageWidget(dialog_.utilityPage, area);
     else if (entry.dialogId == ids::kEdidPage)
       page = new EdidPageWidget(dialog_.edidPage, area);
     else
