@@ -22,6 +22,7 @@ constexpr uint16_t kReplyEdidPreset = 0xF850;
 constexpr uint16_t kReplyEdidData = 0xF851;
 constexpr uint16_t kReplyAcknowledge = 0xFFFF;
 constexpr uint16_t kReplyInfoFrame = 0x8092;
+constexpr uint16_t kReplyMonitorRecord = 0x8096;
 
 std::vector<std::string> CommItems() {
   std::vector<std::string> items;
@@ -34,6 +35,7 @@ std::vector<std::string> CommItems() {
 
 ConsoleDialog::ConsoleDialog(Host& host, Options options)
     : utilityPage(*this),
+      monitorPage(host, *this),
       edidPage(host, *this),
       host_(host),
       options_(std::move(options)),
@@ -57,6 +59,7 @@ bool ConsoleDialog::Startup() {
   view().SetItems(ids::kTabControl, {"Timing", "Ultilities", "Monitor", "EDID"});
   edidPage.Create();
   utilityPage.Create();
+  monitorPage.Create();
 
   Push();
   view().SetIcon(ids::kMainDialog, ids::kIconApp);
@@ -279,14 +282,16 @@ void ConsoleDialog::BuildReplyHandlerTable() {
   for (int i = 0; i < kReplyHandlerCount; ++i)
     replyHandlers_[i] = {kCodes[i], &ConsoleDialog::OnNoAction};
   // The EDID data, the acknowledgement and the InfoFrame look at their payload's length
-  // themselves.
-  const ReplyHandler own[] = {{kReplyHpd, &ConsoleDialog::OnHpdReply, 1},
-                              {kReplyInput, &ConsoleDialog::OnInputReply, 1},
-                              {kReplyVolume, &ConsoleDialog::OnVolumeReply, 1},
-                              {kReplyEdidPreset, &ConsoleDialog::OnEdidPresetReply, 1},
-                              {kReplyEdidData, &ConsoleDialog::OnEdidData, 0},
-                              {kReplyAcknowledge, &ConsoleDialog::OnAcknowledgement, 0},
-                              {kReplyInfoFrame, &ConsoleDialog::OnInfoFrameData, 0}};
+  // themselves; a record needs its header.
+  const ReplyHandler own[] = {
+      {kReplyHpd, &ConsoleDialog::OnHpdReply, 1},
+      {kReplyInput, &ConsoleDialog::OnInputReply, 1},
+      {kReplyVolume, &ConsoleDialog::OnVolumeReply, 1},
+      {kReplyEdidPreset, &ConsoleDialog::OnEdidPresetReply, 1},
+      {kReplyEdidData, &ConsoleDialog::OnEdidData, 0},
+      {kReplyAcknowledge, &ConsoleDialog::OnAcknowledgement, 0},
+      {kReplyInfoFrame, &ConsoleDialog::OnInfoFrameData, 0},
+      {kReplyMonitorRecord, &ConsoleDialog::OnMonitorRecord, kMonitorRecordHeader}};
   for (const auto& o : own) {
     for (auto& entry : replyHandlers_)
       if (entry.code == o.code) entry = o;
@@ -345,6 +350,10 @@ void ConsoleDialog::OnAcknowledgement() {
 
 void ConsoleDialog::OnInfoFrameData() {
   utilityPage.ShowInfoFrame(rx.Payload(), rx.PayloadSize());
+}
+
+void ConsoleDialog::OnMonitorRecord() {
+  monitorPage.OnRecord(rx.Payload(), rx.PayloadSize());
 }
 
 // ---------------------------------------------------------------------------------------

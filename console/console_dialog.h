@@ -187,6 +187,7 @@ class ConsoleDialog : public CoreWindow,
   void OnEdidData();
   void OnAcknowledgement();
   void OnInfoFrameData();
+  void OnMonitorRecord();
 
   Host& host_;
   Options options_;
