@@ -22,6 +22,7 @@
 #include "console/control_ids.h"
 #include "edid/edid_page_qt.h"
 #include "infoframe/utility_page_qt.h"
+#include "monitor/monitor_page_qt.h"
 #include "resources/icons.h"
 #include "window/accessibility_qt.h"
 #include "window/clickable_label_qt.h"
@@ -326,6 +327,8 @@ QWidget* MainWindow::BuildTabArea() {
     PageWidget* page = nullptr;
     if (entry.dialogId == ids::kUtilityPage)
       page = new UtilityPageWidget(dialog_.utilityPage, area);
+    else if (entry.dialogId == ids::kMonitorPage)
+      page = new MonitorPageWidget(dialog_.monitorPage, area);
     else if (entry.dialogId == ids::kEdidPage)
       page = new EdidPageWidget(dialog_.edidPage, area);
     else
