@@ -12,6 +12,7 @@
 #include <string>
 
 #include "addressing/address_book.h"
+#include "addressing/address_dialog.h"
 #include "edid/edid_page.h"
 #include "infoframe/utility_page.h"
 #include "link/frame.h"
@@ -95,6 +96,10 @@ class ConsoleDialog : public CoreWindow,
 
   // The address list's book items rebuilt from the book; re-targets a selected entry.
   void RefreshAddressList();
+  // An item of the "Address:" list was chosen.
+  void SelectAddress();
+  // "Address Management": the address dialog runs modally, then the list is refreshed.
+  void OpenAddressManagement();
 
   struct ReplyHandler {
     uint16_t code;
@@ -148,6 +153,7 @@ class ConsoleDialog : public CoreWindow,
   UtilityPage utilityPage;
   MonitorPage monitorPage;
   EdidPage edidPage;
+  AddressDialog addressDialog;
 
   // Image data: the frame-data buffer and the preview (96 x 64, three bytes a pixel).
   std::vector<uint8_t> frameData;
@@ -188,6 +194,7 @@ class ConsoleDialog : public CoreWindow,
   void OnAcknowledgement();
   void OnInfoFrameData();
   void OnMonitorRecord();
+  void OnAddressReply();
 
   Host& host_;
   Options options_;
