@@ -72,7 +72,7 @@ TEST_F(UtilityPageTest, RepliesFillTheGridWithEveryDataByteAndNothingStale) {
   auto rows = [](int length, int carried) {
     std::vector<std::string> expected = {"Check sum  =0x47"};
     for (int i = 1; i <= length; ++i) {
-      char value[8];
+      char value[16];
       std::snprintf(value, sizeof value, "0x%02X", 0x10 + i - 1);
       expected.push_back("Data Byte " + std::to_string(i) + "=" + (i <= carried ? value : ""));
     }
