@@ -6,12 +6,11 @@
 #include <gtest/gtest.h>
 
 #include "sim/simulated_box.h"
-#include "tests/sim/sim_test_util.h"
 
 namespace sc {
 namespace {
 
-using test::Bytes;
+using Bytes = std::vector<uint8_t>;
 
 BoxSignal Preset(const char* name) {
   auto signal = FindBoxSignal(name);
@@ -123,21 +122,6 @@ TEST(BoxInfoFrames, VendorAudioAndProductFollowTheSignal) {
   EXPECT_TRUE(SumsToZero(spd));
   EXPECT_EQ(std::string(spd.begin() + 4, spd.begin() + 10), "SIGBOX");
   EXPECT_EQ(std::string(spd.begin() + 12, spd.begin() + 18), "720p60");
-}
-
-TEST(BoxInfoFrames, TheBoxAnswersWithTheCurrentSignalsPacket) {
-  SimulatedBox box;
-  auto ask = [&](uint8_t type) {
-    auto replies = test::SplitReplies(box.Receive(test::Command({1, 1}, 0x8092, {type})));
-    EXPECT_EQ(replies.size(), 1u);
-    return replies.empty() ? Bytes{} : replies[0].payload;
-  };
-  EXPECT_EQ(ask(0x82)[7], 16);
-  box.SetSignal(Preset("720p60"), true);
-  EXPECT_EQ(ask(0x82)[7], 4);
-  EXPECT_EQ(ask(0x0A), Bytes(4, 0));
-  // A request without its type byte is not answered.
-  EXPECT_TRUE(box.Receive(test::Command({1, 1}, 0x8092)).empty());
 }
 
 }  // namespace
