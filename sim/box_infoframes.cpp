@@ -57,15 +57,21 @@ const Format* Lookup(int width, int height, bool interlaced, int rate) {
   return nullptr;
 }
 
+// The picture's width: a 4:2:0 signal goes two pixels a clock, measured at half width.
+int PictureWidth(const BoxSignal& signal) {
+  return signal.status.colourSpace == 3 ? 2 * signal.timing.hActive : signal.timing.hActive;
+}
+
 const Format* FindFormat(const BoxSignal& signal) {
   const BoxTiming& t = signal.timing;
   const bool interlaced = t.flags & 1;
   const int rate = NominalRate(t);
+  const int width = PictureWidth(signal);
   const int height = interlaced ? 2 * t.vActive : t.vActive;
-  if (const Format* f = Lookup(t.hActive, height, interlaced, rate)) return f;
+  if (const Format* f = Lookup(width, height, interlaced, rate)) return f;
   // A frame-packed signal may be measured as both views and the gap between them.
   if (signal.status.structure3d == 1 && !interlaced && t.vActive > t.vBlank)
-    return Lookup(t.hActive, (t.vActive - t.vBlank) / 2, false, rate);
+    return Lookup(width, (t.vActive - t.vBlank) / 2, false, rate);
   return nullptr;
 }
 
@@ -89,7 +95,7 @@ std::vector<uint8_t> AviInfoFrame(const BoxSignal& s) {
   const BoxTiming& t = s.timing;
   const int height = (t.flags & 1) ? 2 * t.vActive : t.vActive;
   uint8_t shape = codes.shape;
-  if (shape == 0 && t.hActive * 9 == height * 16) shape = 2;
+  if (shape == 0 && PictureWidth(s) * 9 == height * 16) shape = 2;
   const uint8_t colour = s.status.colourSpace & 3;  // 0 RGB, 1 4:2:2, 2 4:4:4, 3 4:2:0
   // YCbCr follows 601 up to 576 lines, 709 above.
   const uint8_t colorimetry = colour == 0 ? 0 : height <= 576 ? 1 : 2;
@@ -170,8 +176,8 @@ VideoCodes FindVideoCodes(const BoxSignal& signal) {
 
 std::vector<uint8_t> CapturedInfoFrame(const BoxSignal& signal, uint8_t type) {
   std::vector<uint8_t> packet;
-  // DVI has no data islands to carry packets.
-  if (signal.Present() && signal.status.signalType != 0) {
+  // Only HDMI carries packets: DVI has no data islands, SDI none of its own.
+  if (signal.Present() && signal.status.signalType == 1) {
     switch (type) {
       case packet_type::kAvi:
         packet = AviInfoFrame(signal);

@@ -10,7 +10,9 @@
 //   0x81 vendor:  the HDMI one (OUI 00-0C-03) with the HDMI_VIC of a 4K format
 //                 that has one, or the 3D structure of a 3D signal; the HDMI Forum one
 //                 (OUI C4-5D-D8) for the 4K formats at 50 and 60 Hz
-// A DVI signal, no signal, or a type the signal does not carry (ACP, ISRC, gamut, MPEG,
+// The picture's size is the measured one, a 4:2:0 signal's width doubled; a frame-packed
+// one measured as its whole frame gets the code of one view.
+// A DVI or SDI signal, no signal, or a type the signal does not carry (ACP, ISRC, gamut, MPEG,
 // and a vendor one for a plain 2D format) is answered with four zero bytes,
 // which the console shows as no packet.
 

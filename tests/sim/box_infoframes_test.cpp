@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include "sim/simulated_box.h"
 
 namespace sc {
@@ -18,12 +20,6 @@ BoxSignal Preset(const char* name) {
   return signal ? *signal : BoxSignal{};
 }
 
-// A signal from the presets with its timing or status changed.
-BoxSignal With(BoxSignal s, BoxTiming timing) {
-  s.timing = timing;
-  return s;
-}
-
 bool SumsToZero(const Bytes& p) {
   unsigned sum = 0;
   for (uint8_t b : p)
@@ -31,32 +27,35 @@ bool SumsToZero(const Bytes& p) {
   return p.size() >= 4 && (sum & 0xFF) == 0;
 }
 
+TEST(BoxInfoFrames, EveryFormatGetsTheVideoCodeItsDescriptionNames) {
+  for (const BoxSignal& s : BoxSignalPresets()) {
+    const size_t at = s.description.find("(VIC ");
+    if (at == std::string::npos) continue;
+    EXPECT_EQ(FindVideoCodes(s).vic, std::stoi(s.description.substr(at + 5))) << s.name;
+  }
+}
+
 TEST(BoxInfoFrames, AviCarriesTheFormatOfTheSignal) {
-  const BoxTiming k2160p30{29700, 0x06, 3840, 560, 176, 88, 2160, 90, 8, 10};
-  const BoxTiming k1080p24FramePacked{14850, 0x06, 1920, 830, 638, 44, 2205, 45, 4, 5};
-  const BoxTiming k480i{2700, 0x01, 1440, 276, 38, 124, 240, 22, 4, 3};
-  BoxSignal yuv420 = Preset("2160p60");
-  yuv420.status.colourSpace = 3;
-  BoxSignal framePacked = With(Preset("1080p60"), k1080p24FramePacked);
-  framePacked.status.structure3d = 1;
-  BoxSignal unknown = With(Preset("1080p60"), {10000, 0x06, 1000, 200, 10, 10, 700, 20, 2, 2});
+  BoxSignal unknown = Preset("1080p60");
+  unknown.timing = {10000, 0x06, 1000, 200, 10, 10, 700, 20, 2, 2};
   struct Case {
     const char* what;
     BoxSignal signal;
     uint8_t byte1, byte2, vic, repetition;
   };
   const Case cases[] = {
-      {"1080p60", Preset("1080p60"), 0x10, 0x28, 16, 0},
+      {"480p, YCbCr 4:4:4, BT.601, 4:3", Preset("480p59.94"), 0x50, 0x58, 2, 0},
+      {"576i, 4:2:2, each pixel twice", Preset("576i50"), 0x30, 0x58, 21, 1},
+      {"720p50", Preset("720p50"), 0x10, 0x28, 19, 0},
       {"720p60", Preset("720p60"), 0x10, 0x28, 4, 0},
+      {"1080i50, YCbCr 4:4:4, BT.709", Preset("1080i50"), 0x50, 0xA8, 20, 0},
       {"1080i60", Preset("1080i60"), 0x10, 0x28, 5, 0},
-      {"480p at 59.94 Hz, 4:3", Preset("480p60"), 0x10, 0x18, 2, 0},
+      {"1080p24", Preset("1080p24"), 0x10, 0x28, 32, 0},
       {"1080p50", Preset("1080p50"), 0x10, 0x28, 31, 0},
-      {"2160p60", Preset("2160p60"), 0x10, 0x28, 97, 0},
-      {"2160p60 YCbCr 4:2:0, BT.709", yuv420, 0x70, 0xA8, 97, 0},
-      {"2160p30: its code goes in the vendor InfoFrame", With(Preset("2160p60"), k2160p30), 0x10,
-       0x28, 0, 0},
-      {"frame-packed 1080p24: the 2D code", framePacked, 0x10, 0x28, 32, 0},
-      {"480i, each pixel twice", With(Preset("480p60"), k480i), 0x10, 0x18, 6, 1},
+      {"1080p60", Preset("1080p60"), 0x10, 0x28, 16, 0},
+      {"2160p30: its code goes in the vendor InfoFrame", Preset("2160p30"), 0x10, 0x28, 0, 0},
+      {"2160p60 4:2:0 at half width", Preset("2160p60"), 0x70, 0xA8, 97, 0},
+      {"frame-packed 1080p24: the code of one view", Preset("1080p24-3d"), 0x10, 0x28, 32, 0},
       {"a format without a code", unknown, 0x10, 0x08, 0, 0},
   };
   for (const Case& c : cases) {
@@ -76,25 +75,25 @@ TEST(BoxInfoFrames, VendorAudioAndProductFollowTheSignal) {
   topBottom.status.structure3d = 2;
   BoxSignal sideBySide = Preset("1080p60");
   sideBySide.status.structure3d = 3;
-  BoxSignal surround = Preset("1080p60");
-  surround.status.channels = 7;
-  surround.status.sampleRate = 7;
   BoxSignal silent = Preset("1080p60");
   silent.status.sampleRate = 0;
-  BoxSignal dvi = Preset("1080p60");
-  dvi.status.signalType = 0;
-  const BoxSignal k2160p30 =
-      With(Preset("2160p60"), {29700, 0x06, 3840, 560, 176, 88, 2160, 90, 8, 10});
   const Bytes none(4, 0);
   struct Case {
     const char* what;
     BoxSignal signal;
     uint8_t type;
-    Bytes expected;  // without the check sum byte
+    Bytes expected;  // with the check sum byte as 0
   };
   const Case cases[] = {
-      {"HDMI_VIC 1 for 2160p30", k2160p30, 0x81, {0x81, 1, 5, 0, 0x03, 0x0C, 0x00, 0x20, 0x01}},
+      {"HDMI_VIC 1 for 2160p30",
+       Preset("2160p30"),
+       0x81,
+       {0x81, 1, 5, 0, 0x03, 0x0C, 0x00, 0x20, 0x01}},
       {"HDMI Forum for 2160p60", Preset("2160p60"), 0x81, {0x81, 1, 5, 0, 0xD8, 0x5D, 0xC4, 1, 0}},
+      {"3D frame packing",
+       Preset("1080p24-3d"),
+       0x81,
+       {0x81, 1, 5, 0, 0x03, 0x0C, 0x00, 0x40, 0x00}},
       {"3D top-and-bottom", topBottom, 0x81, {0x81, 1, 5, 0, 0x03, 0x0C, 0x00, 0x40, 0x60}},
       {"3D side-by-side", sideBySide, 0x81, {0x81, 1, 6, 0, 0x03, 0x0C, 0x00, 0x40, 0x80, 0}},
       {"a plain 2D format has none", Preset("1080p60"), 0x81, none},
@@ -102,9 +101,13 @@ TEST(BoxInfoFrames, VendorAudioAndProductFollowTheSignal) {
        Preset("1080p60"),
        0x84,
        {0x84, 1, 10, 0, 0x11, 0x0F, 0, 0x00, 0, 0, 0, 0, 0, 0}},
-      {"8ch 192 kHz", surround, 0x84, {0x84, 1, 10, 0, 0x17, 0x1F, 0, 0x13, 0, 0, 0, 0, 0, 0}},
+      {"7.1 of coding type 11",
+       Preset("2160p60"),
+       0x84,
+       {0x84, 1, 10, 0, 0xB7, 0x0F, 0, 0x13, 0, 0, 0, 0, 0, 0}},
       {"no audio", silent, 0x84, none},
-      {"DVI carries no packets", dvi, 0x82, none},
+      {"DVI carries no packets", Preset("640x480p60"), 0x82, none},
+      {"nor does SDI", Preset("sdi-1080i50"), 0x82, none},
       {"no signal", Preset("none"), 0x82, none},
       {"ACP not captured", Preset("1080p60"), 0x04, none},
       {"MPEG not captured", Preset("1080p60"), 0x85, none},
