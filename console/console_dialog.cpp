@@ -24,6 +24,8 @@ constexpr uint16_t kReplyAddress = 0xF801;
 constexpr uint16_t kReplyEdidPreset = 0xF850;
 constexpr uint16_t kReplyEdidData = 0xF851;
 constexpr uint16_t kReplyAcknowledge = 0xFFFF;
+constexpr uint16_t kReplyInfoFrame = 0x8092;
+constexpr uint16_t kReplyMonitorRecord = 0x8096;
 
 std::vector<std::string> CommItems() {
   std::vector<std::string> items;
@@ -36,6 +38,8 @@ std::vector<std::string> CommItems() {
 
 ConsoleDialog::ConsoleDialog(Host& host, Options options)
     : timingPage(*this, uploadActive),
+      utilityPage(*this),
+      monitorPage(host, *this),
       edidPage(host, *this),
       addressDialog(
           host, addressBook, settingsPath,
@@ -63,6 +67,7 @@ bool ConsoleDialog::Startup() {
   view().SetItems(ids::kTabControl, {"Timing", "Ultilities", "Monitor", "EDID"});
   edidPage.Create();
   utilityPage.Create();
+  monitorPage.Create();
 
   Push();
   view().SetIcon(ids::kMainDialog, ids::kIconApp);
@@ -345,17 +350,21 @@ void ConsoleDialog::BuildReplyHandlerTable() {
       0x8096, 0x8090, 0x8092, 0x809F, 0xF801, 0xF850, 0xF851, 0xFFFF};
   for (int i = 0; i < kReplyHandlerCount; ++i)
     replyHandlers_[i] = {kCodes[i], &ConsoleDialog::OnNoAction};
-  // The EDID data and the acknowledgement look at their payload's length themselves.
-  const ReplyHandler own[] = {{kReplyHpd, &ConsoleDialog::OnHpdReply, 1},
-                              {kReplyInput, &ConsoleDialog::OnInputReply, 1},
-                              {kReplyVolume, &ConsoleDialog::OnVolumeReply, 1},
-                              {kReplyEdidPreset, &ConsoleDialog::OnEdidPresetReply, 1},
-                              {kReplyTiming, &ConsoleDialog::OnTimingReply, kTimingRecordSize},
-                              {kReplyStatus, &ConsoleDialog::OnStatusReply, kSignalStatusSize},
-                              {kReplySignalNotice, &ConsoleDialog::OnSignalNotice, 1},
-                              {kReplyAddress, &ConsoleDialog::OnAddressReply, 2},
-                              {kReplyEdidData, &ConsoleDialog::OnEdidData, 0},
-                              {kReplyAcknowledge, &ConsoleDialog::OnAcknowledgement, 0}};
+  // The EDID data, the acknowledgement and the InfoFrame look at their payload's length
+  // themselves; a record needs its header.
+  const ReplyHandler own[] = {
+      {kReplyHpd, &ConsoleDialog::OnHpdReply, 1},
+      {kReplyInput, &ConsoleDialog::OnInputReply, 1},
+      {kReplyVolume, &ConsoleDialog::OnVolumeReply, 1},
+      {kReplyEdidPreset, &ConsoleDialog::OnEdidPresetReply, 1},
+      {kReplyTiming, &ConsoleDialog::OnTimingReply, kTimingRecordSize},
+      {kReplyStatus, &ConsoleDialog::OnStatusReply, kSignalStatusSize},
+      {kReplySignalNotice, &ConsoleDialog::OnSignalNotice, 1},
+      {kReplyAddress, &ConsoleDialog::OnAddressReply, 2},
+      {kReplyEdidData, &ConsoleDialog::OnEdidData, 0},
+      {kReplyAcknowledge, &ConsoleDialog::OnAcknowledgement, 0},
+      {kReplyInfoFrame, &ConsoleDialog::OnInfoFrameData, 0},
+      {kReplyMonitorRecord, &ConsoleDialog::OnMonitorRecord, kMonitorRecordHeader}};
   for (const auto& o : own) {
     for (auto& entry : replyHandlers_)
       if (entry.code == o.code) entry = o;
@@ -453,6 +462,14 @@ void ConsoleDialog::OnEdidData() {
 
 void ConsoleDialog::OnAcknowledgement() {
   edidPage.OnAcknowledgement(rx.Payload(), rx.PayloadSize());
+}
+
+void ConsoleDialog::OnInfoFrameData() {
+  utilityPage.ShowInfoFrame(rx.Payload(), rx.PayloadSize());
+}
+
+void ConsoleDialog::OnMonitorRecord() {
+  monitorPage.OnRecord(rx.Payload(), rx.PayloadSize());
 }
 
 void ConsoleDialog::OnAddressReply() {

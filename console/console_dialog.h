@@ -232,6 +232,8 @@ class ConsoleDialog : public CoreWindow,
   void ShowTimingText();
   void OnEdidData();
   void OnAcknowledgement();
+  void OnInfoFrameData();
+  void OnMonitorRecord();
   void OnAddressReply();
 
   Host& host_;

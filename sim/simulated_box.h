@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -18,6 +19,7 @@
 #include "edid/edid_decoder.h"
 #include "link/frame.h"
 #include "sim/box_edids.h"
+#include "sim/box_recorder.h"
 #include "sim/box_signal.h"
 
 namespace sc {
@@ -40,8 +42,11 @@ inline constexpr uint16_t kSearch = 0xF802;
 inline constexpr uint16_t kSelectEdid = 0x7850;  // 1 byte: preset 0..14, no reply
 inline constexpr uint16_t kWriteEdid = 0x7851;   // 257 bytes: user slot 0..9, then the EDID
 inline constexpr uint16_t kEdidPreset = 0xF850;
-inline constexpr uint16_t kReadEdid = 0xF851;     // 1 byte: preset 0..14; 256 bytes back
-inline constexpr uint16_t kAcknowledge = 0xFFFF;  // the acknowledged code, then a status
+inline constexpr uint16_t kReadEdid = 0xF851;         // 1 byte: preset 0..14; 256 bytes back
+inline constexpr uint16_t kAcknowledge = 0xFFFF;      // the acknowledged code, then a status
+inline constexpr uint16_t kInfoFrame = 0x8092;        // 1 byte: packet type; the packet back
+inline constexpr uint16_t kMonitorSettings = 0x0096;  // 7 bytes: start a recording, no reply
+inline constexpr uint16_t kMonitorRecord = 0x8096;    // the recording back
 }  // namespace box_code
 
 // The status byte of the acknowledgement of an EDID write (0xFFFF, payload 51 78 status).
@@ -129,6 +134,23 @@ class SimulatedBox {
   void SetHotPlug(uint8_t hotPlug, bool notify);
   // The HDCP state the source on `input` reports (status byte 2).
   void SetHdcp(uint8_t input, uint8_t hdcp, bool notify);
+  // The selected input's cable comes out (with the notice) and goes back in by itself
+  // after `span`, when the box next runs its due events; a second loss meanwhile extends
+  // the first, and plugging or pulling a cable ends it. Nothing happens while that cable
+  // is out already.
+  void LoseSignalFor(std::chrono::milliseconds span);
+
+  // The box's clock (steady; tests may set a manual one).
+  using Clock = std::chrono::steady_clock;
+  void SetClock(std::function<Clock::time_point()> clock) { clock_ = std::move(clock); }
+  Clock::time_point Now() const { return clock_ ? clock_() : Clock::now(); }
+  // Does what has fallen due by now (a lost signal coming back); Receive and
+  // TakeUnsolicited do so first. How long until the next such event, if any.
+  void RunDue();
+  std::optional<Clock::duration> TimeToNextEvent() const;
+
+  const BoxRecorder& recorder() const { return recorder_; }
+
   // Frames the box sends on its own (already through the fault injection).
   std::vector<uint8_t> TakeUnsolicited();
 
@@ -145,9 +167,10 @@ class SimulatedBox {
   uint8_t WriteUserEdid(const std::vector<uint8_t>& payload);
   void Reply(uint16_t code, const uint8_t* payload, size_t count, std::vector<uint8_t>& out);
   void Send(std::vector<uint8_t> frame, std::vector<uint8_t>& out);
-  // Runs change() and sends the notice if the received signal changed.
+  // Runs change() and sends the notice if the received signal changed; the recorder
+  // notes the change as made at `when` (now, unless given).
   template <class F>
-  void ChangeReceived(F&& change, bool notify);
+  void ChangeReceived(F&& change, bool notify, std::optional<Clock::time_point> when = {});
 
   DeviceAddress address_;
   FrontPanel panel_;
@@ -158,6 +181,11 @@ class SimulatedBox {
   FrameAssembler assembler_{kCommandLead};
   std::deque<ReceivedCommand> commands_;
   std::vector<uint8_t> unsolicited_;
+  BoxRecorder recorder_;
+  std::function<Clock::time_point()> clock_;
+  // When a timed loss gives the cable of `restoreInput_` back.
+  std::optional<Clock::time_point> restoreAt_;
+  uint8_t restoreInput_ = kHdmiInput;
 };
 
 }  // namespace sc
