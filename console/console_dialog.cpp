@@ -24,6 +24,8 @@ constexpr uint16_t kReplyAddress = 0xF801;
 constexpr uint16_t kReplyEdidPreset = 0xF850;
 constexpr uint16_t kReplyEdidData = 0xF851;
 constexpr uint16_t kReplyAcknowledge = 0xFFFF;
+constexpr uint16_t kReplyInfoFrame = 0x8092;
+constexpr uint16_t kReplyMonitorRecord = 0x8096;
 constexpr uint16_t kReplyFrameChunk = 0x8094;
 constexpr uint16_t kReplyPreviewChunk = 0x8095;
 // A chunk's two leading bytes and its flags.
@@ -40,6 +42,8 @@ std::vector<std::string> CommItems() {
 
 ConsoleDialog::ConsoleDialog(Host& host, Options options)
     : timingPage(*this, uploadActive),
+      utilityPage(*this),
+      monitorPage(host, *this),
       edidPage(host, *this),
       addressDialog(
           host, addressBook, settingsPath,
@@ -70,6 +74,7 @@ bool ConsoleDialog::Startup() {
   view().SetItems(ids::kTabControl, {"Timing", "Ultilities", "Monitor", "EDID"});
   edidPage.Create();
   utilityPage.Create();
+  monitorPage.Create();
 
   Push();
   view().SetIcon(ids::kMainDialog, ids::kIconApp);
@@ -317,7 +322,8 @@ void ConsoleDialog::BuildReplyHandlerTable() {
       0x8096, 0x8090, 0x8092, 0x809F, 0xF801, 0xF850, 0xF851, 0xFFFF};
   for (int i = 0; i < kReplyHandlerCount; ++i)
     replyHandlers_[i] = {kCodes[i], &ConsoleDialog::OnNoAction};
-  // The EDID data and the acknowledgement look at their payload's length themselves.
+  // The EDID data, the acknowledgement and the InfoFrame look at their payload's length
+  // themselves; a record needs its header.
   const ReplyHandler own[] = {
       {kReplyHpd, &ConsoleDialog::OnHpdReply, 1},
       {kReplyInput, &ConsoleDialog::OnInputReply, 1},
@@ -330,7 +336,9 @@ void ConsoleDialog::BuildReplyHandlerTable() {
       {kReplyFrameChunk, &ConsoleDialog::OnFrameChunk, kChunkHeaderSize},
       {kReplyPreviewChunk, &ConsoleDialog::OnPreviewChunk, kChunkHeaderSize},
       {kReplyEdidData, &ConsoleDialog::OnEdidData, 0},
-      {kReplyAcknowledge, &ConsoleDialog::OnAcknowledgement, 0}};
+      {kReplyAcknowledge, &ConsoleDialog::OnAcknowledgement, 0},
+      {kReplyInfoFrame, &ConsoleDialog::OnInfoFrameData, 0},
+      {kReplyMonitorRecord, &ConsoleDialog::OnMonitorRecord, kMonitorRecordHeader}};
   for (const auto& o : own) {
     for (auto& entry : replyHandlers_)
       if (entry.code == o.code) entry = o;
@@ -428,6 +436,14 @@ void ConsoleDialog::OnEdidData() {
 
 void ConsoleDialog::OnAcknowledgement() {
   edidPage.OnAcknowledgement(rx.Payload(), rx.PayloadSize());
+}
+
+void ConsoleDialog::OnInfoFrameData() {
+  utilityPage.ShowInfoFrame(rx.Payload(), rx.PayloadSize());
+}
+
+void ConsoleDialog::OnMonitorRecord() {
+  monitorPage.OnRecord(rx.Payload(), rx.PayloadSize());
 }
 
 void ConsoleDialog::OnAddressReply() {

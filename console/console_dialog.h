@@ -222,6 +222,8 @@ class ConsoleDialog : public CoreWindow,
   void ShowTimingText();
   void OnEdidData();
   void OnAcknowledgement();
+  void OnInfoFrameData();
+  void OnMonitorRecord();
   void OnAddressReply();
   void OnFrameChunk();
   void OnPreviewChunk();

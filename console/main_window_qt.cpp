@@ -24,6 +24,7 @@
 #include "console/control_ids.h"
 #include "edid/edid_page_qt.h"
 #include "infoframe/utility_page_qt.h"
+#include "monitor/monitor_page_qt.h"
 #include "resources/icons.h"
 #include "timing/timing_page_qt.h"
 #include "window/accessibility_qt.h"
@@ -353,7 +354,9 @@ QWidget* MainWindow::BuildTabArea() {
     if (entry.dialogId == ids::kTimingPage)
       page = new TimingPageWidget(dialog_.timingPage, dialog_.capture, area);
     else if (entry.dialogId == ids::kUtilityPage)
-      page = new UtilityPageWidget(area);
+      page = new UtilityPageWidget(dialog_.utilityPage, area);
+    else if (entry.dialogId == ids::kMonitorPage)
+      page = new MonitorPageWidget(dialog_.monitorPage, area);
     else if (entry.dialogId == ids::kEdidPage)
       page = new EdidPageWidget(dialog_.edidPage, area);
     else

@@ -274,6 +274,7 @@ void BoxServer::Run() {
   for (;;) {
     bool hangUp = false;
     std::vector<LineOutput> notices;
+    std::optional<std::chrono::milliseconds> boxEvent;
     {
       std::lock_guard lock(mutex_);
       if (stopRequested_) return;
@@ -287,6 +288,7 @@ void BoxServer::Run() {
                        std::make_move_iterator(streamed.end()));
       }
       lineRate = line_.LineRate();
+      boxEvent = line_.TimeToNextEvent();
     }
     if (hangUp && lineFd_ >= 0) lose(State::HungUp);
     if (lineFd_ >= 0) enqueue(std::move(notices));
@@ -297,6 +299,11 @@ void BoxServer::Run() {
       const Clock::time_point next = std::max(out.front().due, paceUntil);
       auto left = std::chrono::ceil<std::chrono::milliseconds>(next - Clock::now());
       timeout = static_cast<int>(std::max<int64_t>(0, left.count()));
+    }
+    if (boxEvent) {
+      // A box's own event (a lost signal coming back) wakes the line when it falls due.
+      const int wait = static_cast<int>(std::max<int64_t>(1, boxEvent->count()));
+      timeout = timeout < 0 ? wait : std::min(timeout, wait);
     }
     if (backOff) {
       const int wait = static_cast<int>(kBackOff.count());

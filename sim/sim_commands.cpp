@@ -199,6 +199,8 @@ std::string SimCommandInterpreter::Help() {
          "  formats              list the formats\n"
          "  pull [hdmi|sdi]      pull the source's cable (default: the selected input)\n"
          "  plug [hdmi|sdi]      plug it back in\n"
+         "  lose SECONDS         pull the selected input's cable for SECONDS (1..86400)\n"
+         "                       seconds; it goes back in by itself (both notices are sent)\n"
          "  input hdmi|sdi       select the input\n"
          "  hpd on|off           hot-plug setting; with hot-plug off the HDMI source stops\n"
          "  hdcp off|1.4|2.2     HDCP of the selected input's source\n"
@@ -391,6 +393,8 @@ SimCommandInterpreter::Result SimCommandInterpreter::Execute(std::string_view te
        [](SimulatedBox& b, long v) { b.faults().dropFrames = static_cast<int>(v); }},
       {"corrupt", 0, 1000000, "usage: corrupt N (0..1000000)",
        [](SimulatedBox& b, long v) { b.faults().corruptFrames = static_cast<int>(v); }},
+      {"lose", 1, 86400, "usage: lose SECONDS (1..86400)",
+       [](SimulatedBox& b, long v) { b.LoseSignalFor(std::chrono::seconds(v)); }},
       {"delay", 0, 60000, "usage: delay MS (0..60000)",
        [](SimulatedBox& b, long v) { b.faults().replyDelay = std::chrono::milliseconds(v); }},
       {"stall", 0, 1000000, "usage: stall N (0..1000000)",

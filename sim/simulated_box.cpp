@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <utility>
 
+#include "sim/box_infoframes.h"
+
 namespace sc {
 
 namespace {
@@ -28,6 +30,7 @@ SimulatedBox::SimulatedBox(DeviceAddress address) : address_(address) {
 }
 
 std::vector<uint8_t> SimulatedBox::Receive(const uint8_t* bytes, size_t count) {
+  RunDue();
   std::vector<uint8_t> out;
   for (size_t i = 0; i < count; ++i)
     if (assembler_.Push(bytes[i]) == FrameAssembler::Step::Complete) HandleFrame(out);
@@ -102,6 +105,15 @@ void SimulatedBox::Execute(const ReceivedCommand& command, std::vector<uint8_t>&
       break;
     case box_code::kStatus:
       replyBytes(signal().status.Bytes());
+      break;
+    case box_code::kInfoFrame:
+      if (!p.empty()) replyBytes(CapturedInfoFrame(signal(), p[0]));
+      break;
+    case box_code::kMonitorSettings:
+      recorder_.Start(p, Now(), signal().Present());
+      break;
+    case box_code::kMonitorRecord:
+      replyBytes(recorder_.Record(Now()));
       break;
     case box_code::kReadAddress:
       reply({address_.group, address_.device});
@@ -178,11 +190,19 @@ BoxSignal SimulatedBox::signal() const {
 }
 
 template <class F>
-void SimulatedBox::ChangeReceived(F&& change, bool notify) {
+void SimulatedBox::ChangeReceived(F&& change, bool notify, std::optional<Clock::time_point> when) {
   const BoxSignal before = signal();
   change();
   const BoxSignal after = signal();
-  if (!notify || after.SameAs(before)) return;
+  if (after.SameAs(before)) return;
+  const Clock::time_point at = when ? *when : Now();
+  if (before.Present() && !after.Present())
+    recorder_.OnSignalLost(at);
+  else if (!before.Present() && after.Present())
+    recorder_.OnSignalBack(at);
+  else if (after.Present())
+    recorder_.OnFormatChange(at);
+  if (!notify) return;
   const uint8_t present = after.Present() ? 1 : 0;
   Send(BuildFrame(kReplyLead, address_, box_code::kSignalNotice, &present, 1), unsolicited_);
 }
@@ -193,6 +213,8 @@ void SimulatedBox::SetSignal(const BoxSignal& signal, bool notify) {
 }
 
 void SimulatedBox::SetSourceConnected(uint8_t input, bool connected, bool notify) {
+  // Whoever handles the cable ends a timed loss.
+  restoreAt_.reset();
   ChangeReceived([&] { sources_.SetConnected(input, connected); }, notify);
 }
 
@@ -212,6 +234,7 @@ void SimulatedBox::SetHdcp(uint8_t input, uint8_t hdcp, bool notify) {
 }
 
 std::vector<uint8_t> SimulatedBox::TakeUnsolicited() {
+  RunDue();
   return std::exchange(unsolicited_, {});
 }
 
@@ -237,6 +260,31 @@ std::vector<uint8_t> SimulatedBox::TakeStreamed(size_t maxBytes) {
   }
   if (!frameStream_.active()) lineRate_ = kBoxLinkRate;
   return out;
+}
+
+void SimulatedBox::LoseSignalFor(std::chrono::milliseconds span) {
+  if (restoreAt_) {
+    restoreAt_ = Now() + span;
+    return;
+  }
+  const uint8_t input = panel_.input;
+  if (!sources_.Connected(input)) return;
+  ChangeReceived([&] { sources_.SetConnected(input, false); }, true);
+  restoreInput_ = input;
+  restoreAt_ = Now() + span;
+}
+
+void SimulatedBox::RunDue() {
+  if (!restoreAt_ || Now() < *restoreAt_) return;
+  // The signal came back when it was due, however late the box looks.
+  const Clock::time_point due = *restoreAt_;
+  restoreAt_.reset();
+  ChangeReceived([&] { sources_.SetConnected(restoreInput_, true); }, true, due);
+}
+
+std::optional<SimulatedBox::Clock::duration> SimulatedBox::TimeToNextEvent() const {
+  if (!restoreAt_) return std::nullopt;
+  return std::max(Clock::duration::zero(), *restoreAt_ - Now());
 }
 
 std::vector<uint16_t> SimulatedBox::CommandCodes() const {

@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -19,6 +20,7 @@
 #include "link/frame.h"
 #include "sim/box_edids.h"
 #include "sim/box_pictures.h"
+#include "sim/box_recorder.h"
 #include "sim/box_signal.h"
 
 namespace sc {
@@ -41,12 +43,15 @@ inline constexpr uint16_t kSearch = 0xF802;
 inline constexpr uint16_t kSelectEdid = 0x7850;  // 1 byte: preset 0..14, no reply
 inline constexpr uint16_t kWriteEdid = 0x7851;   // 257 bytes: user slot 0..9, then the EDID
 inline constexpr uint16_t kEdidPreset = 0xF850;
-inline constexpr uint16_t kReadEdid = 0xF851;     // 1 byte: preset 0..14; 256 bytes back
-inline constexpr uint16_t kAcknowledge = 0xFFFF;  // the acknowledged code, then a status
-inline constexpr uint16_t kStopUpload = 0x0101;   // ends a frame transfer, no reply
-inline constexpr uint16_t kBaudSwitch = 0x7879;   // 3 bytes: the line rate, little-endian
-inline constexpr uint16_t kFrame = 0x8094;        // the whole frame, in chunks
-inline constexpr uint16_t kPreview = 0x8095;      // the 96 x 64 preview, in chunks
+inline constexpr uint16_t kReadEdid = 0xF851;         // 1 byte: preset 0..14; 256 bytes back
+inline constexpr uint16_t kAcknowledge = 0xFFFF;      // the acknowledged code, then a status
+inline constexpr uint16_t kInfoFrame = 0x8092;        // 1 byte: packet type; the packet back
+inline constexpr uint16_t kMonitorSettings = 0x0096;  // 7 bytes: start a recording, no reply
+inline constexpr uint16_t kMonitorRecord = 0x8096;    // the recording back
+inline constexpr uint16_t kStopUpload = 0x0101;       // ends a frame transfer, no reply
+inline constexpr uint16_t kBaudSwitch = 0x7879;       // 3 bytes: the line rate, little-endian
+inline constexpr uint16_t kFrame = 0x8094;            // the whole frame, in chunks
+inline constexpr uint16_t kPreview = 0x8095;          // the 96 x 64 preview, in chunks
 }  // namespace box_code
 
 // The rate a box speaks at when it starts, and returns to after a frame transfer.
@@ -140,6 +145,23 @@ class SimulatedBox {
   void SetHotPlug(uint8_t hotPlug, bool notify);
   // The HDCP state the source on `input` reports (status byte 2).
   void SetHdcp(uint8_t input, uint8_t hdcp, bool notify);
+  // The selected input's cable comes out (with the notice) and goes back in by itself
+  // after `span`, when the box next runs its due events; a second loss meanwhile extends
+  // the first, and plugging or pulling a cable ends it. Nothing happens while that cable
+  // is out already.
+  void LoseSignalFor(std::chrono::milliseconds span);
+
+  // The box's clock (steady; tests may set a manual one).
+  using Clock = std::chrono::steady_clock;
+  void SetClock(std::function<Clock::time_point()> clock) { clock_ = std::move(clock); }
+  Clock::time_point Now() const { return clock_ ? clock_() : Clock::now(); }
+  // Does what has fallen due by now (a lost signal coming back); Receive and
+  // TakeUnsolicited do so first. How long until the next such event, if any.
+  void RunDue();
+  std::optional<Clock::duration> TimeToNextEvent() const;
+
+  const BoxRecorder& recorder() const { return recorder_; }
+
   // Frames the box sends on its own (already through the fault injection).
   std::vector<uint8_t> TakeUnsolicited();
 
@@ -168,9 +190,10 @@ class SimulatedBox {
   BoxPicture TakePicture();
   void Reply(uint16_t code, const uint8_t* payload, size_t count, std::vector<uint8_t>& out);
   void Send(std::vector<uint8_t> frame, std::vector<uint8_t>& out);
-  // Runs change() and sends the notice if the received signal changed.
+  // Runs change() and sends the notice if the received signal changed; the recorder
+  // notes the change as made at `when` (now, unless given).
   template <class F>
-  void ChangeReceived(F&& change, bool notify);
+  void ChangeReceived(F&& change, bool notify, std::optional<Clock::time_point> when = {});
 
   DeviceAddress address_;
   FrontPanel panel_;
@@ -181,6 +204,11 @@ class SimulatedBox {
   FrameAssembler assembler_{kCommandLead};
   std::deque<ReceivedCommand> commands_;
   std::vector<uint8_t> unsolicited_;
+  BoxRecorder recorder_;
+  std::function<Clock::time_point()> clock_;
+  // When a timed loss gives the cable of `restoreInput_` back.
+  std::optional<Clock::time_point> restoreAt_;
+  uint8_t restoreInput_ = kHdmiInput;
   FrameStream frameStream_;
   BoxPicture lastPicture_;
   uint32_t picturesTaken_ = 0;

@@ -151,6 +151,12 @@ TEST(SimCommands, ChangeTheSelectedBoxesAndRefuseNonsense) {
          EXPECT_EQ(SplitReplies(b.TakeUnsolicited()).size(), 1u);
        })},
       {"signal 720p60 loud", false, nullptr},
+      {"lose 3", true, both([](SimulatedBox& b) {
+         EXPECT_FALSE(b.sources().Connected(kSdiInput));
+         EXPECT_GT(b.TimeToNextEvent(), std::chrono::seconds(2));
+       })},
+      {"plug", true, both([](SimulatedBox& b) { EXPECT_EQ(b.TimeToNextEvent(), std::nullopt); })},
+      {"lose 0", false, nullptr},
       {"drop 3", true, both([](SimulatedBox& b) { EXPECT_EQ(b.faults().dropFrames, 3); })},
       {"corrupt 2", true, both([](SimulatedBox& b) { EXPECT_EQ(b.faults().corruptFrames, 2); })},
       {"delay 50", true, both([](SimulatedBox& b) { EXPECT_EQ(b.faults().replyDelay, 50ms); })},
@@ -190,6 +196,7 @@ TEST(SimCommands, ChangeTheSelectedBoxesAndRefuseNonsense) {
   EXPECT_NE(status.text.find("box 0A02"), std::string::npos) << status.text;
   EXPECT_NE(status.text.find("(hdmi 720p60, sdi none)"), std::string::npos) << status.text;
   EXPECT_NE(commands.Execute("help").text.find("signal NAME"), std::string::npos);
+  EXPECT_NE(commands.Execute("help").text.find("lose SECONDS"), std::string::npos);
   EXPECT_NE(commands.Execute("formats").text.find("2160p60       3840x2160 progressive 60 Hz"),
             std::string::npos);
   EXPECT_TRUE(commands.Execute("quit").quit);
