@@ -254,14 +254,15 @@ void FrameCapture::OnFrameChunk(const uint8_t* payload, size_t size) {
   f.lineBytes = 0;
   host_.StopTimer(kUploadEndTimer);
   const BitmapSaveResult saved = WriteFrameBitmap();
-  Show(saved.message);
   // A frame that could not be saved ends the upload as a saved one does: the port still
-  // has to come back to 115200 baud.
+  // has to come back to 115200 baud. The upload ends before the message is up, so the
+  // port does not wait for the user's OK.
   window_.uploadActive = false;
   window_.previewBusy = false;
   page_.uploadLabel = " ";
   page_.Push();
   host_.StartTimer(kUploadEndTimer, kAfterFrameWait);
+  Show(saved.message);
 }
 
 void FrameCapture::UploadEndStep() {
@@ -274,9 +275,14 @@ void FrameCapture::UploadEndStep() {
   if (window_.lineMode) {
     window_.lineMode = false;
     const BitmapSaveResult chart = WriteLineChart();
+    if (!chart.ok) {
+      // The timer keeps running: its next tick ends the upload.
+      Show(chart.message);
+      return;
+    }
+    EndUpload();
     Show(chart.message);
-    // A chart that could not be written keeps the timer: its next tick ends the upload.
-    if (!chart.ok) return;
+    return;
   }
   EndUpload();
 }
