@@ -267,9 +267,8 @@ TEST_F(FrameCaptureTest, RowsArePaddedToFourBytes) {
                                             {4, 12}, {5, 16}, {1920, 5760}};
   for (const auto& [width, stride] : strides) {
     EXPECT_EQ(BitmapRowStride(width), stride) << width;
-    EXPECT_EQ(Le32(Bytes(BitmapHeader(width, 3).begin(), BitmapHeader(width, 3).end()), 34),
-              stride * 3)
-        << width;
+    const auto header = BitmapHeader(width, 3);
+    EXPECT_EQ(Le32(Bytes(header.begin(), header.end()), 34), stride * 3) << width;
   }
 }
 
