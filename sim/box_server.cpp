@@ -27,9 +27,10 @@ constexpr size_t kMaxPendingBytes = 1 << 20;
 // A frame transfer is topped up below this much pending output, by about the second figure.
 constexpr size_t kStreamLowWater = 4096;
 constexpr size_t kStreamBatch = 8192;
-// Paced, a line left idle (the server thread or the reader held up by the machine) may
-// catch up on at most this much time at once, so that the host's scheduling does not slow
-// the line down; a wait for the line lasts until this many bytes may go.
+// Paced, a line with bytes waiting that was held up (the server thread or the reader kept
+// waiting by the machine) may catch up on at most this much time at once, so that the
+// host's scheduling does not slow the line down; a wait for the line lasts until this many
+// bytes may go.
 constexpr std::chrono::milliseconds kPaceSlack{250};
 constexpr size_t kPaceBatch = 256;
 
@@ -254,6 +255,9 @@ void BoxServer::Run() {
     for (LineOutput& o : outputs) {
       // Frames keep their order even when a later one has a shorter delay.
       lastDue = std::max(Clock::now() + o.delay, lastDue);
+      // A line that had nothing to send starts sending when the bytes are due: idle time
+      // is no credit.
+      if (out.empty()) lineFreeAt = std::max(lineFreeAt, lastDue);
       outBytes += o.bytes.size();
       out.push_back({lastDue, std::move(o.bytes), 0, o.rate});
     }

@@ -168,7 +168,7 @@ TEST(BoxPictures, TheServerStreamsAtTheLineRateAndKeepsAnswering) {
   ASSERT_TRUE(port.Write(Command(kBox, box_code::kBaudSwitch, kRate512000)));
   ASSERT_TRUE(port.Write(Command(kBox, box_code::kFrame)));
   const auto start = std::chrono::steady_clock::now();
-  // More than the line could carry in the catch-up an idle line is allowed.
+  // More than the line could carry in the catch-up a held-up line is allowed.
   Bytes received = port.Read(30000);
   ASSERT_EQ(received.size(), 30000u);
 
@@ -183,7 +183,7 @@ TEST(BoxPictures, TheServerStreamsAtTheLineRateAndKeepsAnswering) {
       answered = answered || r.code == box_code::kVolume;
   }
   // Paced: never more than 512000 baud carries (ten bits a byte), give or take the
-  // 250 ms an idle line may catch up on and one chunk.
+  // 250 ms a held-up line may catch up on and one chunk.
   const double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   EXPECT_LE(static_cast<double>(received.size()), (seconds + 0.25) * 51200 + 193);
