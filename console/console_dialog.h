@@ -181,14 +181,18 @@ class ConsoleDialog : public CoreWindow,
   // Empties the ten status texts.
   void ClearStatusPanel();
 
+  // The status chain from its first request, 0x8082 (which first resets the Timing page's
+  // upload progress): the link coming up, a book entry chosen, signal-cli reading back
+  // what it set.
+  void SendInputQuery();
+
  protected:
   void Exchange(ControlExchange& exchange) override;
 
  private:
   void BuildReplyHandlerTable();
   void ShowMessage(const std::string& text);
-  // The queries 0x8082 and 0x8081 first reset the Timing page's upload progress.
-  void SendInputQuery();
+  // The query 0x8081 first resets the Timing page's upload progress.
   void SendHpdQuery();
   void RefreshPorts();
   int OpenCurrentPort(int baudRate, int writeBufferSize);
