@@ -201,13 +201,21 @@ SettingsEnvironment SettingsEnvironment::FromProcess() {
   environment.directoryWritable = [](const std::string& directory) {
     return access(directory.c_str(), W_OK | X_OK) == 0;
   };
+  environment.installedCopy = [](const std::string& executablePath) {
+    const std::string bin = DirectoryOf(executablePath);
+    struct stat st {};
+    return stat((bin + "/../share/applications/signal-console.desktop").c_str(), &st) == 0 &&
+           S_ISREG(st.st_mode);
+  };
   return environment;
 }
 
 std::string ResolveSettingsPath(const std::string& executablePath,
                                 const SettingsEnvironment& environment) {
   const std::string beside = MakeSettingsPath(executablePath);
-  if (!environment.directoryWritable || environment.directoryWritable(DirectoryOf(beside)))
+  const bool installed = environment.installedCopy && environment.installedCopy(executablePath);
+  if (!installed &&
+      (!environment.directoryWritable || environment.directoryWritable(DirectoryOf(beside))))
     return beside;
   // XDG: a relative XDG_CONFIG_HOME is to be ignored.
   std::string base;

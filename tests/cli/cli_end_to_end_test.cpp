@@ -24,6 +24,7 @@
 #include "sim/pty.h"
 #include "tests/support/console_fixture.h"
 #include "timing/frame_capture.h"
+#include "window/text_output.h"
 
 namespace sc {
 namespace {
@@ -513,6 +514,22 @@ TEST(CliOptionsTest, WordsOfTheCommandLine) {
       {"av", std::nullopt}, {"", std::nullopt}};
   for (const auto& [text, entry] : types)
     EXPECT_EQ(ParsePacketType(text), entry) << text;
+}
+
+// A message box's text on one line of standard error, safe for the terminal.
+TEST(CliOptionsTest, MessagesBecomeOneLine) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"WARNING:  open Failed with the following error: \nNo such file\nPort: 1\n",
+       "WARNING:  open Failed with the following error: No such file; Port: 1"},
+      {"Can not find this port or used by other application\nNo permission to open /dev/ttyUSB0",
+       "Can not find this port or used by other application; No permission to open /dev/ttyUSB0"},
+      {"Write EDID Step:\r1.Select \r2.Read \r\n\r\n3.Write",
+       "Write EDID Step: 1.Select; 2.Read; 3.Write"},
+      {"bad\x1b[31m name\x7f", "bad\\x1b[31m name\\x7f"},
+      {"\r\n", ""},
+  };
+  for (const auto& [text, line] : cases)
+    EXPECT_EQ(OneLine(text), line) << text;
 }
 
 // The program itself: its standard output, standard error and exit status apart.
