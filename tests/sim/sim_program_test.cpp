@@ -10,6 +10,7 @@
 #include <optional>
 #include <thread>
 
+#include "link/port_lock.h"
 #include "sim/sim_commands.h"
 #include "tests/sim/sim_test_util.h"
 
@@ -276,6 +277,16 @@ TEST(SignalBoxSim, ServesAPseudoTerminalUntilItsInputEnds) {
   sim.CloseStdin();
   EXPECT_EQ(sim.Wait(), 0);
   EXPECT_EQ(sim.ReadStdout("never"), path + "\n");  // nothing but the path on stdout
+}
+
+TEST(SignalBoxSim, ItsOwnEndOfTheTerminalIsNoOtherProgramToTheConsole) {
+  // The program keeps the terminal's master and its own slave open between connections;
+  // the console must not take that for a program holding the port.
+  SimProcess sim({});
+  ASSERT_TRUE(sim.running());
+  const std::string path = FirstLine(sim);
+  ASSERT_EQ(path.rfind("/dev/pts/", 0), 0u);
+  EXPECT_FALSE(FindOtherOpener(path));
 }
 
 TEST(SignalBoxSim, EndsCleanlyOnTerminationSignals) {

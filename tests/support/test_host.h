@@ -61,6 +61,9 @@ class TestHost : public Host {
   std::function<void(int)> onDialog;
   // Called with each message as it is shown (on the window thread), if set.
   std::function<void(const Message&)> onMessage;
+  // The longest that one piece of posted work (a notification from the serial worker, a
+  // message it shows) held the window thread.
+  std::chrono::steady_clock::duration longestWork{};
 
  private:
   struct Timer {

@@ -1,0 +1,122 @@
+// Faults on the line, end to end: the console on a pseudo-terminal, a simulated box (or a
+// far end that misbehaves) at the other end, time driven by the test host's clock. Each
+// ends in the state the console shows for it, with at most one message for the event.
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <memory>
+
+#include "console/control_ids.h"
+#include "sim/box_server.h"
+#include "sim/pty.h"
+#include "tests/support/console_fixture.h"
+
+namespace sc {
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+bool Contains(const Bytes& haystack, const Bytes& needle) {
+  return std::search(haystack.begin(), haystack.end(), needle.begin(), needle.end()) !=
+         haystack.end();
+}
+
+class FaultTest : public ConsoleFixture {
+ protected:
+  // Runs a window-thread call and keeps the longest one.
+  template <class F>
+  void Timed(F&& f) {
+    const auto start = Clock::now();
+    f();
+    longestCall = std::max(longestCall, Clock::now() - start);
+  }
+  static long Ms(Clock::duration d) {
+    return static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(d).count());
+  }
+
+  Clock::duration longestCall{};
+};
+
+TEST_F(FaultTest, AStalledLineGivesOneMessageAndNeverHoldsTheWindow) {
+  // A far end that reads nothing: the terminal's buffer fills and writes wait. Its slave
+  // stays open here too, so that closing the port is no hang-up for it.
+  PtyMaster deaf;
+  ASSERT_TRUE(deaf.ok());
+  const int held = ::open(deaf.SlavePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  ASSERT_GE(held, 0);
+  portMap[1] = deaf.SlavePath();
+  StartConsole();
+  Timed([&] { dialog->ToggleLink(); });
+  ASSERT_TRUE(dialog->linkUp);
+
+  const std::string stall =
+      "WARNING:  WriteFile() Failed with the following error: \nConnection timed out\n"
+      "Port: 1\nThe line takes no data: frames sent until it does are dropped.\n";
+  // EDID writes of 267 bytes each, until the terminal's buffer (some 17 kB) is full and
+  // a write has waited its whole time-out.
+  Bytes slot(257, 0x5A);
+  slot[0] = 0;
+  auto sendUntilStalled = [&] {
+    const size_t before = host.messages.size();
+    return host.PumpUntil(
+        [&] {
+          if (host.messages.size() > before && host.messages.back().text == stall) return true;
+          Timed([&] { dialog->SendCommandWithData(0x7851, 257, slot.data()); });
+          return false;
+        },
+        30s);
+  };
+  ASSERT_TRUE(sendUntilStalled());
+  ASSERT_EQ(host.messages.size(), 1u) << host.messages[0].text;
+  EXPECT_EQ(host.messages[0].caption, "Application Error");
+
+  // While the worker waits on the line, the window closes and re-opens the port (which
+  // empties the line's queue: the frames dropped so far are told at the first write).
+  for (int i = 0; i < 10; ++i)
+    Timed([&] { dialog->SendCommandWithData(0x7851, 257, slot.data()); });
+  Timed([&] { dialog->ToggleLink(); });
+  Timed([&] { dialog->ToggleLink(); });
+  ASSERT_TRUE(dialog->linkUp);
+  ASSERT_TRUE(sendUntilStalled());
+
+  // The far end reads again; a last frame goes through.
+  const Bytes last = Command({0x00, 0x00}, 0x8090);
+  Bytes got;
+  Timed([&] { dialog->SendCommand(0x8090); });
+  ASSERT_TRUE(host.PumpUntil(
+      [&] {
+        const Bytes more = deaf.Read(1 << 16, 10ms);
+        got.insert(got.end(), more.begin(), more.end());
+        return Contains(got, last) && host.messages.back().text != stall;
+      },
+      30s))
+      << got.size() << " bytes read, " << host.messages.size() << " messages, dropped "
+      << dialog->serialPort().DroppedFrames();
+  host.PumpFor(50ms);
+  ::close(held);
+  // One message for each stall, and after each the count of what was dropped.
+  ASSERT_EQ(host.messages.size(), 4u);
+  for (size_t i : {0u, 2u})
+    EXPECT_EQ(host.messages[i].text, stall) << i;
+  for (size_t i : {1u, 3u}) {
+    EXPECT_EQ(host.messages[i].text.rfind("WARNING:  ", 0), 0u) << host.messages[i].text;
+    EXPECT_NE(
+        host.messages[i].text.find(" dropped: the line did not take them in time.\nPort: 1\n"),
+        std::string::npos)
+        << host.messages[i].text;
+  }
+  const long longest = std::max(Ms(longestCall), Ms(host.longestWork));
+  RecordProperty("longest_window_block_ms", static_cast<int>(longest));
+  std::printf("stall: longest window block %ld ms\n", longest);
+  // The old write waited a second for each frame, with the port's lock held.
+  EXPECT_LT(longest, 500);
+}
+
+}  // namespace
+}  // namespace sc
