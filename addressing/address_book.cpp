@@ -173,6 +173,8 @@ std::string RunningExecutablePath() {
 }
 
 bool LoadAddressBook(const std::string& path, AddressBook& book, const MessageSink& show) {
+  // What a save (or a first start) killed part way left beside the book goes now.
+  RemoveStaleTemporaries(path);
   if (!Exists(path)) {
     if (!CreateInitialFile(path)) Say(show, kCreateFailedAtStart);
     if (!Exists(path)) Say(show, kStillMissing);
