@@ -172,6 +172,10 @@ std::string SimCommandInterpreter::Help() {
          "  edidfail on|off      make EDID writes to the user slots fail (slot unchanged)\n"
          "  drop N               drop the next N frames the box sends\n"
          "  corrupt N            send the next N frames with a wrong checksum\n"
+         "  duplicate N          send the next N frames twice\n"
+         "  garble N             put line noise before each of the next N frames\n"
+         "  stranger N           send the next N frames with address 0B01 (another box's)\n"
+         "  deaf on|off          stop (or start again) reading the line: writes to it stall\n"
          "  delay MS             wait MS milliseconds before each reply\n"
          "  box GGDD|all         choose the box the commands change (default all)\n"
          "  hangup               close the line: the console sees a hang-up\n"
@@ -261,6 +265,11 @@ SimCommandInterpreter::Result SimCommandInterpreter::Execute(std::string_view te
     });
     return done();
   }
+  if (verb == "deaf") {
+    if (!arity(1, 1) || (arg != "on" && arg != "off")) return error("usage: deaf on|off");
+    server_.SetDeaf(arg == "on");
+    return done();
+  }
   if (verb == "edidfail") {
     if (!arity(1, 1) || (arg != "on" && arg != "off")) return error("usage: edidfail on|off");
     const bool fail = arg == "on";
@@ -286,6 +295,12 @@ SimCommandInterpreter::Result SimCommandInterpreter::Execute(std::string_view te
        [](SimulatedBox& b, long v) { b.faults().dropFrames = static_cast<int>(v); }},
       {"corrupt", 0, 1000000, "usage: corrupt N (0..1000000)",
        [](SimulatedBox& b, long v) { b.faults().corruptFrames = static_cast<int>(v); }},
+      {"duplicate", 0, 1000000, "usage: duplicate N (0..1000000)",
+       [](SimulatedBox& b, long v) { b.faults().duplicateFrames = static_cast<int>(v); }},
+      {"garble", 0, 1000000, "usage: garble N (0..1000000)",
+       [](SimulatedBox& b, long v) { b.faults().garbleFrames = static_cast<int>(v); }},
+      {"stranger", 0, 1000000, "usage: stranger N (0..1000000)",
+       [](SimulatedBox& b, long v) { b.faults().strangerFrames = static_cast<int>(v); }},
       {"delay", 0, 60000, "usage: delay MS (0..60000)",
        [](SimulatedBox& b, long v) { b.faults().replyDelay = std::chrono::milliseconds(v); }},
   };

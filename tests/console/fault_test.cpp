@@ -8,11 +8,13 @@
 
 #include <algorithm>
 #include <chrono>
+#include <functional>
 #include <memory>
 
 #include "console/control_ids.h"
 #include "sim/box_server.h"
 #include "sim/pty.h"
+#include "sim/simulated_box.h"
 #include "tests/support/console_fixture.h"
 
 namespace sc {
@@ -42,6 +44,113 @@ class FaultTest : public ConsoleFixture {
 
   Clock::duration longestCall{};
 };
+
+// The start of the status chain the link sends on coming up (the pages add to its end).
+const std::vector<uint16_t> kChainStart = {0x8082, 0x8081, 0x8080, 0xF850, 0x8091};
+
+TEST_F(FaultTest, TheStatusChainUnderFaultsOfTheBox) {
+  using Codes = std::vector<uint16_t>;
+  auto firstOnly = [](const Codes& chain) { return Codes{chain[0]}; };
+  const struct Scenario {
+    const char* name;
+    std::function<void(SimulatedBox&)> fault;
+    // What the box is asked, in order and nothing more, from the whole chain.
+    std::function<Codes(const Codes& chain)> seen;
+  } scenarios[] = {
+      {"no fault", [](SimulatedBox&) {}, [](const Codes& chain) { return chain; }},
+      // A lost or refused reply ends the chain without a retry.
+      {"the first reply dropped", [](SimulatedBox& b) { b.faults().dropFrames = 1; }, firstOnly},
+      {"the first reply corrupted", [](SimulatedBox& b) { b.faults().corruptFrames = 1; },
+       firstOnly},
+      {"the first reply from another box", [](SimulatedBox& b) { b.faults().strangerFrames = 1; },
+       firstOnly},
+      {"replies delayed", [](SimulatedBox& b) { b.faults().replyDelay = 30ms; },
+       [](const Codes& chain) { return chain; }},
+      {"noise before every reply", [](SimulatedBox& b) { b.faults().garbleFrames = 100; },
+       [](const Codes& chain) { return chain; }},
+      // Each copy is an answer of its own: the rest of the chain runs twice.
+      {"the first reply twice", [](SimulatedBox& b) { b.faults().duplicateFrames = 1; },
+       [](const Codes& chain) {
+         Codes twice{chain[0]};
+         for (size_t i = 1; i < chain.size(); ++i)
+           twice.insert(twice.end(), {chain[i], chain[i]});
+         return twice;
+       }},
+  };
+  Codes chain;
+  for (const Scenario& sc : scenarios) {
+    SCOPED_TRACE(sc.name);
+    BoxServer box({{0x0A, 0x03}});
+    ASSERT_TRUE(box.StartOnPty());
+    box.WithLine([&](BoxLine& line) { sc.fault(line.box(0)); });
+    portMap[1] = box.path();
+    host.messages.clear();
+    StartConsole();
+    // The box answers from its own address: the console then addresses it alone.
+    dialog->TargetAddress = {0x0A, 0x03};
+    Timed([&] { dialog->ToggleLink(); });
+    ASSERT_TRUE(dialog->linkUp);
+    auto seen = [&] { return box.WithLine([](BoxLine& l) { return l.box(0).CommandCodes(); }); };
+    const size_t expected = chain.empty() ? kChainStart.size() : sc.seen(chain).size();
+    ASSERT_TRUE(host.PumpUntil([&] { return seen().size() >= expected; }));
+    // Settled: nothing more is asked, and neither side keeps waking up.
+    host.PumpFor(100ms);
+    const uint64_t worker = dialog->serialPort().WorkerWakeups();
+    const uint64_t server = box.wakeups();
+    host.PumpFor(50ms);
+    if (chain.empty()) {
+      chain = seen();
+      ASSERT_TRUE(std::equal(kChainStart.begin(), kChainStart.end(), chain.begin()));
+    }
+    EXPECT_EQ(seen(), sc.seen(chain));
+    EXPECT_TRUE(dialog->linkUp);
+    EXPECT_TRUE(host.messages.empty()) << host.messages.front().text;
+    EXPECT_LE(dialog->serialPort().WorkerWakeups() - worker, 2u);
+    EXPECT_LE(box.wakeups() - server, 2u);
+    dialog.reset();
+  }
+  EXPECT_LT(Ms(std::max(longestCall, host.longestWork)), 250);
+}
+
+TEST_F(FaultTest, TheBoxHangsUpMidChain) {
+  BoxServer box({{0x01, 0x01}});
+  ASSERT_TRUE(box.StartOnPty());
+  box.WithLine([](BoxLine& line) { line.box(0).faults().replyDelay = 20ms; });
+  portMap[1] = box.path();
+  StartConsole();
+  dialog->ToggleLink();
+  ASSERT_TRUE(host.PumpUntil([&] {
+    return box.WithLine([](BoxLine& l) { return l.box(0).CommandCodes().size() >= 3; });
+  }));
+  box.HangUp();
+  ASSERT_TRUE(host.PumpUntil([&] { return !dialog->linkUp; }));
+  host.PumpFor(100ms);
+  ASSERT_EQ(host.messages.size(), 1u);
+  EXPECT_NE(host.messages[0].text.find("has gone away"), std::string::npos);
+  EXPECT_FALSE(dialog->serialPort().WorkerRunning());
+  EXPECT_EQ(view.Icon(ids::kLinkIcon), ids::kIconLinkDown);
+  // Sends now say the link is down, as for a link never brought up.
+  dialog->SendCommand(0x8090);
+  ASSERT_EQ(host.messages.size(), 2u);
+  EXPECT_EQ(host.messages[1].text, "Com port is not on yet.");
+}
+
+TEST_F(FaultTest, APortThatOpensButNeverAnswers) {
+  PtyMaster silent;
+  ASSERT_TRUE(silent.ok());
+  portMap[1] = silent.SlavePath();
+  StartConsole();
+  Timed([&] { dialog->ToggleLink(); });
+  EXPECT_TRUE(dialog->linkUp);
+  EXPECT_EQ(silent.Read(10, 2s), Command({0x00, 0x00}, 0x8082));
+  // Nothing comes back: no message, no retry, no busy worker.
+  const uint64_t before = dialog->serialPort().WorkerWakeups();
+  host.PumpFor(100ms);
+  EXPECT_LE(dialog->serialPort().WorkerWakeups() - before, 1u);
+  EXPECT_TRUE(silent.Read(1, 50ms).empty());
+  EXPECT_TRUE(host.messages.empty());
+  EXPECT_TRUE(dialog->linkUp);
+}
 
 TEST_F(FaultTest, AStalledLineGivesOneMessageAndNeverHoldsTheWindow) {
   // A far end that reads nothing: the terminal's buffer fills and writes wait. Its slave
