@@ -606,6 +606,13 @@ uint64_t SerialPort::WorkerWakeups() const {
   return impl_->wakeups.load();
 }
 
+int SerialPort::InputQueued() const {
+  std::lock_guard<std::recursive_mutex> guard(impl_->lock);
+  int queued = 0;
+  if (impl_->fd < 0 || ::ioctl(impl_->fd, FIONREAD, &queued) != 0) return 0;
+  return queued;
+}
+
 bool SerialPort::IsOpen() const {
   std::lock_guard<std::recursive_mutex> guard(impl_->lock);
   return impl_->fd >= 0;

@@ -94,6 +94,8 @@ class SerialPort {
   int DroppedFrames() const;
   // How often the worker woke up since the SerialPort was made.
   uint64_t WorkerWakeups() const;
+  // Bytes waiting in the open port's input queue (0 when none is open).
+  int InputQueued() const;
 
   // Where UUCP lock files are looked for and made (DefaultLockDirectories()).
   void SetLockDirectories(std::vector<std::string> directories);
