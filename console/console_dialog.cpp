@@ -33,6 +33,10 @@ std::vector<std::string> CommItems() {
 
 ConsoleDialog::ConsoleDialog(Host& host, Options options)
     : edidPage(host, *this),
+      addressDialog(
+          host, addressBook, settingsPath,
+          {[this] { return linkUp; },
+           [this](const uint8_t* bytes, int count) { serial_->SendBytes(bytes, count); }}),
       host_(host),
       options_(std::move(options)),
       serial_(std::make_unique<SerialPort>(host, ports_)) {
@@ -304,6 +308,7 @@ void ConsoleDialog::BuildReplyHandlerTable() {
                               {kReplyInput, &ConsoleDialog::OnInputReply, 1},
                               {kReplyVolume, &ConsoleDialog::OnVolumeReply, 1},
                               {kReplyEdidPreset, &ConsoleDialog::OnEdidPresetReply, 1},
+                              {kReplyAddress, &ConsoleDialog::OnAddressReply, 2},
                               {kReplyEdidData, &ConsoleDialog::OnEdidData, 0},
                               {kReplyAcknowledge, &ConsoleDialog::OnAcknowledgement, 0}};
   for (const auto& o : own) {
@@ -360,6 +365,11 @@ void ConsoleDialog::OnEdidData() {
 
 void ConsoleDialog::OnAcknowledgement() {
   edidPage.OnAcknowledgement(rx.Payload(), rx.PayloadSize());
+}
+
+void ConsoleDialog::OnAddressReply() {
+  TargetAddress = {rx.frame[9], rx.frame[10]};
+  addressDialog.OnAddressRead(TargetAddress);
 }
 
 // ---------------------------------------------------------------------------------------
@@ -550,6 +560,23 @@ void ConsoleDialog::RefreshAddressList() {
   // A changed address of the selected entry takes effect at once.
   if (selected >= kAddressListFixedItems && selected < kAddressListSize)
     TargetAddress = addressBook[selected - kAddressListFixedItems].address;
+}
+
+void ConsoleDialog::SelectAddress() {
+  // During an upload the choice shows but the target stays.
+  if (uploadActive) return;
+  const std::optional<DeviceAddress> target =
+      AddressListTarget(addressBook, view().GetSelection(ids::kAddressList));
+  if (!target) return;
+  TargetAddress = *target;
+  // A book entry is asked for its input, which starts the status chain from that box;
+  // the two broadcast items send nothing.
+  if (view().GetSelection(ids::kAddressList) >= kAddressListFixedItems && linkUp) SendInputQuery();
+}
+
+void ConsoleDialog::OpenAddressManagement() {
+  host_.RunModalDialog(ids::kAddressDialog);
+  RefreshAddressList();
 }
 
 }  // namespace sc

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "addressing/address_book.h"
+#include "addressing/address_dialog.h"
 #include "edid/edid_page.h"
 #include "infoframe/utility_page.h"
 #include "link/frame.h"
@@ -98,6 +99,10 @@ class ConsoleDialog : public CoreWindow,
 
   // The address list's book items rebuilt from the book; re-targets a selected entry.
   void RefreshAddressList();
+  // An item of the "Address:" list was chosen.
+  void SelectAddress();
+  // "Address Management": the address dialog runs modally, then the list is refreshed.
+  void OpenAddressManagement();
 
   struct ReplyHandler {
     uint16_t code;
@@ -151,6 +156,7 @@ class ConsoleDialog : public CoreWindow,
   UtilityPage utilityPage;
   MonitorPage monitorPage;
   EdidPage edidPage;
+  AddressDialog addressDialog;
 
   // Image data: the frame-data buffer and the preview (96 x 64, three bytes a pixel).
   std::vector<uint8_t> frameData;
@@ -189,6 +195,7 @@ class ConsoleDialog : public CoreWindow,
   void OnEdidPresetReply();
   void OnEdidData();
   void OnAcknowledgement();
+  void OnAddressReply();
 
   // Marks a port step (a port choice, the link icon, a search or one of its steps) as
   // under way for as long as it runs, message boxes included.

@@ -19,6 +19,8 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include "addressing/address_dialog_qt.h"
+#include "addressing/notes_dialog_qt.h"
 #include "console/control_ids.h"
 #include "edid/edid_page_qt.h"
 #include "infoframe/utility_page_qt.h"
@@ -127,6 +129,12 @@ MainWindow::MainWindow(ConsoleDialog& dialog, QtHost& host, QWidget* parent)
     if (core) core->AttachView(&page->view());
   }
   host_.SetDialogParent(this);
+  // The address dialog belongs to the core window, which outlives this one.
+  host_.RegisterDialog(ids::kAddressDialog,
+                       [&core = dialog_.addressDialog, &host = host_](QWidget* parent) {
+                         RunAddressDialog(core, host, parent);
+                       });
+  host_.RegisterDialog(address_ids::kNotesDialog, RunNotesDialog);
 
   dialog_.Startup();
   // The size of the content, also on a small screen (adjustSize() would stop at two
@@ -143,6 +151,8 @@ MainWindow::~MainWindow() {
   dialog_.edidPage.AttachView(nullptr);
   dialog_.AttachView(nullptr);
   if (host_.dialogParent() == this) host_.SetDialogParent(nullptr);
+  // The core window may go before the host: its dialog is no longer there to run.
+  host_.RegisterDialog(ids::kAddressDialog, [](QWidget*) {});
 }
 
 PageWidget* MainWindow::page(int dialogId) const {
@@ -188,9 +198,11 @@ QWidget* MainWindow::BuildLinkControls() {
   address->setMinimumContentsLength(20);
   addressCaption->setBuddy(address);
   view_.Bind(ids::kAddressList, address);
+  connect(address, &QComboBox::activated, this, [this] { dialog_.SelectAddress(); });
 
   auto* management = new QPushButton(QStringLiteral("Address Management"), box);
   view_.Bind(ids::kAddressManagement, management);
+  connect(management, &QPushButton::clicked, this, [this] { dialog_.OpenAddressManagement(); });
 
   auto* linkRow = new QHBoxLayout;
   linkRow->addWidget(link);

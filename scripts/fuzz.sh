@@ -4,6 +4,7 @@
 #   scripts/fuzz.sh                 each target for SC_FUZZ_SECONDS (default 6) seconds
 #   scripts/fuzz.sh --runs N        each target for N executions (a long run)
 #   scripts/fuzz.sh --only NAME ... only the named targets
+#   scripts/fuzz.sh --max-len N     inputs of at most N bytes (default 4096)
 # A finding stops the run and leaves its input in build-fuzz/findings/; the corpora grow
 # in build-fuzz/corpus/<target>/ and are kept between runs.
 set -euo pipefail
@@ -13,10 +14,12 @@ bash scripts/deps.sh
 runs=
 seconds=${SC_FUZZ_SECONDS:-6}
 only=()
+maxLen=4096
 while [ $# -gt 0 ]; do
   case "$1" in
     --runs) runs=$2; shift 2 ;;
     --only) only+=("$2"); shift 2 ;;
+    --max-len) maxLen=$2; shift 2 ;;
     *) echo "fuzz.sh: unknown argument $1" >&2; exit 2 ;;
   esac
 done
@@ -43,7 +46,7 @@ for target in "${targets[@]}"; do
   [ -n "$runs" ] && limit=(-runs="$runs")
   echo "== $target ${limit[*]}"
   log="$build/findings/$target.log"
-  if "$build/fuzz/$target" "${limit[@]}" -max_len=4096 -timeout=10 -rss_limit_mb=2048 \
+  if "$build/fuzz/$target" "${limit[@]}" -max_len="$maxLen" -timeout=10 -rss_limit_mb=2048 \
        -print_final_stats=1 -artifact_prefix="$build/findings/$target-" \
        "$build/corpus/$target" >"$log" 2>&1; then
     grep -E '^stat::number_of_executed_units|^stat::new_units_added' "$log" | tr '\n' ' '

@@ -12,6 +12,15 @@ SimulatedBox& BoxLine::Add(DeviceAddress address) {
   return *boxes_.back();
 }
 
+bool BoxLine::Remove(DeviceAddress address) {
+  for (auto it = boxes_.begin(); it != boxes_.end(); ++it) {
+    if ((*it)->address() != address) continue;
+    boxes_.erase(it);
+    return true;
+  }
+  return false;
+}
+
 SimulatedBox* BoxLine::Find(DeviceAddress address) {
   for (auto& b : boxes_)
     if (b->address() == address) return b.get();

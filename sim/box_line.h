@@ -26,6 +26,9 @@ class BoxLine {
   explicit BoxLine(const std::vector<DeviceAddress>& addresses);
 
   SimulatedBox& Add(DeviceAddress address);
+  // Takes the first box with this address off the line (its half-read frame with it);
+  // false when there is none. What it already put on the line stays there.
+  bool Remove(DeviceAddress address);
   size_t size() const { return boxes_.size(); }
   SimulatedBox& box(size_t index) { return *boxes_.at(index); }
   const SimulatedBox& box(size_t index) const { return *boxes_.at(index); }

@@ -178,6 +178,8 @@ std::string SimCommandInterpreter::Help() {
          "  deaf on|off          stop (or start again) reading the line: writes to it stall\n"
          "  delay MS             wait MS milliseconds before each reply\n"
          "  box GGDD|all         choose the box the commands change (default all)\n"
+         "  add GGDD             put a new box on the line (1080p60 on HDMI)\n"
+         "  remove GGDD          take the box off the line\n"
          "  hangup               close the line: the console sees a hang-up\n"
          "  status               show every box\n"
          "  quit                 end the program\n";
@@ -236,6 +238,28 @@ SimCommandInterpreter::Result SimCommandInterpreter::Execute(std::string_view te
     bool found = server_.WithLine([&](BoxLine& line) { return line.Find(*a) != nullptr; });
     if (!found) return error("no box " + arg + " on this line");
     selected_ = a;
+    return done();
+  }
+  if (verb == "add" || verb == "remove") {
+    if (!arity(1, 1)) return error("usage: " + std::string(verb) + " GGDD");
+    auto a = ParseBoxAddress(arg);
+    if (!a) return error("bad address '" + arg + "'");
+    if (verb == "add") {
+      // Two boxes with one address would answer as one: refused here (a box re-programmed
+      // over the line may still end up sharing one).
+      const bool added = server_.WithLine([&](BoxLine& line) {
+        if (line.Find(*a)) return false;
+        line.Add(*a);
+        return true;
+      });
+      return added ? done() : error("box " + arg + " is already on this line");
+    }
+    if (!server_.WithLine([&](BoxLine& line) { return line.Remove(*a); }))
+      return error("no box " + arg + " on this line");
+    if (selected_ == *a) {
+      selected_.reset();
+      return done("ok (the commands now change every box)");
+    }
     return done();
   }
   if (verb == "signal") {

@@ -119,6 +119,7 @@ void WidgetView::SetText(int id, const std::string& text) {
   } else if (auto* plain = qobject_cast<QPlainTextEdit*>(w)) {
     plain->setPlainText(DisplayText(text));
   } else if (auto* edit = qobject_cast<QLineEdit*>(w)) {
+    labelTexts_[id] = text;
     edit->setText(FromCoreText(text));
   } else if (auto* button = qobject_cast<QAbstractButton*>(w)) {
     button->setText(FromCoreText(text));
@@ -141,7 +142,13 @@ std::string WidgetView::GetText(int id) const {
     return ToCoreText(label->text());
   }
   if (auto* plain = qobject_cast<QPlainTextEdit*>(w)) return MultiLineToCore(plain->toPlainText());
-  if (auto* edit = qobject_cast<QLineEdit*>(w)) return ToCoreText(edit->text());
+  if (auto* edit = qobject_cast<QLineEdit*>(w)) {
+    // Untouched, a box gives back the core's bytes even when they were not UTF-8 (a
+    // Latin-1 name from an older settings file), so saving it again changes nothing.
+    auto it = labelTexts_.find(id);
+    if (it != labelTexts_.end() && edit->text() == FromCoreText(it->second)) return it->second;
+    return ToCoreText(edit->text());
+  }
   if (auto* button = qobject_cast<QAbstractButton*>(w)) return ToCoreText(button->text());
   if (auto* group = qobject_cast<QGroupBox*>(w)) return ToCoreText(group->title());
   if (auto* combo = qobject_cast<QComboBox*>(w)) return ToCoreText(combo->currentText());

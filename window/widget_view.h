@@ -78,7 +78,8 @@ class WidgetView : public MemoryView {
   std::map<int, std::vector<QPointer<QAbstractButton>>> radioGroups_;
   std::map<int, std::map<int, Picture>> pictures_;
   std::map<int, TextShower> textDisplays_;
-  // What the core last set on a label, which may hold CRs the label shows as breaks.
+  // What the core last set on a label or an edit box, which may show it otherwise: CRs as
+  // breaks, bytes that are not UTF-8 as Latin-1 characters.
   std::map<int, std::string> labelTexts_;
 };
 

@@ -229,5 +229,16 @@ TEST(CoreTextTest, Utf8OrLatin1) {
   EXPECT_EQ(ToCoreText(QString::fromUtf8("Caf\xc3\xa9")), "Caf\xc3\xa9");
 }
 
+TEST_F(WidgetViewTest, AnUntouchedEditBoxGivesBackTheCoresBytes) {
+  auto* box = new QLineEdit(&window);
+  view.Bind(1, box);
+  view.SetText(1, "Caf\xe9");  // Latin-1, from an older file
+  EXPECT_EQ(view.GetText(1), "Caf\xe9");
+  box->setText(box->text() + QLatin1Char('s'));  // typed: UTF-8 from here on
+  EXPECT_EQ(view.GetText(1), "Caf\xc3\xa9s");
+  view.SetInt(1, 7);
+  EXPECT_EQ(view.GetText(1), "7");
+}
+
 }  // namespace
 }  // namespace sc

@@ -147,6 +147,22 @@ TEST(SimCommands, ChangeTheSelectedBoxesAndRefuseNonsense) {
       {"delay 99999999999999999999", false, nullptr},
       {"", true, nullptr},
       {"frobnicate", false, nullptr},
+      {"add 0A03", true,
+       [](BoxLine& line) {
+         ASSERT_EQ(line.size(), 3u);
+         EXPECT_EQ(line.box(2).address(), (DeviceAddress{0x0A, 0x03}));
+       }},
+      {"add 0a03", false, nullptr},  // already on the line
+      {"add 0A00", false, nullptr},
+      {"box 0A03", true, nullptr},
+      {"remove 0A03", true,
+       [](BoxLine& line) {
+         EXPECT_EQ(line.size(), 2u);
+         EXPECT_EQ(line.Find({0x0A, 0x03}), nullptr);
+       }},
+      {"remove 0A03", false, nullptr},
+      // The removed box was the chosen one: the commands change every box again.
+      {"edid 3", true, both([](SimulatedBox& b) { EXPECT_EQ(b.panel().edidPreset, 3); })},
       {"hangup", false, nullptr},  // not serving
   };
   for (const Case& c : cases) {
