@@ -68,14 +68,6 @@ TEST_F(FaultTest, TheStatusChainUnderFaultsOfTheBox) {
        [](const Codes& chain) { return chain; }},
       {"noise before every reply", [](SimulatedBox& b) { b.faults().garbleFrames = 100; },
        [](const Codes& chain) { return chain; }},
-      // Each copy is an answer of its own: the rest of the chain runs twice.
-      {"the first reply twice", [](SimulatedBox& b) { b.faults().duplicateFrames = 1; },
-       [](const Codes& chain) {
-         Codes twice{chain[0]};
-         for (size_t i = 1; i < chain.size(); ++i)
-           twice.insert(twice.end(), {chain[i], chain[i]});
-         return twice;
-       }},
   };
   Codes chain;
   for (const Scenario& sc : scenarios) {
@@ -110,6 +102,35 @@ TEST_F(FaultTest, TheStatusChainUnderFaultsOfTheBox) {
     dialog.reset();
   }
   EXPECT_LT(Ms(std::max(longestCall, host.longestWork)), 250);
+
+  // A reply that comes twice is an answer twice: the rest of the chain may run twice.
+  // (Whether the second copy's requests are answered twice depends on timing: each write
+  // first discards what has not been read yet.) It never runs more often than that.
+  BoxServer box({{0x0A, 0x03}});
+  ASSERT_TRUE(box.StartOnPty());
+  box.WithLine([&](BoxLine& line) { line.box(0).faults().duplicateFrames = 1; });
+  portMap[1] = box.path();
+  host.messages.clear();
+  StartConsole();
+  dialog->TargetAddress = {0x0A, 0x03};
+  dialog->ToggleLink();
+  auto seen = [&] { return box.WithLine([](BoxLine& l) { return l.box(0).CommandCodes(); }); };
+  ASSERT_TRUE(host.PumpUntil([&] {
+    const Codes s = seen();
+    return std::count(s.begin(), s.end(), chain.back()) >= 1;
+  }));
+  host.PumpFor(100ms);
+  const Codes twice = seen();
+  EXPECT_EQ(twice.front(), chain.front());
+  EXPECT_EQ(std::count(twice.begin(), twice.end(), chain.front()), 1);
+  for (size_t i = 1; i < chain.size(); ++i) {
+    const auto n = std::count(twice.begin(), twice.end(), chain[i]);
+    EXPECT_TRUE(n == 1 || n == 2) << std::hex << chain[i] << " asked " << n << " times";
+  }
+  EXPECT_EQ(twice.size(), std::count_if(twice.begin(), twice.end(), [&](uint16_t c) {
+              return std::find(chain.begin(), chain.end(), c) != chain.end();
+            }));
+  EXPECT_TRUE(host.messages.empty());
 }
 
 TEST_F(FaultTest, TheBoxHangsUpMidChain) {
