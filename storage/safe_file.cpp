@@ -147,6 +147,9 @@ namespace {
 
 template <class Ours>
 int RemoveStale(const std::string& directory, const Ours& ours) {
+  // Nothing of ours can be in a directory we may not write (/usr/bin beside an installed
+  // program, with thousands of names to read for nothing).
+  if (::access(directory.c_str(), W_OK | X_OK) != 0) return 0;
   DIR* dir = ::opendir(directory.c_str());
   if (!dir) return 0;
   int removed = 0;
