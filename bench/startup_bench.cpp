@@ -18,6 +18,7 @@
 #include <QWidget>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -33,7 +34,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 std::string gSelf;
-int gWidth = 0, gHeight = 0;
 bool gTrace = false;
 const Clock::time_point gStart = Clock::now();
 
@@ -121,25 +121,26 @@ int RunMinimal(int fd, int width, int height) {
 
 // Starts this program as a child in `mode` and returns the milliseconds until its window
 // was first painted (and its size), or a negative time when it failed.
-double TimeChild(const std::vector<std::string>& mode, int* width = nullptr,
-                 int* height = nullptr) {
+double TimeChild(const std::string& mode, int* width = nullptr, int* height = nullptr) {
   int pipeFds[2];
   if (::pipe2(pipeFds, O_CLOEXEC) != 0) return -1;
-  std::vector<std::string> args = {gSelf, "--child"};
-  args.insert(args.end(), mode.begin(), mode.end());
-  args.push_back("--fd");
-  args.push_back("3");
-  if (gTrace) args.push_back("--trace");
-  std::vector<char*> argv;
-  for (auto& a : args)
-    argv.push_back(a.data());
-  argv.push_back(nullptr);
+  // The child learns its part from the environment; the report comes on descriptor 3.
+  std::vector<std::string> env;
+  for (char** e = environ; *e; ++e)
+    if (std::strncmp(*e, "SC_STARTUP_CHILD=", 17) != 0) env.push_back(*e);
+  env.push_back("SC_STARTUP_CHILD=" + mode);
+  std::vector<char*> envp;
+  for (auto& e : env)
+    envp.push_back(e.data());
+  envp.push_back(nullptr);
+  std::string self = gSelf;
+  char* argv[] = {self.data(), nullptr};
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_adddup2(&actions, pipeFds[1], 3);
   const auto start = Clock::now();
   pid_t pid = -1;
-  const int spawned = posix_spawn(&pid, gSelf.c_str(), &actions, nullptr, argv.data(), environ);
+  const int spawned = posix_spawn(&pid, gSelf.c_str(), &actions, nullptr, argv, envp.data());
   posix_spawn_file_actions_destroy(&actions);
   ::close(pipeFds[1]);
   double ms = -1;
@@ -160,7 +161,7 @@ double TimeChild(const std::vector<std::string>& mode, int* width = nullptr,
   return ms;
 }
 
-void Measure(benchmark::State& state, const std::vector<std::string>& mode) {
+void Measure(benchmark::State& state, const std::string& mode) {
   double total = 0;
   for (auto _ : state) {
     const double ms = TimeChild(mode);
@@ -175,43 +176,43 @@ void Measure(benchmark::State& state, const std::vector<std::string>& mode) {
 }
 
 void ConsoleWindow(benchmark::State& state) {
-  Measure(state, {"console"});
+  Measure(state, "console");
 }
+
 void MinimalWindow(benchmark::State& state) {
-  Measure(state, {"minimal", std::to_string(gWidth), std::to_string(gHeight)});
+  // The console's window size, from a first run of it (which also warms the caches).
+  static int width = 0, height = 0;
+  if (width == 0 && TimeChild("console", &width, &height) < 0) {
+    state.SkipWithError("the console's window did not appear (is there a display?)");
+    return;
+  }
+  state.SetLabel(std::to_string(width) + "x" + std::to_string(height));
+  Measure(state, "minimal:" + std::to_string(width) + "x" + std::to_string(height));
 }
 
 BENCHMARK(MinimalWindow)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(20);
 BENCHMARK(ConsoleWindow)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(20);
 
-}  // namespace
+// Started with SC_STARTUP_CHILD set, this program is a child: it shows its one window,
+// reports the first paint and ends, before the benchmarks' main runs.
+int RunChild(const char* mode) {
+  gTrace = std::getenv("SC_STARTUP_TRACE") != nullptr;
+  const int fd = 3;
+  int width = 0, height = 0;
+  if (std::strcmp(mode, "console") == 0) return RunConsole(fd);
+  if (std::sscanf(mode, "minimal:%dx%d", &width, &height) == 2)
+    return RunMinimal(fd, width, height);
+  return 2;
+}
 
-int main(int argc, char** argv) {
+[[maybe_unused]] const int kChildRun = [] {
   char self[4096];
   const ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
-  if (n <= 0) return 1;
-  gSelf.assign(self, static_cast<size_t>(n));
-  std::vector<std::string> args(argv + 1, argv + argc);
-  for (const auto& a : args)
-    gTrace = gTrace || a == "--trace";
-  if (!args.empty() && args[0] == "--child") {
-    const int fd = 3;
-    if (args.size() > 1 && args[1] == "console") return RunConsole(fd);
-    if (args.size() > 3 && args[1] == "minimal")
-      return RunMinimal(fd, std::stoi(args[2]), std::stoi(args[3]));
-    return 2;
-  }
-  // The console's window size, for the minimal window (and a first run to warm caches).
-  if (TimeChild({"console"}, &gWidth, &gHeight) < 0) {
-    std::fprintf(stderr, "startup_bench: the console's window did not appear (no display?)\n");
-    return 1;
-  }
-  std::vector<char*> benchArgs;
-  for (int i = 0; i < argc; ++i)
-    if (std::strcmp(argv[i], "--trace") != 0) benchArgs.push_back(argv[i]);
-  int benchArgc = static_cast<int>(benchArgs.size());
-  benchmark::Initialize(&benchArgc, benchArgs.data());
-  benchmark::RunSpecifiedBenchmarks();
-  std::printf("window %d x %d\n", gWidth, gHeight);
+  if (n > 0) gSelf.assign(self, static_cast<size_t>(n));
+  if (const char* mode = std::getenv("SC_STARTUP_CHILD")) std::exit(RunChild(mode));
   return 0;
-}
+}();
+
+}  // namespace
+
+BENCHMARK_MAIN();
