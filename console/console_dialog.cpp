@@ -17,10 +17,15 @@ constexpr int kReopenWriteBufferSize = 1024;
 constexpr uint16_t kReplyHpd = 0x8081;
 constexpr uint16_t kReplyInput = 0x8082;
 constexpr uint16_t kReplyVolume = 0x8080;
+constexpr uint16_t kReplyTiming = 0x8091;
+constexpr uint16_t kReplyStatus = 0x8090;
+constexpr uint16_t kReplySignalNotice = 0x809F;
 constexpr uint16_t kReplyAddress = 0xF801;
 constexpr uint16_t kReplyEdidPreset = 0xF850;
 constexpr uint16_t kReplyEdidData = 0xF851;
 constexpr uint16_t kReplyAcknowledge = 0xFFFF;
+constexpr uint16_t kReplyInfoFrame = 0x8092;
+constexpr uint16_t kReplyMonitorRecord = 0x8096;
 
 std::vector<std::string> CommItems() {
   std::vector<std::string> items;
@@ -32,7 +37,10 @@ std::vector<std::string> CommItems() {
 }  // namespace
 
 ConsoleDialog::ConsoleDialog(Host& host, Options options)
-    : edidPage(host, *this),
+    : timingPage(*this, uploadActive),
+      utilityPage(*this),
+      monitorPage(host, *this),
+      edidPage(host, *this),
       addressDialog(
           host, addressBook, settingsPath,
           {[this] { return linkUp; },
@@ -60,6 +68,7 @@ bool ConsoleDialog::Startup() {
   view().SetItems(ids::kTabControl, {"Timing", "Ultilities", "Monitor", "EDID"});
   edidPage.Create();
   utilityPage.Create();
+  monitorPage.Create();
 
   Push();
   view().SetIcon(ids::kMainDialog, ids::kIconApp);
@@ -85,6 +94,8 @@ bool ConsoleDialog::Startup() {
   view().SetVisible(ids::kEdidPage, false);
   rx.state = FrameAssembler::kIdle;
   edidPage.Push();
+  // The Timing page shows its values as constructed: zeros, no radio checked.
+  timingPage.Push();
   previewImage.fill(0x40);
   utilityPage.PrepareHeaderRows();
 
@@ -127,15 +138,13 @@ void ConsoleDialog::OnSystemCommand(unsigned command) {
 
 void ConsoleDialog::Exchange(ControlExchange& exchange) {
   exchange.Text(ids::kSearchStatus, searchStatus);
-  for (size_t i = 0; i < statusTexts.size(); ++i)
-    exchange.Text(ids::kStatusTexts[i], statusTexts[i]);
+  statusPanel.Exchange(exchange);
   exchange.Radio(ids::kHpdOn, hpdChoice);
   exchange.Int(ids::kVolumeBox, volumePercent);
 }
 
 void ConsoleDialog::ClearStatusPanel() {
-  for (auto& text : statusTexts)
-    text.clear();
+  statusPanel.Clear();
 }
 
 void ConsoleDialog::ShowMessage(const std::string& text) {
@@ -146,9 +155,21 @@ void ConsoleDialog::OnTimer(int id) {
   switch (id) {
     case kSearchTimer:
       // A tick that comes while a port step shows its message (the box runs a loop of its
-      // own) would run a second step on the port the first one still holds.
+      // own) would run a second step on the port the first one still holds; it waits for
+      // the next tick.
       if (portStepRunning_) break;
       SearchStep();
+      break;
+    case kUploadEndTimer:
+      if (portStepRunning_) break;
+      UploadEndStep();
+      break;
+    case kStatusRecheckTimer:
+      StatusRecheck();
+      break;
+    case kUploadStartTimer:
+      if (portStepRunning_) break;
+      UploadStartStep();
       break;
     default:
       break;
@@ -204,6 +225,58 @@ void ConsoleDialog::SendInputQuery() {
 void ConsoleDialog::SendHpdQuery() {
   timingPage.uploadProgress = 0;
   SendCommand(0x8081);
+}
+
+// ---------------------------------------------------------------------------------------
+// Timers. Frame capture starts timers 6 and 8 ("Update Image", the upload buttons and the
+// frame chunks) and sets the preview and upload flags; nothing else does.
+
+void ConsoleDialog::UploadEndStep() {
+  if (previewBusy) {
+    // A preview runs at the link rate: it is only given up.
+    previewBusy = false;
+    host_.StopTimer(kUploadEndTimer);
+    return;
+  }
+  if (lineMode) {
+    lineMode = false;
+    // A chart that could not be written keeps the timer: its next tick ends the upload.
+    if (!WriteLineChart()) return;
+  }
+  uploadActive = false;
+  previewBusy = false;
+  ReopenAtBaud(kLinkRate);
+  timingPage.uploadLabel = " ";
+  timingPage.Push();
+  host_.StopTimer(kUploadEndTimer);
+}
+
+void ConsoleDialog::StatusRecheck() {
+  // Cleared first, so that the reply to this request cannot ask again.
+  statusRecheckArmed = false;
+  SendCommand(0x8090);
+  host_.StopTimer(kStatusRecheckTimer);
+}
+
+void ConsoleDialog::UploadStartStep() {
+  if (uploadStep == 0) {
+    ReopenAtBaud(kUploadRate);
+    host_.StartTimer(kUploadStartTimer, kUploadStartSecondTick);
+    uploadStep = 1;
+    return;
+  }
+  uploadStep = 0;
+  // The frame request is the one command without payload let through during an upload.
+  uploadActive = false;
+  SendCommand(0x8094);
+  uploadActive = true;
+  host_.StopTimer(kUploadStartTimer);
+}
+
+bool ConsoleDialog::WriteLineChart() {
+  // Nothing in this console starts a line analysis yet (lineMode is never set), so there
+  // is no line to chart; the upload ends as after a chart.
+  return true;
 }
 
 // ---------------------------------------------------------------------------------------
@@ -303,14 +376,21 @@ void ConsoleDialog::BuildReplyHandlerTable() {
       0x8096, 0x8090, 0x8092, 0x809F, 0xF801, 0xF850, 0xF851, 0xFFFF};
   for (int i = 0; i < kReplyHandlerCount; ++i)
     replyHandlers_[i] = {kCodes[i], &ConsoleDialog::OnNoAction};
-  // The EDID data and the acknowledgement look at their payload's length themselves.
-  const ReplyHandler own[] = {{kReplyHpd, &ConsoleDialog::OnHpdReply, 1},
-                              {kReplyInput, &ConsoleDialog::OnInputReply, 1},
-                              {kReplyVolume, &ConsoleDialog::OnVolumeReply, 1},
-                              {kReplyEdidPreset, &ConsoleDialog::OnEdidPresetReply, 1},
-                              {kReplyAddress, &ConsoleDialog::OnAddressReply, 2},
-                              {kReplyEdidData, &ConsoleDialog::OnEdidData, 0},
-                              {kReplyAcknowledge, &ConsoleDialog::OnAcknowledgement, 0}};
+  // The EDID data, the acknowledgement and the InfoFrame look at their payload's length
+  // themselves; a record needs its header.
+  const ReplyHandler own[] = {
+      {kReplyHpd, &ConsoleDialog::OnHpdReply, 1},
+      {kReplyInput, &ConsoleDialog::OnInputReply, 1},
+      {kReplyVolume, &ConsoleDialog::OnVolumeReply, 1},
+      {kReplyEdidPreset, &ConsoleDialog::OnEdidPresetReply, 1},
+      {kReplyTiming, &ConsoleDialog::OnTimingReply, kTimingRecordSize},
+      {kReplyStatus, &ConsoleDialog::OnStatusReply, kSignalStatusSize},
+      {kReplySignalNotice, &ConsoleDialog::OnSignalNotice, 1},
+      {kReplyAddress, &ConsoleDialog::OnAddressReply, 2},
+      {kReplyEdidData, &ConsoleDialog::OnEdidData, 0},
+      {kReplyAcknowledge, &ConsoleDialog::OnAcknowledgement, 0},
+      {kReplyInfoFrame, &ConsoleDialog::OnInfoFrameData, 0},
+      {kReplyMonitorRecord, &ConsoleDialog::OnMonitorRecord, kMonitorRecordHeader}};
   for (const auto& o : own) {
     for (auto& entry : replyHandlers_)
       if (entry.code == o.code) entry = o;
@@ -321,12 +401,7 @@ void ConsoleDialog::BuildReplyHandlerTable() {
 // Replies of the status chain
 
 void ConsoleDialog::OnInputReply() {
-  const bool sdi = rx.frame[9] == 1;
-  view().SetIcon(ids::kHdmiIcon, sdi ? ids::kIconLampUnlit : ids::kIconLampLit);
-  view().SetIcon(ids::kSdiIcon, sdi ? ids::kIconLampLit : ids::kIconLampUnlit);
-  view().SetEnabled(ids::kHpdOn, !sdi);
-  view().SetEnabled(ids::kHpdOff, !sdi);
-  inputIsSdi = sdi;
+  ShowInput(rx.frame[9] == 1);
   SendHpdQuery();
 }
 
@@ -347,9 +422,7 @@ void ConsoleDialog::OnHpdReply() {
 }
 
 void ConsoleDialog::OnVolumeReply() {
-  static constexpr int kPercent[8] = {0, 12, 25, 38, 50, 62, 75, 88};
-  const int8_t step = static_cast<int8_t>(rx.frame[9]);
-  volumePercent = (step >= 0 && step <= 7) ? kPercent[step] : 100;
+  volumePercent = VolumePercentOfStep(static_cast<int8_t>(rx.frame[9]));
   SendCommand(0xF850);
   Push();
 }
@@ -359,12 +432,70 @@ void ConsoleDialog::OnEdidPresetReply() {
   SendCommand(0x8091);
 }
 
+void ConsoleDialog::OnTimingReply() {
+  timingPage.TakeTimingRecord(rx.Payload(), inputIsSdi);
+  ShowTimingText();
+  if (timingPage.hActive != 0) {
+    SendCommand(0x8090);
+    // The status reply may ask once more, 2000 ms later, if it finds HDCP off.
+    statusRecheckArmed = true;
+    host_.StopTimer(kStatusRecheckTimer);
+  } else {
+    // No active width: no signal.
+    ClearStatusPanel();
+  }
+  Push();
+}
+
+void ConsoleDialog::OnStatusReply() {
+  if (timingPage.hActive == 0) {
+    ClearStatusPanel();
+    host_.StopTimer(kStatusRecheckTimer);
+    Push();
+    return;
+  }
+  const uint8_t* status = rx.Payload();
+  timingPage.TakeStatusBytes(status, inputIsSdi);
+  ShowTimingText();
+  statusPanel.Decode(status, inputIsSdi);
+  if (statusRecheckArmed && status[2] == 0)
+    host_.StartTimer(kStatusRecheckTimer, kStatusRecheckWait);
+  Push();
+}
+
+void ConsoleDialog::OnSignalNotice() {
+  if (rx.frame[9] == 0) {
+    // The signal is gone.
+    ClearStatusPanel();
+    timingPage.ZeroTimingFields();
+    timingPage.Push();
+    Push();
+    return;
+  }
+  SendCommand(0x8091);
+  hpdChoice = 0;
+  Push();
+}
+
+void ConsoleDialog::ShowTimingText() {
+  statusPanel.timing = FormatTimingText(timingPage.hActive, timingPage.vActive,
+                                        timingPage.scanType == kInterlaced, timingPage.vFreq);
+}
+
 void ConsoleDialog::OnEdidData() {
   edidPage.OnEdidData(rx.Payload(), rx.PayloadSize());
 }
 
 void ConsoleDialog::OnAcknowledgement() {
   edidPage.OnAcknowledgement(rx.Payload(), rx.PayloadSize());
+}
+
+void ConsoleDialog::OnInfoFrameData() {
+  utilityPage.ShowInfoFrame(rx.Payload(), rx.PayloadSize());
+}
+
+void ConsoleDialog::OnMonitorRecord() {
+  monitorPage.OnRecord(rx.Payload(), rx.PayloadSize());
 }
 
 void ConsoleDialog::OnAddressReply() {

@@ -14,6 +14,8 @@
 
 #include "addressing/address_book.h"
 #include "addressing/address_dialog.h"
+#include "console/front_panel.h"
+#include "console/status_panel.h"
 #include "edid/edid_page.h"
 #include "infoframe/utility_page.h"
 #include "link/frame.h"
@@ -43,6 +45,14 @@ inline constexpr int kSearchTimer = 4;
 inline constexpr int kUploadEndTimer = 6;
 inline constexpr int kStatusRecheckTimer = 7;
 inline constexpr int kUploadStartTimer = 8;
+
+// The one repeat of the status request after a status reply with HDCP off (ms).
+inline constexpr int kStatusRecheckWait = 2000;
+// Upload start: the port is re-opened at the upload rate after the first tick, the frame
+// is requested after the second (ms).
+inline constexpr int kUploadRate = 512000;
+inline constexpr int kLinkRate = 115200;
+inline constexpr int kUploadStartSecondTick = 50;
 
 // Search step periods (ms): first port, each further port, each byte of a reply.
 inline constexpr int kFirstProbeWait = 300;
@@ -104,6 +114,15 @@ class ConsoleDialog : public CoreWindow,
   // "Address Management": the address dialog runs modally, then the list is refreshed.
   void OpenAddressManagement();
 
+  // Front-panel controls (front_panel.cpp): the HPD radios, volume "-" and "+", the HDMI
+  // and SDI lamps and texts.
+  void HpdOn();
+  void HpdOff();
+  void VolumeDown();
+  void VolumeUp();
+  void SelectHdmiInput();
+  void SelectSdiInput();
+
   struct ReplyHandler {
     uint16_t code;
     void (ConsoleDialog::*handler)();
@@ -127,6 +146,8 @@ class ConsoleDialog : public CoreWindow,
   bool deviceFound = false;
   bool inputIsSdi = false;
   bool statusRecheckArmed = false;
+  // Which half of an upload start timer 8 runs next.
+  int uploadStep = 0;
 
   // Port settings.
   int baud = 115200;
@@ -143,8 +164,8 @@ class ConsoleDialog : public CoreWindow,
 
   // Exchanged values.
   std::string searchStatus;
-  // The ten status texts, in the order of ids::kStatusTexts.
-  std::array<std::string, 10> statusTexts;
+  // The "Received Signal info" panel's ten texts.
+  StatusPanel statusPanel;
   int hpdChoice = -1;  // 0 "ON", 1 "OFF", -1 neither
   int volumePercent = 0;
 
@@ -169,6 +190,10 @@ class ConsoleDialog : public CoreWindow,
   // Empties the ten status texts.
   void ClearStatusPanel();
 
+  // Frame capture writes the chart of the analysed line here when timer 6 ends a line
+  // analysis; true when the chart was written (and said so), false after its message.
+  bool WriteLineChart();
+
  protected:
   void Exchange(ControlExchange& exchange) override;
 
@@ -187,14 +212,31 @@ class ConsoleDialog : public CoreWindow,
   void SearchStep();
   void OnPortGone(int port);
 
+  // Timer steps.
+  void UploadEndStep();    // timer 6
+  void StatusRecheck();    // timer 7
+  void UploadStartStep();  // timer 8
+
+  // Front panel.
+  void SetHotPlug(int choice);
+  void SetVolume(const VolumeSetting& setting);
+  void ShowInput(bool sdi);
+
   // Reply handlers.
   void OnNoAction() {}
   void OnHpdReply();
   void OnInputReply();
   void OnVolumeReply();
   void OnEdidPresetReply();
+  void OnTimingReply();
+  void OnStatusReply();
+  void OnSignalNotice();
+  // The panel's timing text from the Timing page's decoded fields.
+  void ShowTimingText();
   void OnEdidData();
   void OnAcknowledgement();
+  void OnInfoFrameData();
+  void OnMonitorRecord();
   void OnAddressReply();
 
   // Marks a port step (a port choice, the link icon, a search or one of its steps) as

@@ -24,9 +24,12 @@
 #include "console/control_ids.h"
 #include "edid/edid_page_qt.h"
 #include "infoframe/utility_page_qt.h"
+#include "monitor/monitor_page_qt.h"
 #include "resources/icons.h"
+#include "timing/timing_page_qt.h"
 #include "window/accessibility_qt.h"
 #include "window/clickable_label_qt.h"
+#include "window/drop_down_list_qt.h"
 
 namespace sc {
 
@@ -82,6 +85,7 @@ QLabel* ValueLabel(QWidget* parent) {
   for (const char* text : kWidestValues)
     width = std::max(width, label->fontMetrics().horizontalAdvance(QLatin1String(text)));
   label->setMinimumWidth(width + 2 * label->frameWidth() + 8);
+  MarkValueText(label);
   return label;
 }
 
@@ -173,10 +177,13 @@ QWidget* MainWindow::BuildLinkControls() {
   connect(link, &QToolButton::clicked, this, [this] { dialog_.ToggleLink(); });
 
   auto* commCaption = new QLabel(QStringLiteral("Comm:"), box);
-  auto* comm = new QComboBox(box);
+  // The 99 numbers open as a scrolling list; each shows the device behind it, and the
+  // numbers without one are dimmed.
+  auto* comm = new DropDownList(box);
   comm->setAccessibleName(QStringLiteral("Comm:"));
   comm->setMaxVisibleItems(16);
   comm->setMinimumContentsLength(6);
+  comm->SetShowsNotes(true);
   commCaption->setBuddy(comm);
   view_.Bind(ids::kCommList, comm);
   // The user's choice, also the same item again, as the list confirms it.
@@ -191,7 +198,7 @@ QWidget* MainWindow::BuildLinkControls() {
   view_.Bind(ids::kSearchStatus, searchStatus);
 
   auto* addressCaption = new QLabel(QStringLiteral("Address:"), box);
-  auto* address = new QComboBox(box);
+  auto* address = new DropDownList(box);
   address->setAccessibleName(QStringLiteral("Address:"));
   address->setMaxVisibleItems(18);
   address->setSizeAdjustPolicy(QComboBox::AdjustToContents);
@@ -231,6 +238,8 @@ QWidget* MainWindow::BuildFrontPanel() {
   hpdRow->addWidget(off);
   hpdRow->addStretch(1);
   view_.BindRadioGroup(ids::kHpdOn, {on, off});
+  connect(on, &QRadioButton::clicked, this, [this] { dialog_.HpdOn(); });
+  connect(off, &QRadioButton::clicked, this, [this] { dialog_.HpdOff(); });
   rows->addWidget(hpd);
 
   auto* volumeCaption = new QLabel(QStringLiteral("Volume:"), box);
@@ -250,6 +259,8 @@ QWidget* MainWindow::BuildFrontPanel() {
   view_.Bind(ids::kVolumeDown, down);
   view_.Bind(ids::kVolumeBox, volume);
   view_.Bind(ids::kVolumeUp, up);
+  connect(down, &QPushButton::clicked, this, [this] { dialog_.VolumeDown(); });
+  connect(up, &QPushButton::clicked, this, [this] { dialog_.VolumeUp(); });
   auto* volumeRow = new QHBoxLayout;
   volumeRow->addWidget(volumeCaption);
   volumeRow->addWidget(down);
@@ -278,6 +289,10 @@ QWidget* MainWindow::BuildFrontPanel() {
     view_.BindIcon(input.lampId, lamp, lampPictures);
     view_.SetIcon(input.lampId, input.iconId);
     view_.Bind(input.textId, text);
+    const bool sdi = input.lampId == ids::kSdiIcon;
+    auto select = [this, sdi] { sdi ? dialog_.SelectSdiInput() : dialog_.SelectHdmiInput(); };
+    connect(lamp, &QToolButton::clicked, this, select);
+    connect(text, &ClickableLabel::clicked, this, select);
     inputRow->addWidget(lamp);
     inputRow->addWidget(text);
     inputRow->addSpacing(12);
@@ -336,8 +351,12 @@ QWidget* MainWindow::BuildTabArea() {
   auto* stack = new QGridLayout(area);
   for (const PageEntry& entry : kPages) {
     PageWidget* page = nullptr;
-    if (entry.dialogId == ids::kUtilityPage)
-      page = new UtilityPageWidget(area);
+    if (entry.dialogId == ids::kTimingPage)
+      page = new TimingPageWidget(dialog_.timingPage, area);
+    else if (entry.dialogId == ids::kUtilityPage)
+      page = new UtilityPageWidget(dialog_.utilityPage, area);
+    else if (entry.dialogId == ids::kMonitorPage)
+      page = new MonitorPageWidget(dialog_.monitorPage, area);
     else if (entry.dialogId == ids::kEdidPage)
       page = new EdidPageWidget(dialog_.edidPage, area);
     else

@@ -140,7 +140,9 @@ HexView::HexView(QWidget* parent) : QPlainTextEdit(parent) {
   const qreal margin = document()->documentMargin();
   const int textWidth = static_cast<int>(
       std::ceil(metrics.horizontalAdvance(QString(kRowChars, QLatin1Char('0'))) + 2 * margin));
-  const int textHeight = static_cast<int>(std::ceil(kRows * metrics.lineSpacing() + 2 * margin));
+  // A row may take a whole pixel more than the font's line spacing.
+  const int textHeight =
+      static_cast<int>(kRows * std::ceil(metrics.lineSpacing()) + std::ceil(2 * margin));
   setFixedSize(2 * frameWidth() + left + textWidth + cursorWidth() + 2,
                2 * frameWidth() + top + textHeight + 2);
 

@@ -1,27 +1,39 @@
 #include "infoframe/utility_page.h"
 
+#include <cstdio>
+
 namespace sc {
+
+namespace {
+constexpr uint16_t kReadInfoFrameCommand = 0x8092;
+constexpr const char* kHeaderLabels[utility_ids::kHeaderRows] = {
+    "InfoFrame Type code", "InfoFrame Version", "InfoFrame Length"};
+}  // namespace
 
 const std::vector<std::string> kPacketListEntries = {"0-ACP_INF",   "1-ISRC1_INF", "2-ISRC2",
                                                      "3-GAMUT_INF", "4-VS_INF",    "5-AVI_INF",
                                                      "6-SPD_INF",   "7-AUDIO_INF", "8-MPEG_INF"};
 
+std::string FormatHexByte(uint8_t value) {
+  char text[8];
+  std::snprintf(text, sizeof text, "0x%02X", value);
+  return text;
+}
+
 void UtilityPage::Create() {
   view().SetItems(utility_ids::kPacketList, kPacketListEntries);
-  for (int row = 3; row < utility_ids::kGridRows; ++row) {
+  for (int row = utility_ids::kHeaderRows; row < utility_ids::kGridRows; ++row) {
     view().SetVisible(utility_ids::kGridLabel[row], false);
     view().SetVisible(utility_ids::kGridValue[row], false);
   }
 }
 
 void UtilityPage::PrepareHeaderRows() {
-  view().SetSelection(utility_ids::kPacketList, 5);
-  labels[0] = "InfoFrame Type code";
-  values[0].clear();
-  labels[1] = "InfoFrame Version";
-  values[1].clear();
-  labels[2] = "InfoFrame Length";
-  values[2].clear();
+  view().SetSelection(utility_ids::kPacketList, kDefaultPacketEntry);
+  for (int row = 0; row < utility_ids::kHeaderRows; ++row) {
+    labels[row] = kHeaderLabels[row];
+    values[row].clear();
+  }
   Push();
 }
 
@@ -30,6 +42,43 @@ void UtilityPage::Exchange(ControlExchange& exchange) {
     exchange.Text(utility_ids::kGridLabel[row], labels[row]);
     exchange.Text(utility_ids::kGridValue[row], values[row]);
   }
+}
+
+void UtilityPage::ReadInfoFrame() {
+  // Typed text in the list selects no type: nothing is asked.
+  const int index = view().GetSelection(utility_ids::kPacketList);
+  if (index < 0 || index >= static_cast<int>(std::size(kPacketTypeCodes))) return;
+  lastRequestIndex = index;
+  sender_.SendCommandWithData(kReadInfoFrameCommand, 1, &kPacketTypeCodes[index]);
+}
+
+void UtilityPage::ShowInfoFrame(const uint8_t* payload, size_t size) {
+  using namespace utility_ids;
+  for (int row = 0; row < kHeaderRows; ++row)
+    labels[row] = kHeaderLabels[row];
+  labels[kHeaderRows] = "Check sum  ";
+  for (int row = kHeaderRows + 1; row < kGridRows; ++row)
+    labels[row] = "Data Byte " + std::to_string(row - kHeaderRows);
+
+  const bool hasHeader = size >= 3;
+  const int length = hasHeader ? payload[2] : 0;
+  const bool packet = hasHeader && payload[0] != 0 && payload[1] != 0 && length >= 1 &&
+                      length <= kMaxInfoFrameLength;
+  // The check sum and the L data bytes.
+  const int shownRows = packet ? length + 1 : 0;
+  for (int row = 0; row < kHeaderRows; ++row)
+    values[row] = packet ? FormatHexByte(payload[row]) : FormatHexByte(0);
+  for (int k = 0; k < kByteRows; ++k) {
+    std::string& value = values[kHeaderRows + k];
+    const size_t at = kHeaderRows + static_cast<size_t>(k);
+    // Rows the reply did not fill show nothing of an earlier, longer packet.
+    value = k < shownRows && at < size ? FormatHexByte(payload[at]) : std::string();
+  }
+  for (int k = 0; k < kByteRows; ++k) {
+    view().SetVisible(kGridLabel[kHeaderRows + k], k < shownRows);
+    view().SetVisible(kGridValue[kHeaderRows + k], k < shownRows);
+  }
+  Push();
 }
 
 }  // namespace sc

@@ -5,6 +5,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QVBoxLayout>
 
 #include "infoframe/utility_page.h"
@@ -12,11 +13,11 @@
 namespace sc {
 
 namespace {
-// Rows 1-18 stand in the left column, 19-33 in the right one.
+// Rows 1-18 stand in the left column, 19-34 in the right one.
 constexpr int kLeftColumnRows = 18;
 }  // namespace
 
-UtilityPageWidget::UtilityPageWidget(QWidget* parent) : PageWidget(parent) {
+UtilityPageWidget::UtilityPageWidget(UtilityPage& page, QWidget* parent) : PageWidget(parent) {
   auto* layout = new QVBoxLayout(this);
 
   auto* typeRow = new QHBoxLayout;
@@ -28,6 +29,13 @@ UtilityPageWidget::UtilityPageWidget(QWidget* parent) : PageWidget(parent) {
   types->setMinimumContentsLength(14);
   view_.Bind(utility_ids::kPacketList, types);
   typeRow->addWidget(types);
+  auto* read = new QPushButton(QStringLiteral("Read infoframe data"), this);
+  // Enter on the focused button presses it.
+  read->setAutoDefault(true);
+  view_.Bind(utility_ids::kReadInfoFrame, read);
+  connect(read, &QPushButton::clicked, this, [&page] { page.ReadInfoFrame(); });
+  typeRow->addSpacing(12);
+  typeRow->addWidget(read);
   typeRow->addStretch(1);
   layout->addLayout(typeRow);
 

@@ -1,16 +1,18 @@
 #pragma once
-// The "Ultilities" page: the packet type list and the grid of 33 label and value boxes
-// the InfoFrame reply fills.
+// The "Ultilities" page: the packet type list, "Read infoframe data" and the grid of 34
+// label and value boxes the InfoFrame reply fills.
 
 #include "window/page_widget_qt.h"
 
 namespace sc {
 
+class UtilityPage;
+
 class UtilityPageWidget : public PageWidget {
   Q_OBJECT
 
  public:
-  explicit UtilityPageWidget(QWidget* parent = nullptr);
+  explicit UtilityPageWidget(UtilityPage& page, QWidget* parent = nullptr);
 };
 
 }  // namespace sc

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds the console and the simulated box, starts the box on a pseudo-terminal as COM1
-# and runs the console on it. Closing the console ends the box.
+# and runs the console on it; lines typed in the terminal are the box's commands. Closing
+# the console ends the box.
 # Extra arguments go to signal-box-sim (e.g. --signal 720p60; see --help).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -23,7 +24,19 @@ fi
 source scripts/sim-lib.sh
 start_sim build/sim/signal-box-sim "$@"
 echo "Simulated box on $SIM_PTY, mapped to COM1. Click the link icon or press Search Machine."
+echo "Lines typed here go to the simulated box ('help' lists its commands)."
 export SIGNAL_CONSOLE_PORTS="1=$SIM_PTY"
+build/app/signal-console &
+console=$!
+# The terminal's lines go to the box while the console runs; at the end of the input
+# (or without one) the console just runs on.
+while kill -0 "$console" 2>/dev/null; do
+  if IFS= read -r -t 0.5 line; then
+    printf '%s\n' "$line" >&"$SIM_IN" || break
+  elif [ $? -le 128 ]; then
+    break
+  fi
+done
 status=0
-build/app/signal-console || status=$?
+wait "$console" || status=$?
 exit "$status"

@@ -1,15 +1,17 @@
 #!/usr/bin/env bash
 # Takes docs/main-window.png: the console's main window on a virtual X screen
-# (xvfb-run), its link up to the simulated box on COM1 and the box's EDID read on the
-# EDID page. Usage:
-#   scripts/screenshot.sh [OUTPUT.png] [--start]   --start: the window as it opens
+# (xvfb-run), its link up to the simulated box on COM1, the received signal in the
+# panel and on the Timing page. Usage:
+#   scripts/screenshot.sh [OUTPUT.png] [--start|--edid]
+#   --start: the window as it opens; --edid: the box's EDID read on the EDID page
 set -euo pipefail
 cd "$(dirname "$0")/.."
 output=docs/main-window.png
-mode=(--tab 3 --read-edid)
+mode=(--link-up)
 for arg in "$@"; do
   case "$arg" in
     --start) mode=() ;;
+    --edid) mode=(--tab 3 --read-edid) ;;
     *) output=$arg ;;
   esac
 done

@@ -47,4 +47,15 @@ std::vector<LineOutput> BoxLine::TakeUnsolicited() {
   return out;
 }
 
+std::optional<std::chrono::milliseconds> BoxLine::TimeToNextEvent() const {
+  std::optional<std::chrono::milliseconds> first;
+  for (const auto& b : boxes_) {
+    const auto left = b->TimeToNextEvent();
+    if (!left) continue;
+    const auto ms = std::chrono::ceil<std::chrono::milliseconds>(*left);
+    if (!first || ms < *first) first = ms;
+  }
+  return first;
+}
+
 }  // namespace sc

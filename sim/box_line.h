@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "sim/simulated_box.h"
@@ -38,8 +39,11 @@ class BoxLine {
   // Feeds command bytes to every box, byte by byte, so that the answers to each frame
   // come out frame by frame.
   std::vector<LineOutput> Receive(const uint8_t* bytes, size_t count);
-  // What the boxes queued on their own (signal notices).
+  // What the boxes queued on their own (signal notices), after each box has done what
+  // fell due.
   std::vector<LineOutput> TakeUnsolicited();
+  // How long until the first box has something due, if any has.
+  std::optional<std::chrono::milliseconds> TimeToNextEvent() const;
 
  private:
   std::vector<std::unique_ptr<SimulatedBox>> boxes_;

@@ -258,6 +258,7 @@ void BoxServer::Run() {
     bool hangUp = false;
     bool deaf = false;
     std::vector<LineOutput> notices;
+    std::optional<std::chrono::milliseconds> boxEvent;
     {
       std::lock_guard lock(mutex_);
       if (stopRequested_) return;
@@ -265,6 +266,7 @@ void BoxServer::Run() {
       hangUp = std::exchange(hangUpRequested_, false);
       // Notices of boxes whose line is closed go nowhere.
       notices = line_.TakeUnsolicited();
+      boxEvent = line_.TimeToNextEvent();
     }
     if (hangUp && lineFd_ >= 0) lose(State::HungUp);
     if (lineFd_ >= 0) enqueue(std::move(notices));
@@ -273,6 +275,11 @@ void BoxServer::Run() {
     if (lineFd_ >= 0 && !out.empty() && !writeBlocked) {
       auto left = std::chrono::ceil<std::chrono::milliseconds>(out.front().due - Clock::now());
       timeout = static_cast<int>(std::max<int64_t>(0, left.count()));
+    }
+    if (boxEvent) {
+      // A box's own event (a lost signal coming back) wakes the line when it falls due.
+      const int wait = static_cast<int>(std::max<int64_t>(1, boxEvent->count()));
+      timeout = timeout < 0 ? wait : std::min(timeout, wait);
     }
     if (backOff) {
       const int wait = static_cast<int>(kBackOff.count());

@@ -63,8 +63,8 @@ int main(int argc, char** argv) {
   sc::BoxServer server(options->addresses);
   server.WithLine([&](sc::BoxLine& line) {
     for (size_t k = 0; k < line.size(); ++k) {
+      line.box(k).SetInput(options->input, false);
       line.box(k).SetSignal(signal, false);
-      line.box(k).panel().input = options->input;
     }
   });
   const bool started = options->device.empty()

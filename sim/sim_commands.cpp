@@ -46,9 +46,30 @@ std::string SignalNames() {
 }
 
 std::optional<uint8_t> ParseInput(std::string_view word) {
-  if (word == "hdmi") return 0;
-  if (word == "sdi") return 1;
+  if (word == "hdmi") return kHdmiInput;
+  if (word == "sdi") return kSdiInput;
   return std::nullopt;
+}
+
+const char* InputName(uint8_t input) {
+  return input == kSdiInput ? "sdi" : "hdmi";
+}
+
+std::optional<uint8_t> ParseHdcp(std::string_view word) {
+  if (word == "off") return 0;
+  if (word == "1.4") return 1;
+  if (word == "2.2") return 2;
+  return std::nullopt;
+}
+
+std::string FormatList() {
+  std::string list;
+  for (const BoxSignal& s : BoxSignalPresets()) {
+    std::string name = s.name;
+    name.resize(std::max<size_t>(name.size(), 14), ' ');
+    list += "  " + name + s.description + "\n";
+  }
+  return list;
 }
 
 }  // namespace
@@ -77,7 +98,8 @@ std::string SimUsage() {
          SignalNames() +
          "\n"
          "                   (default 1080p60)\n"
-         "  --input hdmi|sdi the selected input (default hdmi)\n"
+         "  --input hdmi|sdi the selected input (default hdmi); an SDI format goes to the\n"
+         "                   SDI input, the others to HDMI ('formats' lists them)\n"
          "  --device PATH    serve this serial device instead of a pseudo-terminal\n"
          "  --baud N         its line rate (default 115200)\n"
          "  --help           this text\n"
@@ -161,12 +183,20 @@ std::optional<SimOptions> ParseSimOptions(const std::vector<std::string>& args,
 
 std::string SimCommandInterpreter::Help() {
   return "commands (each changes the selected box, or every box):\n"
-         "  signal NAME [quiet]  change the received signal (" +
+         "  signal NAME [quiet]  the source sends format NAME (" +
          SignalNames() +
          ");\n"
-         "                       the box sends its signal notice unless 'quiet'\n"
+         "                       an SDI format on the SDI input, the others on HDMI, 'none'\n"
+         "                       on the selected input; a box whose received signal changes\n"
+         "                       sends its signal notice, unless 'quiet'\n"
+         "  formats              list the formats\n"
+         "  pull [hdmi|sdi]      pull the source's cable (default: the selected input)\n"
+         "  plug [hdmi|sdi]      plug it back in\n"
+         "  lose SECONDS         pull the selected input's cable for SECONDS (1..86400)\n"
+         "                       seconds; it goes back in by itself (both notices are sent)\n"
          "  input hdmi|sdi       select the input\n"
-         "  hpd on|off           hot-plug setting\n"
+         "  hpd on|off           hot-plug setting; with hot-plug off the HDMI source stops\n"
+         "  hdcp off|1.4|2.2     HDCP of the selected input's source\n"
          "  volume 0..8          volume step\n"
          "  edid 0..14           EDID preset the box presents (0..4 built in, 5..14 USER1..10)\n"
          "  edidfail on|off      make EDID writes to the user slots fail (slot unchanged)\n"
@@ -214,6 +244,10 @@ SimCommandInterpreter::Result SimCommandInterpreter::Execute(std::string_view te
           << (b.panel().hotPlug == 1 ? "off" : "on") << ", volume " << int(b.panel().volumeStep)
           << ", edid " << int(b.panel().edidPreset)
           << (b.faults().failEdidWrites ? " (writes fail)" : "") << ", signal " << b.signal().name
+          << " (hdmi " << b.sources().Source(kHdmiInput).name
+          << (b.sources().Connected(kHdmiInput) ? "" : " pulled") << ", sdi "
+          << b.sources().Source(kSdiInput).name
+          << (b.sources().Connected(kSdiInput) ? "" : " pulled") << ")"
           << ", drop " << b.faults().dropFrames << ", corrupt " << b.faults().corruptFrames
           << ", delay " << b.faults().replyDelay.count() << " ms, " << b.counters().frames
           << " frames in, " << b.counters().sent << " out\n";
@@ -273,11 +307,15 @@ SimCommandInterpreter::Result SimCommandInterpreter::Execute(std::string_view te
     });
     return done();
   }
+  if (verb == "formats") {
+    if (!arity(0, 0)) return error("formats takes no argument");
+    return Result{true, false, FormatList()};
+  }
   if (verb == "input") {
     auto input = arity(1, 1) ? ParseInput(arg) : std::nullopt;
     if (!input) return error("usage: input hdmi|sdi");
     server_.WithLine([&](BoxLine& line) {
-      ForSelected(line, [&](SimulatedBox& b) { b.panel().input = *input; });
+      ForSelected(line, [&](SimulatedBox& b) { b.SetInput(*input, true); });
     });
     return done();
   }
@@ -285,7 +323,34 @@ SimCommandInterpreter::Result SimCommandInterpreter::Execute(std::string_view te
     if (!arity(1, 1) || (arg != "on" && arg != "off")) return error("usage: hpd on|off");
     const uint8_t off = arg == "off" ? 1 : 0;
     server_.WithLine([&](BoxLine& line) {
-      ForSelected(line, [&](SimulatedBox& b) { b.panel().hotPlug = off; });
+      ForSelected(line, [&](SimulatedBox& b) { b.SetHotPlug(off, true); });
+    });
+    return done();
+  }
+  if (verb == "pull" || verb == "plug") {
+    std::optional<uint8_t> input;
+    if (w.size() == 2) {
+      input = ParseInput(arg);
+      if (!input) return error("usage: " + std::string(verb) + " [hdmi|sdi]");
+    } else if (!arity(0, 0)) {
+      return error("usage: " + std::string(verb) + " [hdmi|sdi]");
+    }
+    const bool connected = verb == "plug";
+    std::string said;
+    server_.WithLine([&](BoxLine& line) {
+      ForSelected(line, [&](SimulatedBox& b) {
+        const uint8_t which = input ? *input : b.panel().input;
+        b.SetSourceConnected(which, connected, true);
+        said = InputName(which);
+      });
+    });
+    return done("ok: " + said + (connected ? " source plugged in" : " source pulled"));
+  }
+  if (verb == "hdcp") {
+    auto hdcp = arity(1, 1) ? ParseHdcp(arg) : std::nullopt;
+    if (!hdcp) return error("usage: hdcp off|1.4|2.2");
+    server_.WithLine([&](BoxLine& line) {
+      ForSelected(line, [&](SimulatedBox& b) { b.SetHdcp(b.panel().input, *hdcp, true); });
     });
     return done();
   }
@@ -325,6 +390,8 @@ SimCommandInterpreter::Result SimCommandInterpreter::Execute(std::string_view te
        [](SimulatedBox& b, long v) { b.faults().garbleFrames = static_cast<int>(v); }},
       {"stranger", 0, 1000000, "usage: stranger N (0..1000000)",
        [](SimulatedBox& b, long v) { b.faults().strangerFrames = static_cast<int>(v); }},
+      {"lose", 1, 86400, "usage: lose SECONDS (1..86400)",
+       [](SimulatedBox& b, long v) { b.LoseSignalFor(std::chrono::seconds(v)); }},
       {"delay", 0, 60000, "usage: delay MS (0..60000)",
        [](SimulatedBox& b, long v) { b.faults().replyDelay = std::chrono::milliseconds(v); }},
   };

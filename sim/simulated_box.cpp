@@ -3,68 +3,17 @@
 #include <algorithm>
 #include <utility>
 
+#include "sim/box_infoframes.h"
+
 namespace sc {
 
 namespace {
-
-void PutWord(uint8_t* at, uint16_t value) {
-  at[0] = static_cast<uint8_t>(value & 0xFF);
-  at[1] = static_cast<uint8_t>(value >> 8);
-}
-
-// Audio 48 kHz, 24 bit, 2 channels of PCM, RGB 4:4:4 at 24 bit, HDMI, HDCP off, 2D.
-constexpr BoxSignalStatus kPlainHdmi{0, 0, 0, 1, 3, 3, 1, 1, 0, 0};
-
-std::vector<BoxSignal> MakePresets() {
-  BoxSignalStatus hdcp22 = kPlainHdmi;
-  hdcp22.hdcp = 2;
-  return {
-      {"none", {}, {}},
-      {"480p60", {2700, 0x00, 720, 138, 16, 62, 480, 45, 9, 6}, kPlainHdmi},
-      {"720p60", {7425, 0x06, 1280, 370, 110, 40, 720, 30, 5, 5}, kPlainHdmi},
-      {"1080i60", {7425, 0x07, 1920, 280, 88, 44, 540, 22, 2, 5}, kPlainHdmi},
-      {"1080p50", {14850, 0x06, 1920, 720, 528, 44, 1080, 45, 4, 5}, kPlainHdmi},
-      {"1080p60", {14850, 0x06, 1920, 280, 88, 44, 1080, 45, 4, 5}, kPlainHdmi},
-      {"2160p60", {59400, 0x06, 3840, 560, 176, 88, 2160, 90, 8, 10}, hdcp22},
-  };
-}
 
 bool IsBoxAddressByte(uint8_t b) {
   return b >= 0x01 && b <= 0xFE;
 }
 
 }  // namespace
-
-std::array<uint8_t, 20> BoxTiming::Bytes() const {
-  std::array<uint8_t, 20> b{};
-  PutWord(&b[1], pixelClock);
-  b[3] = flags;
-  PutWord(&b[4], hActive);
-  PutWord(&b[6], hBlank);
-  PutWord(&b[8], hSyncOffset);
-  PutWord(&b[10], hSyncWidth);
-  PutWord(&b[12], vActive);
-  PutWord(&b[14], vBlank);
-  PutWord(&b[16], vSyncOffset);
-  PutWord(&b[18], vSyncWidth);
-  return b;
-}
-
-std::array<uint8_t, 10> BoxSignalStatus::Bytes() const {
-  return {colourSpace, colourDepth, hdcp,      signalType,  sampleRate,
-          sampleSize,  channels,    audioType, structure3d, pixelRepetition};
-}
-
-const std::vector<BoxSignal>& BoxSignalPresets() {
-  static const std::vector<BoxSignal> presets = MakePresets();
-  return presets;
-}
-
-std::optional<BoxSignal> FindBoxSignal(std::string_view name) {
-  for (const BoxSignal& s : BoxSignalPresets())
-    if (s.name == name) return s;
-  return std::nullopt;
-}
 
 AddressVerdict JudgeAddress(DeviceAddress own, DeviceAddress target) {
   if (target.group == 0x00 && target.device == 0x00) return AddressVerdict::ActAndAnswer;
@@ -75,13 +24,13 @@ AddressVerdict JudgeAddress(DeviceAddress own, DeviceAddress target) {
   return own == target ? AddressVerdict::ActAndAnswer : AddressVerdict::Ignore;
 }
 
-SimulatedBox::SimulatedBox(DeviceAddress address)
-    : address_(address), signal_(*FindBoxSignal(kDefaultSignal)) {
+SimulatedBox::SimulatedBox(DeviceAddress address) : address_(address) {
   for (int preset = 0; preset < kBoxEdidCount; ++preset)
     edid(preset) = preset < kBuiltInEdidCount ? BuiltInEdid(preset) : InitialUserEdid();
 }
 
 std::vector<uint8_t> SimulatedBox::Receive(const uint8_t* bytes, size_t count) {
+  RunDue();
   std::vector<uint8_t> out;
   for (size_t i = 0; i < count; ++i)
     if (assembler_.Push(bytes[i]) == FrameAssembler::Step::Complete) HandleFrame(out);
@@ -152,10 +101,19 @@ void SimulatedBox::Execute(const ReceivedCommand& command, std::vector<uint8_t>&
       break;
     }
     case box_code::kTiming:
-      replyBytes(signal_.timing.Bytes());
+      replyBytes(signal().timing.Bytes());
       break;
     case box_code::kStatus:
-      replyBytes(signal_.status.Bytes());
+      replyBytes(signal().status.Bytes());
+      break;
+    case box_code::kInfoFrame:
+      if (!p.empty()) replyBytes(CapturedInfoFrame(signal(), p[0]));
+      break;
+    case box_code::kMonitorSettings:
+      recorder_.Start(p, Now(), signal().Present());
+      break;
+    case box_code::kMonitorRecord:
+      replyBytes(recorder_.Record(Now()));
       break;
     case box_code::kReadAddress:
       reply({address_.group, address_.device});
@@ -164,10 +122,10 @@ void SimulatedBox::Execute(const ReceivedCommand& command, std::vector<uint8_t>&
       if (!p.empty() && p[0] <= 8) panel_.volumeStep = p[0];
       break;
     case box_code::kSetHotPlug:
-      if (!p.empty() && p[0] <= 1) panel_.hotPlug = p[0];
+      if (!p.empty() && p[0] <= 1) SetHotPlug(p[0], true);
       break;
     case box_code::kSetInput:
-      if (!p.empty() && p[0] <= 1) panel_.input = p[0];
+      if (!p.empty() && p[0] <= 1) SetInput(p[0], true);
       break;
     case box_code::kWriteAddress:
       // An address a box can carry, or 00/00, which clears it.
@@ -196,15 +154,82 @@ void SimulatedBox::Send(std::vector<uint8_t> frame, std::vector<uint8_t>& out) {
   SendWithFaults(std::move(frame), faults_, counters_, out);
 }
 
-void SimulatedBox::SetSignal(const BoxSignal& signal, bool notify) {
-  signal_ = signal;
+BoxSignal SimulatedBox::signal() const {
+  return sources_.Received(panel_.input, panel_.hotPlug == 0);
+}
+
+template <class F>
+void SimulatedBox::ChangeReceived(F&& change, bool notify, std::optional<Clock::time_point> when) {
+  const BoxSignal before = signal();
+  change();
+  const BoxSignal after = signal();
+  if (after.SameAs(before)) return;
+  const Clock::time_point at = when ? *when : Now();
+  if (before.Present() && !after.Present())
+    recorder_.OnSignalLost(at);
+  else if (!before.Present() && after.Present())
+    recorder_.OnSignalBack(at);
+  else if (after.Present())
+    recorder_.OnFormatChange(at);
   if (!notify) return;
-  const uint8_t present = signal_.Present() ? 1 : 0;
+  const uint8_t present = after.Present() ? 1 : 0;
   Send(BuildFrame(kReplyLead, address_, box_code::kSignalNotice, &present, 1), unsolicited_);
 }
 
+void SimulatedBox::SetSignal(const BoxSignal& signal, bool notify) {
+  const uint8_t input = signal.Present() ? signal.input : panel_.input;
+  ChangeReceived([&] { sources_.SetSource(input, signal); }, notify);
+}
+
+void SimulatedBox::SetSourceConnected(uint8_t input, bool connected, bool notify) {
+  // Whoever handles the cable ends a timed loss.
+  restoreAt_.reset();
+  ChangeReceived([&] { sources_.SetConnected(input, connected); }, notify);
+}
+
+void SimulatedBox::SetInput(uint8_t input, bool notify) {
+  ChangeReceived([&] { panel_.input = input; }, notify);
+}
+
+void SimulatedBox::SetHotPlug(uint8_t hotPlug, bool notify) {
+  ChangeReceived([&] { panel_.hotPlug = hotPlug; }, notify);
+}
+
+void SimulatedBox::SetHdcp(uint8_t input, uint8_t hdcp, bool notify) {
+  BoxSignal source = sources_.Source(input);
+  if (!source.Present()) return;
+  source.status.hdcp = hdcp;
+  ChangeReceived([&] { sources_.SetSource(input, source); }, notify);
+}
+
 std::vector<uint8_t> SimulatedBox::TakeUnsolicited() {
+  RunDue();
   return std::exchange(unsolicited_, {});
+}
+
+void SimulatedBox::LoseSignalFor(std::chrono::milliseconds span) {
+  if (restoreAt_) {
+    restoreAt_ = Now() + span;
+    return;
+  }
+  const uint8_t input = panel_.input;
+  if (!sources_.Connected(input)) return;
+  ChangeReceived([&] { sources_.SetConnected(input, false); }, true);
+  restoreInput_ = input;
+  restoreAt_ = Now() + span;
+}
+
+void SimulatedBox::RunDue() {
+  if (!restoreAt_ || Now() < *restoreAt_) return;
+  // The signal came back when it was due, however late the box looks.
+  const Clock::time_point due = *restoreAt_;
+  restoreAt_.reset();
+  ChangeReceived([&] { sources_.SetConnected(restoreInput_, true); }, true, due);
+}
+
+std::optional<SimulatedBox::Clock::duration> SimulatedBox::TimeToNextEvent() const {
+  if (!restoreAt_) return std::nullopt;
+  return std::max(Clock::duration::zero(), *restoreAt_ - Now());
 }
 
 std::vector<uint16_t> SimulatedBox::CommandCodes() const {

@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -19,6 +20,8 @@
 #include "link/frame.h"
 #include "sim/box_edids.h"
 #include "sim/box_faults.h"
+#include "sim/box_recorder.h"
+#include "sim/box_signal.h"
 
 namespace sc {
 
@@ -40,8 +43,11 @@ inline constexpr uint16_t kSearch = 0xF802;
 inline constexpr uint16_t kSelectEdid = 0x7850;  // 1 byte: preset 0..14, no reply
 inline constexpr uint16_t kWriteEdid = 0x7851;   // 257 bytes: user slot 0..9, then the EDID
 inline constexpr uint16_t kEdidPreset = 0xF850;
-inline constexpr uint16_t kReadEdid = 0xF851;     // 1 byte: preset 0..14; 256 bytes back
-inline constexpr uint16_t kAcknowledge = 0xFFFF;  // the acknowledged code, then a status
+inline constexpr uint16_t kReadEdid = 0xF851;         // 1 byte: preset 0..14; 256 bytes back
+inline constexpr uint16_t kAcknowledge = 0xFFFF;      // the acknowledged code, then a status
+inline constexpr uint16_t kInfoFrame = 0x8092;        // 1 byte: packet type; the packet back
+inline constexpr uint16_t kMonitorSettings = 0x0096;  // 7 bytes: start a recording, no reply
+inline constexpr uint16_t kMonitorRecord = 0x8096;    // the recording back
 }  // namespace box_code
 
 // The status byte of the acknowledgement of an EDID write (0xFFFF, payload 51 78 status).
@@ -49,60 +55,12 @@ inline constexpr uint8_t kEdidWriteOk = 0x00;
 inline constexpr uint8_t kEdidWriteRefused = 0x01;     // the box's write fault is on
 inline constexpr uint8_t kEdidWriteBadRequest = 0x02;  // slot above 9 or not 257 bytes
 
-// The raw timing the box measures, as it goes out in reply 0x8091: 20 bytes, byte 0
-// unused, then the 16-bit values little-endian. Interlaced signals give field values.
-struct BoxTiming {
-  uint16_t pixelClock = 0;  // units of 10 kHz
-  uint8_t flags = 0;        // bit 0 interlaced, bit 1 H sync positive, bit 2 V sync positive
-  uint16_t hActive = 0;
-  uint16_t hBlank = 0;
-  uint16_t hSyncOffset = 0;
-  uint16_t hSyncWidth = 0;
-  uint16_t vActive = 0;
-  uint16_t vBlank = 0;
-  uint16_t vSyncOffset = 0;
-  uint16_t vSyncWidth = 0;
-
-  std::array<uint8_t, 20> Bytes() const;
-};
-
-// The box's account of the received signal, reply 0x8090 (10 bytes, one per field).
-struct BoxSignalStatus {
-  uint8_t colourSpace = 0;  // 0 RGB 4:4:4, 1 YUV 4:2:2, 2 YUV 4:4:4, 3 YUV 4:2:0
-  uint8_t colourDepth = 0;  // 0 24 bit, 1 30, 2 36, 3 48
-  uint8_t hdcp = 0;         // 0 off, 1 HDCP 1.4, 2 HDCP 2.2
-  uint8_t signalType = 0;   // 0 DVI, 1 HDMI
-  uint8_t sampleRate = 0;   // 1 32 kHz, 2 44.1, 3 48, 4 88.2, 5 96, 6 176.4, 7 192
-  uint8_t sampleSize = 0;   // 1 16 bit, 2 20, 3 24
-  uint8_t channels = 0;     // channel count minus one
-  uint8_t audioType = 0;    // CEA-861 audio coding type, 1 PCM
-  uint8_t structure3d = 0;  // 0 2D, 1 frame packing, 2 top-bottom, 3 side-by-side
-  uint8_t pixelRepetition = 0;
-
-  std::array<uint8_t, 10> Bytes() const;
-};
-
-// A received signal: what the box measures and reports about it.
-struct BoxSignal {
-  std::string name;
-  BoxTiming timing;
-  BoxSignalStatus status;
-
-  // No signal is reported as an active width of 0.
-  bool Present() const { return timing.hActive != 0; }
-};
-
-// The named signals the simulator knows; "1080p60" is a new box's signal.
-const std::vector<BoxSignal>& BoxSignalPresets();
-std::optional<BoxSignal> FindBoxSignal(std::string_view name);
-inline constexpr std::string_view kDefaultSignal = "1080p60";
-
 // The box's front panel.
 struct FrontPanel {
-  uint8_t input = 0;       // 0 HDMI, 1 SDI
-  uint8_t hotPlug = 0;     // 0 on, 1 off
-  uint8_t volumeStep = 4;  // 0..8
-  uint8_t edidPreset = 0;  // 0..14, the EDID the box presents on its input
+  uint8_t input = kHdmiInput;  // kHdmiInput or kSdiInput
+  uint8_t hotPlug = 0;         // 0 on, 1 off
+  uint8_t volumeStep = 4;      // 0..8
+  uint8_t edidPreset = 0;      // 0..14, the EDID the box presents on its input
 };
 
 // A command the box acted on.
@@ -145,10 +103,38 @@ class SimulatedBox {
   EdidImage& edid(int preset) { return edids_.at(static_cast<size_t>(preset)); }
   const EdidImage& edid(int preset) const { return edids_.at(static_cast<size_t>(preset)); }
 
-  const BoxSignal& signal() const { return signal_; }
-  // Changes the received signal. With `notify` the box queues the notice 0x809F (payload
-  // byte 0: 0 when the signal is gone, 1 otherwise) for TakeUnsolicited.
+  // The signal the box receives now: the source on its selected input (see BoxSources).
+  BoxSignal signal() const;
+  const BoxSources& sources() const { return sources_; }
+  // Changes of what the box receives. Each one that changes the received signal queues,
+  // with `notify`, the notice 0x809F (payload byte 0: 0 when the signal is gone, 1
+  // otherwise) for TakeUnsolicited. The box's own commands 0x0081 and 0x0082 notify.
+  // A source's new signal: a format goes to the connector it arrives on, "none" (no
+  // signal) to the selected input's.
   void SetSignal(const BoxSignal& signal, bool notify);
+  // Pulls or plugs the cable of an input.
+  void SetSourceConnected(uint8_t input, bool connected, bool notify);
+  void SetInput(uint8_t input, bool notify);
+  void SetHotPlug(uint8_t hotPlug, bool notify);
+  // The HDCP state the source on `input` reports (status byte 2).
+  void SetHdcp(uint8_t input, uint8_t hdcp, bool notify);
+  // The selected input's cable comes out (with the notice) and goes back in by itself
+  // after `span`, when the box next runs its due events; a second loss meanwhile extends
+  // the first, and plugging or pulling a cable ends it. Nothing happens while that cable
+  // is out already.
+  void LoseSignalFor(std::chrono::milliseconds span);
+
+  // The box's clock (steady; tests may set a manual one).
+  using Clock = std::chrono::steady_clock;
+  void SetClock(std::function<Clock::time_point()> clock) { clock_ = std::move(clock); }
+  Clock::time_point Now() const { return clock_ ? clock_() : Clock::now(); }
+  // Does what has fallen due by now (a lost signal coming back); Receive and
+  // TakeUnsolicited do so first. How long until the next such event, if any.
+  void RunDue();
+  std::optional<Clock::duration> TimeToNextEvent() const;
+
+  const BoxRecorder& recorder() const { return recorder_; }
+
   // Frames the box sends on its own (already through the fault injection).
   std::vector<uint8_t> TakeUnsolicited();
 
@@ -165,16 +151,25 @@ class SimulatedBox {
   uint8_t WriteUserEdid(const std::vector<uint8_t>& payload);
   void Reply(uint16_t code, const uint8_t* payload, size_t count, std::vector<uint8_t>& out);
   void Send(std::vector<uint8_t> frame, std::vector<uint8_t>& out);
+  // Runs change() and sends the notice if the received signal changed; the recorder
+  // notes the change as made at `when` (now, unless given).
+  template <class F>
+  void ChangeReceived(F&& change, bool notify, std::optional<Clock::time_point> when = {});
 
   DeviceAddress address_;
   FrontPanel panel_;
-  BoxSignal signal_;
+  BoxSources sources_;
   BoxFaults faults_;
   std::array<EdidImage, kBoxEdidCount> edids_;
   BoxCounters counters_;
   FrameAssembler assembler_{kCommandLead};
   std::deque<ReceivedCommand> commands_;
   std::vector<uint8_t> unsolicited_;
+  BoxRecorder recorder_;
+  std::function<Clock::time_point()> clock_;
+  // When a timed loss gives the cable of `restoreInput_` back.
+  std::optional<Clock::time_point> restoreAt_;
+  uint8_t restoreInput_ = kHdmiInput;
 };
 
 }  // namespace sc

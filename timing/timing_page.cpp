@@ -1,12 +1,57 @@
 #include "timing/timing_page.h"
 
+#include <algorithm>
+
 namespace sc {
+
+void TimingPage::DecodeTiming(bool inputIsSdi) {
+  const TimingFields f = sc::DecodeTiming(TimingRecord::FromBytes(record),
+                                          {colorSpace, pixelRepetition, structure3d, inputIsSdi});
+  pixelClock = f.pixelClock;
+  hFreq = f.hFreq;
+  vFreq = f.vFreq;
+  hActive = f.hActive;
+  vActive = f.vActive;
+  hTotal = f.hTotal;
+  vTotal = f.vTotal;
+  hBlank = f.hBlank;
+  vBlank = f.vBlank;
+  vSyncWidth = f.vSyncWidth;
+  hSyncWidth = f.hSyncWidth;
+  hSyncOffset = f.hSyncOffset;
+  vSyncOffset = f.vSyncOffset;
+  hSyncPolarity = f.hSyncPolarity;
+  vSyncPolarity = f.vSyncPolarity;
+  scanType = f.scanType;
+}
+
+void TimingPage::TakeTimingRecord(const uint8_t* payload, bool inputIsSdi) {
+  std::copy(payload, payload + kTimingRecordSize, record.begin());
+  DecodeTiming(inputIsSdi);
+  Push();
+}
+
+void TimingPage::TakeStatusBytes(const uint8_t* status, bool inputIsSdi) {
+  structure3d = status[8];
+  pixelRepetition = status[9];
+  colorSpace = status[0];
+  DecodeTiming(inputIsSdi);
+  Push();
+}
 
 void TimingPage::ZeroTimingFields() {
   pixelClock = hFreq = vFreq = 0;
   hActive = vActive = hTotal = vTotal = hBlank = vBlank = 0;
   vSyncWidth = hSyncWidth = hSyncOffset = vSyncOffset = 0;
   hSyncPolarity = vSyncPolarity = scanType = 0;
+}
+
+void TimingPage::UpdateStatus() {
+  if (uploadActive_) return;
+  uploadProgress = 0;
+  // Enters the status chain at its hot-plug step: hot-plug, volume, EDID preset, timing
+  // and status follow, each from the previous reply.
+  sender_.SendCommand(0x8081);
 }
 
 void TimingPage::Exchange(ControlExchange& exchange) {

@@ -1,11 +1,15 @@
 #pragma once
 // The "Timing" tab page (dialog 129): the detailed timing of the received signal. The
-// main window's reply handlers write its fields and push them; the page only displays.
+// main window's reply handlers hand it the timing record and the status bytes it needs;
+// the page decodes them and shows the sixteen fields, which the user only reads. Its
+// "Update Status" button asks the box for its state again.
 
 #include <array>
 #include <cstdint>
 #include <string>
 
+#include "timing/timing_decoder.h"
+#include "window/command_sender.h"
 #include "window/view.h"
 
 namespace sc {
@@ -25,11 +29,15 @@ inline constexpr int kHSyncWidth = 1057;
 inline constexpr int kHSyncOffset = 1058;
 inline constexpr int kVSyncOffset = 1059;
 inline constexpr int kHSyncPlus = 1060;  // radio pair 1060 "+", 1061 "-"
+inline constexpr int kHSyncMinus = 1061;
 inline constexpr int kVSyncPlus = 1062;  // radio pair 1062 "+", 1063 "-"
-inline constexpr int kScanType = 1064;   // radio pair 1064 progressive, 1065 interlaced
+inline constexpr int kVSyncMinus = 1063;
+inline constexpr int kScanType = 1064;  // radio pair 1064 progressive, 1065 interlaced
+inline constexpr int kInterlace = 1065;
 inline constexpr int kUploadProgress = 1110;
 inline constexpr int kUpdateImage = 1114;
 inline constexpr int kUploadWholeImage = 1118;
+inline constexpr int kPreviewFrame = 1125;
 inline constexpr int kUpdateStatus = 1223;
 inline constexpr int kUploadLabel = 1224;
 inline constexpr int kLineAnalyse = 1226;
@@ -38,6 +46,11 @@ inline constexpr int kLineNumber = 1227;
 
 class TimingPage : public CoreWindow {
  public:
+  // `uploadActive` is the main window's flag: while a whole-image upload runs the page
+  // asks nothing.
+  TimingPage(CommandSender& sender, const bool& uploadActive)
+      : sender_(sender), uploadActive_(uploadActive) {}
+
   // The sixteen displayed fields.
   double pixelClock = 0;  // MHz
   double hFreq = 0;       // kHz
@@ -49,7 +62,7 @@ class TimingPage : public CoreWindow {
   int scanType = -1;  // 0 progressive, 1 interlaced
 
   // The latest timing record and the three status bytes kept for decoding.
-  std::array<uint8_t, 20> record{};
+  std::array<uint8_t, kTimingRecordSize> record{};
   uint8_t structure3d = 0;
   uint8_t pixelRepetition = 0;
   uint8_t colorSpace = 0;
@@ -59,11 +72,26 @@ class TimingPage : public CoreWindow {
   std::string uploadLabel;
   int lineNumber = 1;
 
+  // Recomputes the sixteen fields from the stored record and status bytes; the caller
+  // pushes them.
+  void DecodeTiming(bool inputIsSdi);
+  // Reply 0x8091: keeps its twenty bytes, decodes and shows them.
+  void TakeTimingRecord(const uint8_t* payload, bool inputIsSdi);
+  // Reply 0x8090: keeps the 3D structure (byte 8), the pixel repetition (byte 9) and the
+  // colour space (byte 0), decodes again and shows the fields.
+  void TakeStatusBytes(const uint8_t* status, bool inputIsSdi);
   // Sets the sixteen fields to zero: every number 0, "+", "+" and "Progressive".
   void ZeroTimingFields();
 
+  // "Update Status": the box's state again, from the hot-plug query on.
+  void UpdateStatus();
+
  protected:
   void Exchange(ControlExchange& exchange) override;
+
+ private:
+  CommandSender& sender_;
+  const bool& uploadActive_;
 };
 
 }  // namespace sc

@@ -3,9 +3,17 @@
 // and leaves its caption to a label relation; the console's lists carry an accessible
 // name (the caption beside them, "Comm:") that tools searching by name must find, so a
 // list with an accessible name gets an interface that reports it as its name and its
-// current item as its value.
+// current item as its value. Its items are its one child list; the current item reports
+// itself selected while the list is closed, as screen readers expect of a closed
+// drop-down, and the highlighted item while it is open.
+
+class QLabel;
 
 namespace sc {
+
+// A text that shows a value beside its caption reads as what it shows, an empty one as
+// empty (not as its caption).
+void MarkValueText(QLabel* label);
 
 // Installs the interface for named lists; safe to call more than once. Needs the
 // QApplication.

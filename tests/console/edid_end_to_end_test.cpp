@@ -22,10 +22,11 @@ class EdidEndToEndTest : public ConsoleFixture {
     portMap[1] = server.path();
     server.WithLine([](BoxLine& line) { line.box(0).panel().edidPreset = 12; });
     StartConsole();
-    // The link comes up and the status chain runs through to the timing request; the
+    // The link comes up and the status chain runs through to the status request; the
     // hot-plug reply makes the box the target of what follows.
     dialog->ToggleLink();
-    ASSERT_TRUE(host.PumpUntil([&] { return Dispatched(0x8091); }));
+    ASSERT_TRUE(host.PumpUntil([&] { return Dispatched(0x8090); }));
+    host.StopTimer(kStatusRecheckTimer);
     host.PumpFor(50ms);
     ASSERT_EQ(dialog->TargetAddress, kBox);
     server.WithLine([](BoxLine& line) { line.box(0).ClearRecords(); });

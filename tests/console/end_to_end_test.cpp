@@ -48,24 +48,6 @@ TEST_F(EndToEndTest, InputQueryIsAnsweredAndReachesItsEntry) {
   EXPECT_EQ(view.Icon(ids::kSdiIcon), ids::kIconLampUnlit);
 }
 
-TEST_F(EndToEndTest, StatusChainRunsOneRequestPerReply) {
-  server.WithLine([](BoxLine& line) { line.box(0).panel().volumeStep = 7; });
-  dialog->ToggleLink();
-  // Each request goes out only once the previous reply was handled.
-  ASSERT_TRUE(host.PumpUntil([&] { return Dispatched(0x8091); }));
-  host.PumpFor(100ms);
-  EXPECT_EQ(dispatched, (std::vector<uint16_t>{0x8082, 0x8081, 0x8080, 0xF850, 0x8091}));
-  std::vector<uint16_t> codes = BoxCodes();
-  ASSERT_GE(codes.size(), 5u);
-  EXPECT_EQ(std::vector<uint16_t>(codes.begin(), codes.begin() + 5),
-            (std::vector<uint16_t>{0x8082, 0x8081, 0x8080, 0xF850, 0x8091}));
-  // The hot-plug reply made the answering box the target of every later command.
-  EXPECT_EQ(dialog->TargetAddress, (DeviceAddress{0x0A, 0x03}));
-  EXPECT_EQ(view.GetInt(ids::kVolumeBox), 88);
-  EXPECT_EQ(view.GetRadio(ids::kHpdOn), 0);
-  EXPECT_TRUE(host.messages.empty());
-}
-
 TEST_F(EndToEndTest, CorruptedOrLostReplyEndsTheChainQuietly) {
   for (auto fault : {&BoxFaults::corruptFrames, &BoxFaults::dropFrames}) {
     dialog->linkUp = false;

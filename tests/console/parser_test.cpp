@@ -120,6 +120,10 @@ TEST_F(ParserTest, ReplyWithoutThePayloadItsHandlerReadsIsDropped) {
   EXPECT_EQ(dialog->volumePercent, 0);
   Feed(Reply({0, 0}, 0xF850));
   EXPECT_TRUE(dispatched.empty());
+  // A monitor record needs its ten header bytes (its flags may fall short).
+  Feed(Reply({0, 0}, 0x8096, Bytes(9, 0x01)));
+  EXPECT_TRUE(dispatched.empty());
+  EXPECT_EQ(dialog->monitorPage.workingStatus, -1);
   // Codes without action need no payload.
   Feed(Reply({0, 0}, 0x8063));
   EXPECT_EQ(dispatched, std::vector<uint16_t>{0x8063});

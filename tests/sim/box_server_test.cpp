@@ -85,8 +85,14 @@ TEST(BoxServer, ChangesMadeWhileServingReachTheLine) {
   ASSERT_TRUE(port.Write(Command(kAll, 0x0082, {0x01})));
   EXPECT_TRUE(
       server.WaitUntil([](BoxLine& line) { return line.box(0).panel().input == 1; }, kPatience));
+  // The SDI input has a signal where HDMI had none: the box says so, then answers.
+  notice = SplitReplies(port.Read(11));
+  ASSERT_EQ(notice.size(), 1u);
+  EXPECT_EQ(notice[0].code, 0x809F);
+  EXPECT_EQ(notice[0].payload, Bytes{0x01});
   std::vector<Reply> r = port.Ask(Command(kAll, 0x8082), 1);
   ASSERT_EQ(r.size(), 1u);
+  EXPECT_EQ(r[0].code, 0x8082);
   EXPECT_EQ(r[0].payload, Bytes{0x01});
 
   // Faults injected while serving.

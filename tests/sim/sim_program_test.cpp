@@ -126,14 +126,38 @@ TEST(SimCommands, ChangeTheSelectedBoxesAndRefuseNonsense) {
       {"hpd off", true, both([](SimulatedBox& b) { EXPECT_EQ(b.panel().hotPlug, 1); })},
       {"input sdi", true, both([](SimulatedBox& b) { EXPECT_EQ(b.panel().input, 1); })},
       {"signal 720p60 quiet", true, both([](SimulatedBox& b) {
-         EXPECT_EQ(b.signal().name, "720p60");
-         EXPECT_TRUE(b.TakeUnsolicited().empty());
+         // Changing inputs and hot-plug said so; an HDMI format goes to the HDMI source,
+         // which the SDI input does not receive.
+         EXPECT_EQ(SplitReplies(b.TakeUnsolicited()).size(), 2u);
+         EXPECT_EQ(b.sources().Source(kHdmiInput).name, "720p60");
+         EXPECT_EQ(b.signal().name, "sdi-1080i50");
        })},
+      {"pull", true, both([](SimulatedBox& b) {
+         EXPECT_FALSE(b.sources().Connected(kSdiInput));
+         EXPECT_FALSE(b.signal().Present());
+         EXPECT_EQ(SplitReplies(b.TakeUnsolicited()).size(), 1u);
+       })},
+      {"plug sdi", true, both([](SimulatedBox& b) {
+         EXPECT_EQ(b.signal().name, "sdi-1080i50");
+         EXPECT_EQ(SplitReplies(b.TakeUnsolicited()).size(), 1u);
+       })},
+      {"plug usb", false, nullptr},
+      {"hdcp 2.2", true, both([](SimulatedBox& b) {
+         EXPECT_EQ(b.signal().status.hdcp, 2);
+         EXPECT_EQ(SplitReplies(b.TakeUnsolicited()).size(), 1u);
+       })},
+      {"hdcp 3", false, nullptr},
       {"signal none", true, both([](SimulatedBox& b) {
          EXPECT_FALSE(b.signal().Present());
          EXPECT_EQ(SplitReplies(b.TakeUnsolicited()).size(), 1u);
        })},
       {"signal 720p60 loud", false, nullptr},
+      {"lose 3", true, both([](SimulatedBox& b) {
+         EXPECT_FALSE(b.sources().Connected(kSdiInput));
+         EXPECT_GT(b.TimeToNextEvent(), std::chrono::seconds(2));
+       })},
+      {"plug", true, both([](SimulatedBox& b) { EXPECT_EQ(b.TimeToNextEvent(), std::nullopt); })},
+      {"lose 0", false, nullptr},
       {"drop 3", true, both([](SimulatedBox& b) { EXPECT_EQ(b.faults().dropFrames, 3); })},
       {"corrupt 2", true, both([](SimulatedBox& b) { EXPECT_EQ(b.faults().corruptFrames, 2); })},
       {"delay 50", true, both([](SimulatedBox& b) { EXPECT_EQ(b.faults().replyDelay, 50ms); })},
@@ -178,7 +202,11 @@ TEST(SimCommands, ChangeTheSelectedBoxesAndRefuseNonsense) {
   EXPECT_NE(status.text.find("box 0A01: input sdi, hpd off, volume 5"), std::string::npos)
       << status.text;
   EXPECT_NE(status.text.find("box 0A02"), std::string::npos) << status.text;
+  EXPECT_NE(status.text.find("(hdmi 720p60, sdi none)"), std::string::npos) << status.text;
   EXPECT_NE(commands.Execute("help").text.find("signal NAME"), std::string::npos);
+  EXPECT_NE(commands.Execute("help").text.find("lose SECONDS"), std::string::npos);
+  EXPECT_NE(commands.Execute("formats").text.find("2160p60       3840x2160 progressive 60 Hz"),
+            std::string::npos);
   EXPECT_TRUE(commands.Execute("quit").quit);
 }
 
@@ -283,8 +311,13 @@ TEST(SignalBoxSim, ServesAPseudoTerminalUntilItsInputEnds) {
   ASSERT_TRUE(port.ok());
   EXPECT_EQ(port.Ask(Command({0x00, 0x00}, 0xF802), 2).at(0).address, (DeviceAddress{1, 1}));
 
+  // The SDI input receives another signal: the box says so.
   sim.Send("input sdi\n");
   EXPECT_NE(sim.ReadStderr("ok\n").find("ok\n"), std::string::npos);
+  std::vector<Reply> changed = SplitReplies(port.Read(11));
+  ASSERT_EQ(changed.size(), 1u);
+  EXPECT_EQ(changed[0].code, 0x809F);
+  EXPECT_EQ(changed[0].payload, Bytes{0x01});
   std::vector<Reply> r = port.Ask(Command({0x01, 0x01}, 0x8082), 1);
   ASSERT_EQ(r.size(), 1u);
   EXPECT_EQ(r[0].payload, Bytes{0x01});
@@ -323,7 +356,7 @@ TEST(SignalBoxSim, EndsCleanlyOnTerminationSignals) {
 }
 
 TEST(SignalBoxSim, OptionsShapeTheLine) {
-  SimProcess sim({"--address", "0A01", "--boxes", "2", "--signal", "720p60", "--input", "sdi"});
+  SimProcess sim({"--address", "0A01", "--boxes", "2", "--signal", "720p60"});
   SlavePort port(FirstLine(sim));
   ASSERT_TRUE(port.ok());
   ASSERT_TRUE(port.Write(Command({0x00, 0x00}, 0xF802)));
@@ -333,7 +366,7 @@ TEST(SignalBoxSim, OptionsShapeTheLine) {
   EXPECT_EQ(r[1].address, (DeviceAddress{0x0A, 0x02}));
   r = port.Ask(Command({0x0A, 0x02}, 0x8082), 1);
   ASSERT_EQ(r.size(), 1u);
-  EXPECT_EQ(r[0].payload, Bytes{0x01});
+  EXPECT_EQ(r[0].payload, Bytes{0x00});
   r = port.Ask(Command({0x0A, 0x02}, 0x8091), 20);
   ASSERT_EQ(r.size(), 1u);
   EXPECT_EQ(r[0].payload[4] | r[0].payload[5] << 8, 1280);

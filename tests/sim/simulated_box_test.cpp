@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -273,28 +274,58 @@ TEST(SimulatedBox, ASignalChangeIsReportedAndAnsweredWithTheNewTiming) {
   EXPECT_EQ(timing.payload[4] | timing.payload[5] << 8, 1280);
 }
 
-// The presets are hand-typed; their numbers must give the rate their names promise.
-TEST(BoxSignalPresets, TimingsMatchTheirNames) {
-  ASSERT_TRUE(FindBoxSignal(kDefaultSignal));
-  EXPECT_FALSE(FindBoxSignal("1080p61"));
-  for (const BoxSignal& s : BoxSignalPresets()) {
-    SCOPED_TRACE(s.name);
-    if (s.name == "none") {
-      EXPECT_FALSE(s.Present());
+// What the box receives follows its sources, cables, input and hot-plug, as a real box's
+// would; each change of the received signal is announced once, whoever made it.
+TEST(SimulatedBox, ReceivesWhatItsSelectedInputGetsAndAnnouncesChanges) {
+  SimulatedBox box({0x0A, 0x03});
+  using Step = std::function<void(SimulatedBox&)>;
+  auto command = [](uint16_t code, uint8_t value) {
+    return [=](SimulatedBox& b) { EXPECT_TRUE(b.Receive(Command(kAll, code, {value})).empty()); };
+  };
+  auto format = [](const char* name) {
+    return [=](SimulatedBox& b) { b.SetSignal(*FindBoxSignal(name), true); };
+  };
+  auto cable = [](uint8_t input, bool in) {
+    return [=](SimulatedBox& b) { b.SetSourceConnected(input, in, true); };
+  };
+  struct Case {
+    const char* what;
+    Step step;
+    const char* receives;
+    int notice;  // payload of the notice, -1 none
+  };
+  const Case cases[] = {
+      {"hot-plug off: the source stops", command(0x0081, 1), "none", 0},
+      {"hot-plug off again", command(0x0081, 1), "none", -1},
+      {"hot-plug on: it sends again", command(0x0081, 0), "1080p60", 1},
+      {"an SDI format goes to the SDI source", format("sdi-1080i50"), "1080p60", -1},
+      {"the SDI cable, unused, pulled", cable(kSdiInput, false), "1080p60", -1},
+      {"the HDMI cable pulled", cable(kHdmiInput, false), "none", 0},
+      {"a new HDMI format while unplugged", format("720p60"), "none", -1},
+      {"plugged back", cable(kHdmiInput, true), "720p60", 1},
+      {"SDI selected, its cable out", command(0x0082, 1), "none", 0},
+      {"SDI has no hot-plug to lose", command(0x0081, 1), "none", -1},
+      {"the SDI cable in", cable(kSdiInput, true), "sdi-1080i50", 1},
+      {"HDCP of the SDI source", [](SimulatedBox& b) { b.SetHdcp(kSdiInput, 1, true); },
+       "sdi-1080i50", 1},
+      {"no signal on the selected input", format("none"), "none", 0},
+      {"back to HDMI, hot-plug still off", command(0x0082, 0), "none", -1},
+  };
+  for (const Case& c : cases) {
+    c.step(box);
+    EXPECT_EQ(box.signal().name, c.receives) << c.what;
+    std::vector<Reply> notices = SplitReplies(box.TakeUnsolicited());
+    if (c.notice < 0) {
+      EXPECT_TRUE(notices.empty()) << c.what;
       continue;
     }
-    ASSERT_TRUE(s.Present());
-    const BoxTiming& t = s.timing;
-    const bool interlaced = t.flags & 0x01;
-    EXPECT_EQ(interlaced, s.name.find('i') != std::string::npos);
-    const double rate = t.pixelClock * 10000.0 / ((t.hActive + t.hBlank) * (t.vActive + t.vBlank));
-    const double named = std::stod(s.name.substr(s.name.find_first_of("ip") + 1));
-    EXPECT_NEAR(rate, named, 0.1);
-    const int lines = interlaced ? 2 * t.vActive : t.vActive;
-    EXPECT_EQ(lines, std::stoi(s.name));
-    EXPECT_LT(t.hSyncOffset + t.hSyncWidth, t.hBlank);
-    EXPECT_LT(t.vSyncOffset + t.vSyncWidth, t.vBlank);
+    ASSERT_EQ(notices.size(), 1u) << c.what;
+    EXPECT_EQ(notices[0].code, 0x809F) << c.what;
+    EXPECT_EQ(notices[0].payload, Bytes{static_cast<uint8_t>(c.notice)}) << c.what;
   }
+  // What the box answers is what it receives.
+  EXPECT_EQ(AskOne(box, Command(kAll, 0x8091)).payload, Bytes(20, 0x00));
+  EXPECT_EQ(AskOne(box, Command(kAll, 0x8090)).payload, Bytes(10, 0x00));
 }
 
 TEST(SimulatedBox, TakesANewAddressAndAnswersFromIt) {

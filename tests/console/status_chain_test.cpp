@@ -1,0 +1,287 @@
+// The status chain over the whole link: the main window's core, the serial driver on a
+// pseudo-terminal and the simulated box, with the test host's clock for the re-check.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "console/control_ids.h"
+#include "sim/box_server.h"
+#include "tests/support/console_fixture.h"
+
+namespace sc {
+namespace {
+
+using namespace std::chrono_literals;
+using Codes = std::vector<uint16_t>;
+
+constexpr DeviceAddress kBox{0x0A, 0x03};
+const Codes kChain{0x8082, 0x8081, 0x8080, 0xF850, 0x8091, 0x8090};
+
+class StatusChainTest : public ConsoleFixture {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(server.StartOnPty());
+    portMap[1] = server.path();
+    StartConsole();
+  }
+
+  SimulatedBox& Box(BoxLine& line) { return line.box(0); }
+  Codes BoxCodes() {
+    return server.WithLine([](BoxLine& line) { return line.box(0).CommandCodes(); });
+  }
+  std::vector<ReceivedCommand> BoxCommands() {
+    return server.WithLine([](BoxLine& line) {
+      return std::vector<ReceivedCommand>(line.box(0).commands().begin(),
+                                          line.box(0).commands().end());
+    });
+  }
+  size_t Count(uint16_t code) { return std::count(dispatched.begin(), dispatched.end(), code); }
+  // Waits until `code` has been handled `times` times, then lets stray traffic arrive.
+  bool Handled(uint16_t code, size_t times = 1) {
+    const bool done = host.PumpUntil([&] { return Count(code) >= times; });
+    host.PumpFor(30ms);
+    return done;
+  }
+  void ChangeBox(const std::function<void(SimulatedBox&)>& change) {
+    server.WithLine([&](BoxLine& line) { change(line.box(0)); });
+  }
+  void Forget() {
+    dispatched.clear();
+    server.WithLine([](BoxLine& line) { line.box(0).ClearRecords(); });
+  }
+  std::string Text(int id) { return view.GetText(id); }
+  TimingPage& page() { return dialog->timingPage; }
+
+  BoxServer server{{kBox}};
+};
+
+TEST_F(StatusChainTest, EachRequestFollowsThePreviousReply) {
+  // When the console handles the k-th reply the box must have seen exactly k requests:
+  // the next one is sent only by that reply's handler.
+  std::vector<size_t> seenAtDispatch;
+  dialog->onDispatch = [&](uint16_t code) {
+    dispatched.push_back(code);
+    seenAtDispatch.push_back(BoxCodes().size());
+  };
+  dialog->ToggleLink();
+  ASSERT_TRUE(Handled(0x8090));
+  EXPECT_EQ(dispatched, kChain);
+  EXPECT_EQ(BoxCodes(), kChain);
+  EXPECT_EQ(seenAtDispatch, (std::vector<size_t>{1, 2, 3, 4, 5, 6}));
+  // The hot-plug reply made the answering box the target of every later request.
+  const std::vector<ReceivedCommand> commands = BoxCommands();
+  for (size_t k = 0; k < commands.size(); ++k)
+    EXPECT_EQ(commands[k].target, k < 2 ? (DeviceAddress{0, 0}) : kBox) << k;
+  EXPECT_TRUE(host.messages.empty());
+
+  // The box's front panel and signal, as the console now shows them.
+  EXPECT_EQ(view.GetRadio(ids::kHpdOn), 0);
+  EXPECT_EQ(view.GetInt(ids::kVolumeBox), 50);
+  EXPECT_EQ(view.Icon(ids::kHdmiIcon), ids::kIconLampLit);
+  EXPECT_EQ(Text(ids::kTimingText), "1920x1080(60)");
+  EXPECT_EQ(Text(ids::kHdcpText), "OFF");
+  EXPECT_EQ(Text(ids::kChannelsText), "2ch");
+  EXPECT_EQ(page().view().GetFloat(timing_ids::kPixelClock), 148.5);
+  EXPECT_EQ(page().view().GetInt(timing_ids::kVTotal), 1125);
+}
+
+TEST_F(StatusChainTest, ALostReplyEndsTheChainWithoutRetry) {
+  for (size_t lost = 0; lost < kChain.size(); ++lost) {
+    SCOPED_TRACE(lost);
+    dialog->linkUp = false;
+    dialog->serialPort().StopWorker();
+    dialog->TargetAddress = {0, 0};
+    Forget();
+    // The reply to request `lost` never comes back.
+    if (lost == 0) ChangeBox([](SimulatedBox& b) { b.faults().dropFrames = 1; });
+    dialog->onDispatch = [&](uint16_t code) {
+      dispatched.push_back(code);
+      if (dispatched.size() == lost) ChangeBox([](SimulatedBox& b) { b.faults().dropFrames = 1; });
+    };
+    dialog->ToggleLink();
+    ASSERT_TRUE(host.PumpUntil([&] { return BoxCodes().size() > lost; }));
+    host.PumpFor(150ms);
+    host.Advance(5000);  // no timer asks again
+    host.PumpFor(50ms);
+    EXPECT_EQ(dispatched, Codes(kChain.begin(), kChain.begin() + lost));
+    EXPECT_EQ(BoxCodes(), Codes(kChain.begin(), kChain.begin() + lost + 1));
+    EXPECT_TRUE(host.messages.empty());
+  }
+}
+
+TEST_F(StatusChainTest, AnHdcpOffStatusIsAskedForOnceMore) {
+  dialog->ToggleLink();
+  ASSERT_TRUE(Handled(0x8090));
+  EXPECT_EQ(host.TimerPeriod(kStatusRecheckTimer), 2000);
+  Forget();
+  host.Advance(1999);
+  host.PumpFor(30ms);
+  EXPECT_TRUE(BoxCodes().empty());
+  host.Advance(1);
+  ASSERT_TRUE(Handled(0x8090));
+  EXPECT_EQ(BoxCodes(), Codes{0x8090});
+  // The reply to the repeat asks for nothing more.
+  EXPECT_FALSE(host.TimerRunning(kStatusRecheckTimer));
+  host.Advance(10000);
+  host.PumpFor(30ms);
+  EXPECT_EQ(BoxCodes(), Codes{0x8090});
+
+  // With HDCP on nothing is repeated at all.
+  ChangeBox([](SimulatedBox& b) { b.SetHdcp(kHdmiInput, 2, false); });
+  page().UpdateStatus();
+  ASSERT_TRUE(Handled(0x8090, 2));
+  EXPECT_EQ(Text(ids::kHdcpText), "HDCP2.2");
+  EXPECT_FALSE(host.TimerRunning(kStatusRecheckTimer));
+}
+
+TEST_F(StatusChainTest, TheConsoleFollowsTheBoxsSignal) {
+  dialog->ToggleLink();
+  ASSERT_TRUE(Handled(0x8090));
+
+  // A new format: the box's notice brings its timing, then its status.
+  Forget();
+  ChangeBox([](SimulatedBox& b) { b.SetSignal(*FindBoxSignal("1080i50"), true); });
+  ASSERT_TRUE(Handled(0x8090));
+  EXPECT_EQ(dispatched, (Codes{0x809F, 0x8091, 0x8090}));
+  EXPECT_EQ(Text(ids::kTimingText), "1920x1080i(50)");
+  EXPECT_EQ(Text(ids::kAudioTypeText), "AC3");
+  EXPECT_EQ(page().view().GetRadio(timing_ids::kScanType), kInterlaced);
+  EXPECT_EQ(page().view().GetFloat(timing_ids::kVFreq), 50.04);
+
+  // The source's cable pulled: the panel empties and the page shows zeros.
+  Forget();
+  ChangeBox([](SimulatedBox& b) { b.SetSourceConnected(kHdmiInput, false, true); });
+  ASSERT_TRUE(Handled(0x809F));
+  for (int id : ids::kStatusTexts)
+    EXPECT_EQ(Text(id), "") << id;
+  for (int id :
+       {timing_ids::kHActive, timing_ids::kVActive, timing_ids::kHTotal, timing_ids::kVSyncOffset})
+    EXPECT_EQ(page().view().GetInt(id), 0) << id;
+  EXPECT_EQ(page().view().GetFloat(timing_ids::kPixelClock), 0.0);
+  EXPECT_EQ(page().view().GetRadio(timing_ids::kHSyncPlus), kPolarityPlus);
+  EXPECT_EQ(page().view().GetRadio(timing_ids::kScanType), kProgressive);
+  EXPECT_TRUE(BoxCodes().empty());  // nothing to ask about
+
+  // "Update Status" without a signal: the timing reply finds no active width and asks no
+  // status.
+  page().UpdateStatus();
+  ASSERT_TRUE(Handled(0x8091));
+  EXPECT_EQ(BoxCodes(), (Codes{0x8081, 0x8080, 0xF850, 0x8091}));
+  EXPECT_EQ(Text(ids::kTimingText), "");
+
+  // Plugged back: everything returns.
+  ChangeBox([](SimulatedBox& b) { b.SetSourceConnected(kHdmiInput, true, true); });
+  ASSERT_TRUE(Handled(0x8090));
+  EXPECT_EQ(Text(ids::kTimingText), "1920x1080i(50)");
+  EXPECT_EQ(view.GetRadio(ids::kHpdOn), 0);
+}
+
+TEST_F(StatusChainTest, FrontPanelControlsSetTheBox) {
+  dialog->ToggleLink();
+  ASSERT_TRUE(Handled(0x8090));
+  Forget();
+
+  // Volume: from the box's 50 %, down to 0 and one more, then up to 100 and one more.
+  std::vector<uint8_t> steps;
+  for (int i = 0; i < 5; ++i)
+    dialog->VolumeDown();
+  for (int i = 0; i < 9; ++i)
+    dialog->VolumeUp();
+  ASSERT_TRUE(host.PumpUntil([&] { return BoxCodes().size() == 14; }));
+  for (const ReceivedCommand& c : BoxCommands()) {
+    EXPECT_EQ(c.code, 0x0080);
+    EXPECT_EQ(c.target, kBox);
+    steps.push_back(c.payload.at(0));
+  }
+  EXPECT_EQ(steps, (std::vector<uint8_t>{3, 2, 1, 0, 0, 1, 2, 3, 4, 5, 6, 7, 8, 8}));
+  EXPECT_EQ(view.GetInt(ids::kVolumeBox), 100);
+  server.WithLine([](BoxLine& line) { EXPECT_EQ(line.box(0).panel().volumeStep, 8); });
+
+  // Hot-plug off: the source stops, the box says so, and the console empties its panel.
+  Forget();
+  view.SetRadio(ids::kHpdOn, 1);  // as the click on "OFF" leaves it
+  dialog->HpdOff();
+  ASSERT_TRUE(Handled(0x809F));
+  EXPECT_EQ(Text(ids::kTimingText), "");
+  EXPECT_EQ(view.GetRadio(ids::kHpdOn), 1);
+  // "Update Status" reads hot-plug off back from the box, and no timing.
+  page().UpdateStatus();
+  ASSERT_TRUE(Handled(0x8091));
+  EXPECT_EQ(view.GetRadio(ids::kHpdOn), 1);
+  EXPECT_EQ(page().view().GetInt(timing_ids::kHActive), 0);
+  dialog->HpdOn();
+  ASSERT_TRUE(Handled(0x8090));
+  EXPECT_EQ(Text(ids::kTimingText), "1920x1080(60)");
+
+  // SDI: the box switches, its SDI signal arrives and reads with the SDI rules.
+  Forget();
+  dialog->SelectSdiInput();
+  EXPECT_FALSE(view.Enabled(ids::kHpdOn));
+  EXPECT_EQ(view.Icon(ids::kSdiIcon), ids::kIconLampLit);
+  ASSERT_TRUE(Handled(0x8090));
+  EXPECT_EQ(BoxCodes(), (Codes{0x0082, 0x8091, 0x8090}));
+  EXPECT_EQ(Text(ids::kSignalText), "SDI");
+  EXPECT_EQ(Text(ids::kTimingText), "1920x1080i(50)");
+  EXPECT_EQ(page().view().GetFloat(timing_ids::kVFreq), 50.0);
+  // Back to HDMI through the chain: the box's input reply re-enables hot-plug.
+  dialog->SelectHdmiInput();
+  dialog->SendCommand(0x8082);
+  ASSERT_TRUE(Handled(0x8082));
+  EXPECT_TRUE(view.Enabled(ids::kHpdOn));
+  EXPECT_TRUE(host.messages.empty());
+}
+
+TEST_F(StatusChainTest, ChoosingABoxInTheAddressListAsksItsState) {
+  dialog->addressBook[4].address = kBox;
+  dialog->RefreshAddressList();
+  dialog->ToggleLink();
+  ASSERT_TRUE(Handled(0x8090));
+  Forget();
+
+  view.SetSelection(ids::kAddressList, 1);  // "All: FFFF(no ACT)": no question
+  dialog->SelectAddress();
+  EXPECT_EQ(dialog->TargetAddress, (DeviceAddress{0xFF, 0xFF}));
+  view.SetSelection(ids::kAddressList, 6);  // "No. 5:"
+  dialog->SelectAddress();
+  ASSERT_TRUE(Handled(0x8090));
+  const std::vector<ReceivedCommand> commands = BoxCommands();
+  ASSERT_FALSE(commands.empty());
+  EXPECT_EQ(commands.front().code, 0x8082);
+  EXPECT_EQ(commands.front().target, kBox);
+  EXPECT_EQ(BoxCodes(), kChain);
+}
+
+// Timers 8 and 6 as an upload start leaves them: the frame request goes out at the upload
+// rate, and with no answer the port is back at the link rate 5500 ms after the start.
+TEST_F(StatusChainTest, UploadTimersSwitchTheRateAndBack) {
+  dialog->ToggleLink();
+  ASSERT_TRUE(Handled(0x8090));
+  host.StopTimer(kStatusRecheckTimer);
+  Forget();
+  dialog->uploadActive = true;
+  host.StartTimer(kUploadStartTimer, 10);
+  host.StartTimer(kUploadEndTimer, 5500);
+  host.Advance(10);
+  EXPECT_EQ(dialog->serialPort().CurrentRates(), std::make_pair(512000, 512000));
+  EXPECT_TRUE(BoxCodes().empty());
+  host.Advance(50);
+  ASSERT_TRUE(host.PumpUntil([&] { return BoxCodes() == Codes{0x8094}; }));
+  EXPECT_TRUE(dialog->uploadActive);
+  EXPECT_FALSE(host.TimerRunning(kUploadStartTimer));
+  EXPECT_EQ(dialog->uploadStep, 0);
+
+  host.Advance(5439);
+  EXPECT_TRUE(dialog->uploadActive);
+  host.Advance(1);
+  EXPECT_FALSE(dialog->uploadActive);
+  EXPECT_EQ(dialog->serialPort().CurrentRates(), std::make_pair(115200, 115200));
+  EXPECT_EQ(page().view().GetText(timing_ids::kUploadLabel), " ");
+  EXPECT_FALSE(host.TimerRunning(kUploadEndTimer));
+  // The link works at its own rate again.
+  dialog->SendCommand(0x8082);
+  ASSERT_TRUE(Handled(0x8082));
+}
+
+}  // namespace
+}  // namespace sc

@@ -1,0 +1,260 @@
+// The Timing page and the left column with the simulated box on the line: what a person
+// reads after the status chain, the front-panel controls reaching the box, and the
+// drop-down lists as a screen reader and a person opening them meet them.
+
+#include <gtest/gtest.h>
+
+#include <QAbstractItemView>
+#include <QAccessible>
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollBar>
+#include <QTest>
+#include <QToolButton>
+#include <memory>
+
+#include "console/control_ids.h"
+#include "console/main_window_qt.h"
+#include "sim/box_server.h"
+#include "tests/gui/gui_testing.h"
+#include "tests/support/console_fixture.h"
+#include "tests/support/temp_dir.h"
+#include "timing/timing_page.h"
+#include "window/drop_down_list_qt.h"
+#include "window/qt_host.h"
+
+namespace sc {
+namespace {
+
+using namespace timing_ids;
+
+class TimingPageGuiTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(server.StartOnPty());
+    ports[1] = server.path();
+    dialog = std::make_unique<ConsoleDialog>(host, TestConsoleOptions(dir, &ports));
+    window = std::make_unique<MainWindow>(*dialog, host);
+    window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+  }
+  void TearDown() override {
+    window.reset();
+    dialog->Destroy();
+    dialog.reset();
+  }
+
+  template <typename T>
+  T* Control(int id) const {
+    return qobject_cast<T*>(window->view().widget(id));
+  }
+  template <typename T>
+  T* PageControl(int id) const {
+    return qobject_cast<T*>(window->page(ids::kTimingPage)->view().widget(id));
+  }
+  QString Shown(int id) const { return Control<QLabel>(id)->text(); }
+  // Clicks the link icon and waits for the whole chain: the timing text comes with the
+  // timing reply, the audio texts only with the status reply after it.
+  void LinkUp() {
+    QTest::mouseClick(Control<QToolButton>(ids::kLinkIcon), Qt::LeftButton);
+    QTRY_COMPARE_WITH_TIMEOUT(Shown(ids::kTimingText), QString("1920x1080(60)"), 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(Shown(ids::kChannelsText), QString("2ch"), 5000);
+  }
+  template <class F>
+  auto OnBox(F&& f) {
+    return server.WithLine([&](BoxLine& line) { return f(line.box(0)); });
+  }
+
+  TempDir dir;
+  BoxServer server;
+  std::map<int, std::string> ports;
+  QtHost host;
+  std::unique_ptr<ConsoleDialog> dialog;
+  std::unique_ptr<MainWindow> window;
+};
+
+TEST_F(TimingPageGuiTest, AfterTheChainThePageAndThePanelShowTheBoxsSignal) {
+  // Before the link: empty values, no radio checked.
+  EXPECT_EQ(PageControl<QLineEdit>(kHActive)->text(), "0");
+  EXPECT_FALSE(PageControl<QRadioButton>(kHSyncPlus)->isChecked());
+  // A blank value reads as blank, not as the caption beside it.
+  EXPECT_EQ(QAccessible::queryAccessibleInterface(Control<QLabel>(ids::kTimingText))
+                ->text(QAccessible::Name),
+            "");
+  LinkUp();
+
+  struct Field {
+    int id;
+    const char* caption;
+    const char* text;
+  };
+  const Field fields[] = {
+      {kPixelClock, "Video clk:", "148.5"},
+      {kHFreq, "H freq:", "67.5"},
+      {kVFreq, "V freq:", "60"},
+      {kHActive, "H active:", "1920"},
+      {kVActive, "V active:", "1080"},
+      {kHTotal, "H total:", "2200"},
+      {kVTotal, "V total:", "1125"},
+      {kHBlank, "H blank:", "280"},
+      {kVBlank, "V blank:", "45"},
+      {kHSyncWidth, "Hs width:", "44"},
+      {kVSyncWidth, "Vs width:", "5"},
+      {kHSyncOffset, "Hs offset:", "88"},
+      {kVSyncOffset, "Vs offset:", "4"},
+  };
+  for (const Field& f : fields) {
+    auto* box = PageControl<QLineEdit>(f.id);
+    ASSERT_NE(box, nullptr) << f.caption;
+    EXPECT_EQ(box->text(), f.text) << f.caption;
+    EXPECT_TRUE(box->isReadOnly()) << f.caption;
+    EXPECT_TRUE(box->isVisibleTo(window.get())) << f.caption;
+    // Named by its caption, its text readable, the unit as its description.
+    QAccessibleInterface* node = QAccessible::queryAccessibleInterface(box);
+    EXPECT_EQ(node->text(QAccessible::Name), f.caption);
+    EXPECT_EQ(node->textInterface()->text(0, node->textInterface()->characterCount()), f.text);
+  }
+  EXPECT_EQ(QAccessible::queryAccessibleInterface(PageControl<QLineEdit>(kHFreq))
+                ->text(QAccessible::Description),
+            "KHz");
+  struct Radio {
+    int id;
+    const char* caption;
+    bool checked;
+  };
+  const Radio radios[] = {{kHSyncPlus, "+", true},          {kHSyncMinus, "-", false},
+                          {kVSyncPlus, "+", true},          {kVSyncMinus, "-", false},
+                          {kScanType, "Progressive", true}, {kInterlace, "Interlace", false}};
+  for (const Radio& r : radios) {
+    auto* button = PageControl<QRadioButton>(r.id);
+    EXPECT_EQ(button->text(), r.caption) << r.id;
+    EXPECT_EQ(button->isChecked(), r.checked) << r.id;
+    EXPECT_FALSE(button->isEnabled()) << r.id;
+  }
+
+  // The panel and the front panel, as the box reports them.
+  const std::pair<int, const char*> panel[] = {{ids::kHdcpText, "OFF"},
+                                               {ids::kSignalText, "HDMI"},
+                                               {ids::kTimingText, "1920x1080(60)"},
+                                               {ids::kColorSpaceText, "RGB4:4:4"},
+                                               {ids::kColorDepthText, "24bit"},
+                                               {ids::kStructureText, "2D"},
+                                               {ids::kSampleRateText, "48K"},
+                                               {ids::kAudioBitText, "24bit"},
+                                               {ids::kAudioTypeText, "PCM"},
+                                               {ids::kChannelsText, "2ch"}};
+  for (const auto& [id, text] : panel)
+    EXPECT_EQ(Shown(id), text) << id;
+  EXPECT_TRUE(Control<QRadioButton>(ids::kHpdOn)->isChecked());
+  EXPECT_EQ(Control<QLineEdit>(ids::kVolumeBox)->text(), "50");
+}
+
+TEST_F(TimingPageGuiTest, FrontPanelControlsReachTheBox) {
+  LinkUp();
+  QTest::mouseClick(Control<QPushButton>(ids::kVolumeUp), Qt::LeftButton);
+  EXPECT_EQ(Control<QLineEdit>(ids::kVolumeBox)->text(), "62");
+  QTRY_COMPARE_WITH_TIMEOUT(OnBox([](SimulatedBox& b) { return int(b.panel().volumeStep); }), 5,
+                            5000);
+
+  // Hot-plug off: the box's source stops and the panel empties.
+  auto* off = Control<QRadioButton>(ids::kHpdOff);
+  QTest::mouseClick(off, Qt::LeftButton);
+  QTRY_COMPARE_WITH_TIMEOUT(Shown(ids::kTimingText), QString(), 5000);
+  EXPECT_TRUE(off->isChecked());
+  EXPECT_EQ(PageControl<QLineEdit>(kHActive)->text(), "0");
+  EXPECT_EQ(OnBox([](SimulatedBox& b) { return int(b.panel().hotPlug); }), 1);
+
+  // The "SDI" text selects SDI: the lamps change, hot-plug cannot be set, and the SDI
+  // signal arrives.
+  auto* sdiText = window->view().widget(ids::kSdiLabel);
+  QTest::mouseClick(sdiText, Qt::LeftButton);
+  EXPECT_EQ(Control<QToolButton>(ids::kSdiIcon)->property(WidgetView::kIconIdProperty).toInt(),
+            ids::kIconLampLit);
+  EXPECT_FALSE(off->isEnabled());
+  QTRY_COMPARE_WITH_TIMEOUT(Shown(ids::kSignalText), QString("SDI"), 5000);
+  EXPECT_EQ(Shown(ids::kTimingText), "1920x1080i(50)");
+
+  // "Update Status" asks again from the hot-plug step on.
+  OnBox([](SimulatedBox& b) {
+    b.ClearRecords();
+    return 0;
+  });
+  for (auto* button : window->page(ids::kTimingPage)->findChildren<QPushButton*>())
+    if (button->text() == "Update Status") QTest::mouseClick(button, Qt::LeftButton);
+  QTRY_COMPARE_WITH_TIMEOUT(OnBox([](SimulatedBox& b) { return b.CommandCodes().size(); }), 5u,
+                            5000);
+  EXPECT_EQ(OnBox([](SimulatedBox& b) { return b.CommandCodes(); }),
+            (std::vector<uint16_t>{0x8081, 0x8080, 0xF850, 0x8091, 0x8090}));
+}
+
+// A screen reader reads a closed drop-down's value from the item that reports "selected".
+TEST_F(TimingPageGuiTest, EveryNamedListReportsItsCurrentItemSelected) {
+  int lists = 0;
+  for (QComboBox* list : window->findChildren<QComboBox*>()) {
+    if (list->accessibleName().isEmpty()) continue;
+    ++lists;
+    SCOPED_TRACE(list->accessibleName().toStdString());
+    for (int choice : {1, 0}) {
+      // Set as the core sets it (no signals), then read as a screen reader reads.
+      {
+        const QSignalBlocker blocker(list);
+        list->setCurrentIndex(choice);
+      }
+      QAccessibleInterface* node = QAccessible::queryAccessibleInterface(list);
+      ASSERT_EQ(node->text(QAccessible::Name), list->accessibleName());
+      QAccessibleInterface* items = node->child(0);
+      ASSERT_NE(items, nullptr);
+      EXPECT_EQ(items->role(), QAccessible::List);
+      EXPECT_TRUE(items->state().invisible);
+      ASSERT_EQ(items->childCount(), list->count());
+      QStringList selected;
+      for (int row = 0; row < items->childCount(); ++row) {
+        QAccessibleInterface* item = items->child(row);
+        EXPECT_EQ(item->role(), QAccessible::ListItem);
+        EXPECT_EQ(item->parent(), items);
+        EXPECT_EQ(items->indexOfChild(item), row);
+        if (item->state().selected) selected << item->text(QAccessible::Name);
+      }
+      EXPECT_EQ(selected, QStringList{list->itemText(choice)});
+    }
+  }
+  EXPECT_EQ(lists, 4);  // Comm:, Address:, the EDID selection and the packet type
+}
+
+TEST_F(TimingPageGuiTest, TheCommListOpensAsAScrollingListShowingTheDevices) {
+  auto* comm = Control<DropDownList>(ids::kCommList);
+  ASSERT_NE(comm, nullptr);
+  EXPECT_EQ(comm->itemData(0, Qt::ToolTipRole).toString().toStdString(), server.path());
+  comm->showPopup();
+  QAbstractItemView* popup = comm->view();
+  QTRY_VERIFY(popup->isVisible());
+  const int row = popup->sizeHintForRow(0);
+  EXPECT_LE(popup->viewport()->height(), 16 * row + 2);
+  EXPECT_GT(popup->verticalScrollBar()->maximum(), 0);
+  // Room for the device beside the number.
+  const QString note = DropDownList::NoteOf(QString::fromStdString(server.path()));
+  EXPECT_TRUE(note.startsWith("pts/")) << note.toStdString();
+  EXPECT_GE(popup->width(), popup->fontMetrics().horizontalAdvance("COM1" + note));
+  // Open, the list and its highlighted item are on screen for assistive technology.
+  QAccessibleInterface* items = QAccessible::queryAccessibleInterface(comm)->child(0);
+  EXPECT_FALSE(items->state().invisible);
+  EXPECT_GT(items->rect().height(), 0);
+  EXPECT_TRUE(items->child(0)->state().selected);
+  EXPECT_EQ(items->child(0)->text(QAccessible::Description).toStdString(), server.path());
+  comm->hidePopup();
+
+  const std::pair<const char*, const char*> notes[] = {
+      {"/dev/ttyUSB0", "ttyUSB0"},
+      {"/dev/serial/by-id/usb-FTDI_FT232R-if00-port0", "usb-FTDI_FT232R-if00-port0"},
+      {"", ""},
+  };
+  for (const auto& [tip, shown] : notes)
+    EXPECT_EQ(DropDownList::NoteOf(tip), shown) << tip;
+}
+
+}  // namespace
+}  // namespace sc
