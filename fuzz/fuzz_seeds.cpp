@@ -51,6 +51,12 @@ std::vector<Bytes> Requests(sc::DeviceAddress to) {
   frames.push_back(sc::BuildFrame(sc::kCommandLead, to, 0x7851, write));
   const uint8_t select = 7;
   frames.push_back(sc::BuildFrame(sc::kCommandLead, to, 0x7850, &select, 1));
+  // InfoFrames and data-island packets of several types, a recording and its record.
+  for (uint8_t type : {0x82, 0x83, 0x84, 0x87, 0x01, 0x03, 0x7F})
+    frames.push_back(sc::BuildFrame(sc::kCommandLead, to, 0x8092, &type, 1));
+  const Bytes settings = {5, 0, 0, 0x07, 0xEA, 12, 8};
+  frames.push_back(sc::BuildFrame(sc::kCommandLead, to, 0x0096, settings));
+  frames.push_back(sc::BuildFrame(sc::kCommandLead, to, 0x8096));
   return frames;
 }
 
