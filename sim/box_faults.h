@@ -19,6 +19,9 @@ struct BoxFaults {
   DeviceAddress stranger{0x0B, 0x01};       // (a reply from another box)
   std::chrono::milliseconds replyDelay{0};  // applied by whoever writes to the line
   bool failEdidWrites = false;              // user-slot writes fail, the slot unchanged
+  // The next frame transfer stops after this many chunks, as if the box had hung in the
+  // middle of it (-1: it does not).
+  int stallFrameAfter = -1;
 };
 
 struct BoxCounters {
