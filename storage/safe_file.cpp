@@ -182,6 +182,19 @@ int RemoveStaleTemporariesIn(const std::string& directory, std::string_view pref
   });
 }
 
+int CreateTemporaryBeside(const std::string& path, std::string& tempPath) {
+  return CreateTemporary(path, tempPath);
+}
+
+int PlaceTemporary(const std::string& tempPath, const std::string& path, bool replace) {
+  struct stat old {};
+  if (::lstat(path.c_str(), &old) == 0 && (!replace || !S_ISREG(old.st_mode))) return EEXIST;
+  const int error = replace ? (::rename(tempPath.c_str(), path.c_str()) == 0 ? 0 : errno)
+                            : PlaceExclusively(tempPath, path);
+  if (error == 0) SyncDirectory(path);
+  return error;
+}
+
 SafeWriteResult ReplaceFileSafely(const std::string& path, std::string_view bytes) {
   return WriteSafely(path, bytes, Placement::Replace);
 }

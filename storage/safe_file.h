@@ -29,6 +29,14 @@ SafeWriteResult ReplaceFileSafely(const std::string& path, std::string_view byte
 // dangling link too). The name appears only with its whole content.
 SafeWriteResult CreateFileSafely(const std::string& path, std::string_view bytes);
 
+// For a writer that streams its bytes: a fresh temporary beside `path` (named as above;
+// -1 with errno on failure), and, once it is written and flushed, putting it in place:
+// over whatever regular file is at `path` (replace), or only where nothing has that name
+// (EEXIST otherwise). Anything but a regular file at `path` is refused with EEXIST. 0 or
+// the errno; the temporary stays on failure, for the caller to remove or place elsewhere.
+int CreateTemporaryBeside(const std::string& path, std::string& tempPath);
+int PlaceTemporary(const std::string& tempPath, const std::string& path, bool replace);
+
 // Removes the temporaries of `path` that a process no longer running left behind.
 // Returns how many were removed.
 int RemoveStaleTemporaries(const std::string& path);

@@ -9,6 +9,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -21,6 +22,7 @@
 #include "monitor/monitor_report.h"
 #include "storage/safe_file.h"
 #include "tests/support/temp_dir.h"
+#include "timing/bitmap_writer.h"
 
 namespace sc {
 namespace {
@@ -85,6 +87,19 @@ std::vector<Writer> Writers() {
     }
   };
   auto saveEdid = [](const std::string& dir) { SaveEdidFiles(ImageOf(0x22), dir); };
+  // A 640 x 480 picture of one grey, as the frame capture saves it.
+  auto saveBitmap = [](uint8_t grey) {
+    return [grey](const std::string& dir) {
+      SaveNumberedBitmap(dir, "IMAGEFULL_BMP%02d.BMP", 640, 480,
+                         [grey](int, uint8_t* row) { std::memset(row, grey, 640 * 3); });
+    };
+  };
+  auto bitmap = [](uint8_t grey) {
+    const auto header = BitmapHeader(640, 480);
+    std::string bytes(header.begin(), header.end());
+    bytes.append(BitmapRowStride(640) * 480, static_cast<char>(grey));
+    return bytes;
+  };
   MonitorReport report;
   report.slotLength = 5;
   report.totalTime = "10 minutes";
@@ -123,6 +138,14 @@ std::vector<Writer> Writers() {
        },
        [report](const std::string& dir) { SaveMonitorReport(report, dir); },
        "TQ5R_StatusRecord99.txt", MonitorReportText(oldReport), MonitorReportText(report)},
+      {"a new frame bitmap", [](const std::string&) {}, saveBitmap(0x5A), "IMAGEFULL_BMP00.BMP",
+       std::nullopt, bitmap(0x5A)},
+      {"IMAGEFULL_BMP99.BMP overwritten",
+       [=](const std::string& dir) {
+         for (int n = 0; n < 100; ++n)
+           saveBitmap(0x11)(dir);
+       },
+       saveBitmap(0x5A), "IMAGEFULL_BMP99.BMP", bitmap(0x11), bitmap(0x5A)},
   };
 }
 
