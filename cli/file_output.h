@@ -1,6 +1,6 @@
 #pragma once
-// Files signal-cli writes (a preview, an EDID): written under a temporary name beside
-// their own, flushed to disk and renamed into place, so a failure never leaves half a file
+// Files signal-cli writes (a preview, an EDID), through the safe write: a temporary beside
+// the name, flushed to disk and renamed into place, so a failure never leaves half a file
 // nor touches the one it would have replaced.
 
 #include <string>

@@ -56,6 +56,7 @@ ConsoleDialog::ConsoleDialog(Host& host, Options options)
       options_(std::move(options)),
       serial_(std::make_unique<SerialPort>(host, ports_)) {
   host_.SetTimerTarget(this);
+  if (options_.lockDirectories) serial_->SetLockDirectories(*options_.lockDirectories);
 }
 
 ConsoleDialog::~ConsoleDialog() {
@@ -158,15 +159,21 @@ void ConsoleDialog::ShowMessage(const std::string& text) {
 void ConsoleDialog::OnTimer(int id) {
   switch (id) {
     case kSearchTimer:
+      // A tick that comes while a port step shows its message (the box runs a loop of its
+      // own) would run a second step on the port the first one still holds; it waits for
+      // the next tick.
+      if (portStepRunning_) break;
       SearchStep();
       break;
     case kUploadEndTimer:
+      if (portStepRunning_) break;
       UploadEndStep();
       break;
     case kStatusRecheckTimer:
       StatusRecheck();
       break;
     case kUploadStartTimer:
+      if (portStepRunning_) break;
       UploadStartStep();
       break;
     default:
@@ -249,14 +256,33 @@ void ConsoleDialog::UploadStartStep() {
 
 int ConsoleDialog::HandleReceivedByte(unsigned byte, int portNumber) {
   if (portNumber <= 0 || portNumber > kLastPort) return -1;
+  if (receiving_) {
+    // A handler's message box is open (its loop delivered this): the bytes wait for the
+    // pass that is under way, which takes them in order once the handler has returned.
+    if (heldBytes_.size() < kMaxHeldBytes) heldBytes_.push_back(static_cast<uint8_t>(byte));
+    std::array<uint8_t, kDrainBufferSize> more{};
+    const int n = serial_->DrainInput(more.data());
+    const size_t room = kMaxHeldBytes - std::min(kMaxHeldBytes, heldBytes_.size());
+    heldBytes_.insert(
+        heldBytes_.end(), more.begin(),
+        more.begin() + std::min<std::ptrdiff_t>(n, static_cast<std::ptrdiff_t>(room)));
+    return 0;
+  }
+  receiving_ = true;
   rxBatch_[0] = static_cast<uint8_t>(byte & 0xFF);
   const int drained = serial_->DrainInput(rxBatch_.data() + 1);
-  for (int i = 0; i <= drained; ++i) {
+  auto take = [this](uint8_t b) {
     if (searchActive)
-      MatchSearchReply(rxBatch_[i]);
+      MatchSearchReply(b);
     else
-      ParseReplyByte(rxBatch_[i]);
-  }
+      ParseReplyByte(b);
+  };
+  for (int i = 0; i <= drained; ++i)
+    take(rxBatch_[i]);
+  for (size_t i = 0; i < heldBytes_.size(); ++i)
+    take(heldBytes_[i]);
+  heldBytes_.clear();
+  receiving_ = false;
   return 0;
 }
 
@@ -463,7 +489,9 @@ void ConsoleDialog::OnPreviewChunk() {
 // Connection and search
 
 void ConsoleDialog::RefreshPorts() {
-  ports_ = options_.ports ? options_.ports() : PortDirectory::FromSystem();
+  // The numbers found before stand: a selected COM number keeps its device.
+  const PortDirectory found = options_.ports ? options_.ports() : PortDirectory::FromSystem();
+  ports_ = found.KeepingNumbersOf(ports_);
   for (int n = kFirstPort; n <= kLastPort; ++n)
     view().SetItemTip(ids::kCommList, n - 1, ports_.PathFor(n));
 }
@@ -484,10 +512,20 @@ void ConsoleDialog::ShowPortUnavailable() {
             ": add your user to the dialout group (sudo usermod -aG dialout $USER), then log in "
             "again.";
   }
+  if (const auto& holder = serial_->LastOpenHolder()) {
+    const std::string who =
+        (holder->program.empty() ? std::string("a program") : holder->program) +
+        (holder->pid > 0 ? " (process " + std::to_string(holder->pid) + ")" : "");
+    if (holder->lockFile.empty())
+      text += "\n" + serial_->LastOpenDevice() + " is open in " + who + ".";
+    else
+      text += "\n" + serial_->LastOpenDevice() + " is locked by " + who + ": " + holder->lockFile;
+  }
   ShowMessage(text);
 }
 
 void ConsoleDialog::SelectComPort() {
+  const PortStep step(portStepRunning_);
   if (serial_->IsOpen()) serial_->StopWorker();
   const int selected = view().GetSelection(ids::kCommList);
   if (selected >= 0 && selected < kLastPort) port = selected + 1;
@@ -512,6 +550,7 @@ void ConsoleDialog::SelectComPort() {
 }
 
 void ConsoleDialog::ToggleLink() {
+  const PortStep step(portStepRunning_);
   if (uploadActive) return;
   if (linkUp) {
     linkUp = false;
@@ -535,6 +574,8 @@ void ConsoleDialog::ToggleLink() {
 bool ConsoleDialog::ProbeFrom(int firstPort) {
   for (int n = firstPort; n <= kLastPort; ++n) {
     port = n;
+    // Stray bytes of the port before (the start of a frame) must not eat this one's answer.
+    rx.state = FrameAssembler::kIdle;
     if (!OpenCurrentPort(baud, kWriteBufferSize)) continue;
     serial_->StartWorker();
     serial_->SendBytes(searchProbe_.data(), static_cast<int>(searchProbe_.size()));
@@ -544,6 +585,7 @@ bool ConsoleDialog::ProbeFrom(int firstPort) {
 }
 
 void ConsoleDialog::SearchDevice() {
+  const PortStep step(portStepRunning_);
   if (uploadActive) return;
   BuildFrameInto(searchProbe_.data(), kCommandLead, TargetAddress, 0xF802, nullptr, 0);
   linkUp = false;
@@ -569,6 +611,7 @@ void ConsoleDialog::SearchDevice() {
 }
 
 void ConsoleDialog::SearchStep() {
+  const PortStep step(portStepRunning_);
   if (!searchActive) {
     host_.StopTimer(kSearchTimer);
     return;
@@ -601,6 +644,7 @@ void ConsoleDialog::SearchStep() {
 }
 
 void ConsoleDialog::ReopenAtBaud(int rate) {
+  const PortStep step(portStepRunning_);
   if (OpenCurrentPort(rate, kReopenWriteBufferSize)) serial_->StartWorker();
 }
 
