@@ -77,8 +77,20 @@ int CliSession::Connect(int port) {
   return d.linkUp ? kExitDone : kExitPortUnavailable;
 }
 
+int CliSession::WaitForChain(size_t mark) {
+  const char* what = "the box's state";
+  int rc = Wait([this, mark] { return ChainEnded(mark); }, what, answerWait_, false);
+  if (rc == kExitNoAnswer && Mark() > mark) {
+    const size_t again = Mark();
+    dialog_->SendInputQuery();
+    rc = Wait([this, again] { return ChainEnded(again); }, what, answerWait_, false);
+  }
+  if (rc == kExitNoAnswer) ReportNoAnswer(what);
+  return rc;
+}
+
 int CliSession::Wait(const std::function<bool()>& done, const std::string& what,
-                     std::optional<std::chrono::milliseconds> limit) {
+                     std::optional<std::chrono::milliseconds> limit, bool reportTimeOut) {
   ConsoleDialog& d = *dialog_;
   bool linkLost = false;
   const CliHost::Wait result = host_.RunUntil(
@@ -92,11 +104,15 @@ int CliSession::Wait(const std::function<bool()>& done, const std::string& what,
   if (result == CliHost::Wait::Interrupted) return kExitInterrupted;
   if (linkLost) return kExitPortUnavailable;
   if (result == CliHost::Wait::Done) return kExitDone;
+  if (reportTimeOut) ReportNoAnswer(what);
+  return kExitNoAnswer;
+}
+
+void CliSession::ReportNoAnswer(const std::string& what) {
   char seconds[32];
-  std::snprintf(seconds, sizeof seconds, "%g", limit ? limit->count() / 1000.0 : 0.0);
+  std::snprintf(seconds, sizeof seconds, "%g", answerWait_.count() / 1000.0);
   Error("no box answered on " + PortName() + " (" + DeviceName() + ") within " + seconds +
         " s: no reply for " + what);
-  return kExitNoAnswer;
 }
 
 void CliSession::Error(const std::string& text) {

@@ -51,13 +51,14 @@ class CliSession {
   // answered within the answer wait (nothing: no limit); kExitPortUnavailable when the link
   // went down; kExitInterrupted.
   int Wait(const std::function<bool()>& done, const std::string& what,
-           std::optional<std::chrono::milliseconds> limit);
+           std::optional<std::chrono::milliseconds> limit, bool reportTimeOut = true);
   int Wait(const std::function<bool()>& done, const std::string& what) {
     return Wait(done, what, answerWait_);
   }
-  int WaitForChain(size_t mark) {
-    return Wait([this, mark] { return ChainEnded(mark); }, "the box's state");
-  }
+  // Waits for the status chain begun at `mark`. A chain the box answered in part lost a
+  // reply (each write discards unread input, so a notice of the box's crossing the chain
+  // can cost one): it is asked once more from its start.
+  int WaitForChain(size_t mark);
   int WaitForReply(size_t mark, uint16_t code, const std::string& what) {
     return Wait([this, mark, code] { return Handled(mark, code); }, what);
   }
@@ -80,6 +81,7 @@ class CliSession {
     int hActiveAfter;  // the Timing page's active width once the handler had run
   };
   void Settle() const;
+  void ReportNoAnswer(const std::string& what);
 
   CliHost& host_;
   std::ostream& err_;

@@ -166,6 +166,27 @@ TEST_F(CliTest, ASettingTheBoxDoesNotKeepFails) {
   EXPECT_EQ(run.err, "signal-cli: The box reports HPD ON\n");
 }
 
+TEST_F(CliTest, AChainThatLostAReplyIsAskedOnceMore) {
+  // The box answers the input query, then its hot-plug answer is lost. Its answers go
+  // out 100 ms late, time enough to set the fault between the two.
+  OnBox([](SimulatedBox& b) { b.faults().replyDelay = 100ms; });
+  std::thread fault([&] {
+    server.WaitUntil(
+        [](BoxLine& line) {
+          const auto codes = line.box(0).CommandCodes();
+          return std::find(codes.begin(), codes.end(), 0x8082) != codes.end();
+        },
+        5s);
+    OnBox([](SimulatedBox& b) { b.faults().dropFrames = 1; });
+  });
+  const CliRun run = Cli({"--timeout", "1.5", "status"});
+  fault.join();
+  EXPECT_EQ(run.rc, kExitDone) << run.err;
+  EXPECT_EQ(OnBox([](SimulatedBox& b) { return b.counters().dropped; }), 1u);
+  const auto codes = OnBox([](SimulatedBox& b) { return b.CommandCodes(); });
+  EXPECT_EQ(std::count(codes.begin(), codes.end(), 0x8082), 2);
+}
+
 TEST_F(CliTest, SearchNamesThePortAndTheBox) {
   OnBox([](SimulatedBox& b) { b.SetAddress({0x0A, 0x03}); });
   const CliRun run = Cli({"search"});
