@@ -116,8 +116,7 @@ class Commands {
     if (c == "monitor") return Monitor();
     if (c == "preview") return Preview();
     if (c == "capture") return Capture();
-    s_.Error("the command " + c + " is not available in this build");
-    return kExitFailed;
+    return kExitBadArgument;  // the parser admits no other command
   }
 
   int port = 1;

@@ -89,9 +89,6 @@ const CommandInfo kCommands[] = {
      "  address write GGDD  give the box on the line a new address (01..FE each, or\n"
      "                      0000), then read it back. Both go to every box on the line\n"
      "                      (address 0000): keep one box on the line while you do it.\n"},
-    {"log", "log", "print the traffic on the line until interrupted",
-     "Opens the link and prints every frame sent and received, one line each, until\n"
-     "Ctrl+C.\n"},
 };
 
 const CommandInfo* FindCommand(const std::string& name) {
@@ -293,7 +290,7 @@ CliParse ParseCommandLine(const std::vector<std::string>& args) {
   auto words_are = [&](size_t n) { return words.size() == n; };
   std::string error;
 
-  if (c == "search" || c == "log") {
+  if (c == "search") {
     if (!words_are(0)) return Fail(c + " takes no words");
     error = allowOnly({});
   } else if (c == "status") {
