@@ -205,6 +205,10 @@ CliParse ParseCommandLine(const std::vector<std::string>& args) {
       r.version = true;
     } else if (arg == "--port" || arg == "-p") {
       if (!value(r.port) || r.port.empty()) return Fail("--port needs COMn or a device path");
+      const std::string lower = Lower(r.port);
+      if (lower.size() > 3 && lower.rfind("com", 0) == 0 &&
+          lower.find_first_not_of("0123456789", 3) == std::string::npos && !ParseComPort(r.port))
+        return Fail("the COM ports are COM1..COM99, not " + r.port);
     } else if (arg == "--address" || arg == "-a") {
       if (!value(v)) return Fail("--address needs GGDD");
       r.address = ParseAddressArgument(v);

@@ -1,5 +1,7 @@
 #include "cli/status_report.h"
 
+#include <cmath>
+
 #include "console/control_ids.h"
 #include "edid/edid_page.h"
 #include "timing/timing_page.h"
@@ -116,8 +118,10 @@ StatusReport ReadStatusReport(const MemoryView& mainView, const View& timingView
   for (const TextRow& row : kPanelRows)
     report.panel.push_back({row.key, row.caption, mainView.GetText(row.id), false, ""});
   for (const NumberRow& row : kTimingRows) {
-    const std::string value = row.floating ? FormatFloat(timingView.GetFloat(row.id))
-                                           : std::to_string(timingView.GetInt(row.id));
+    const double number = timingView.GetFloat(row.id);
+    std::optional<std::string> value =
+        row.floating ? FormatFloat(number) : std::to_string(timingView.GetInt(row.id));
+    if (row.floating && !std::isfinite(number)) value.reset();  // JSON has no NaN
     report.timing.push_back({row.key, row.caption, value, true, row.unit});
   }
   report.timing.push_back(

@@ -151,7 +151,9 @@ TEST_F(CliTest, SettingsReachTheBoxAndAreReadBack) {
 }
 
 TEST_F(CliTest, ASettingTheBoxDoesNotKeepFails) {
-  // The box's hot-plug is forced back on after every command: the read-back says so.
+  // The box's hot-plug is forced back on after every command: the read-back says so. Its
+  // answers go out 100 ms late, so the hot-plug is back on before it is asked for.
+  OnBox([](SimulatedBox& b) { b.faults().replyDelay = 100ms; });
   std::atomic<bool> stop{false};
   std::thread keeper([&] {
     while (!stop) {
@@ -475,6 +477,9 @@ TEST_F(CliTest, ExitCodesTellWhatWentWrong) {
        kExitBadArgument,
        "signal-cli: --save does not apply to status"},
       {{"--address", "0G01", "status"}, kExitBadArgument, "signal-cli: --address takes four"},
+      {{"--port", "COM100", "status"},
+       kExitBadArgument,
+       "signal-cli: the COM ports are COM1..COM99"},
       {{"frobnicate"}, kExitBadArgument, "signal-cli: unknown command \"frobnicate\""},
       {{}, kExitBadArgument, "signal-cli: no command given"},
       {{"--port", server.path(), "edid", "write", "1", dir / "absent.bin"},
