@@ -365,7 +365,9 @@ void ConsoleDialog::ParseReplyByte(uint8_t byte) {
   const int before = rx.state;
   const FrameAssembler::Step step = rx.Push(byte);
   if (step != FrameAssembler::Step::Complete) {
-    if (traffic_) traffic_->NotFramed(rx, before, step, byte);
+    // Only a byte that leaves the parser idle is the log's business now (noise, a frame
+    // that broke off); a frame's own bytes are logged with the frame.
+    if (traffic_ && rx.state == FrameAssembler::kIdle) traffic_->NotFramed(rx, before, step, byte);
     return;
   }
   const size_t size = rx.FrameSize();
