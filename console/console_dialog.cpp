@@ -275,9 +275,12 @@ void ConsoleDialog::SyncStatus() {
   state.lineMode = lineMode;
   state.uploadProgress = timingPage.uploadProgress;
   const unsigned changed = status.Update(state);
-  if (traffic_ && (changed & (ConsoleStatus::kLinkField | ConsoleStatus::kPortField |
-                              ConsoleStatus::kRateField)))
+  if (!traffic_) return;
+  // The log notes the link's changes and the requests that went unanswered.
+  if (changed & (ConsoleStatus::kLinkField | ConsoleStatus::kPortField | ConsoleStatus::kRateField))
     traffic_->Note(status.link() + ", " + status.port() + ", " + status.rate());
+  if ((changed & ConsoleStatus::kActivityField) && status.activity().rfind(kNoAnswerText, 0) == 0)
+    traffic_->Note(status.activity());
 }
 
 void ConsoleDialog::SendInputQuery() {

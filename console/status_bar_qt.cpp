@@ -37,6 +37,9 @@ ConsoleStatusBar::ConsoleStatusBar(ConsoleStatus& status, QWidget* parent)
   for (const FieldEntry& entry : kFields) {
     auto* label = new QLabel(this);
     label->setTextFormat(Qt::PlainText);
+    // Panes, as an instrument's status bar shows them.
+    label->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
+    label->setMargin(2);
     label->setAccessibleDescription(QString::fromLatin1(entry.description));
     tips_[entry.field] = QString::fromLatin1(entry.tip);
     label->setToolTip(tips_[entry.field]);

@@ -87,7 +87,9 @@ TrafficRow FormatTrafficEntry(const TrafficEntry& entry) {
   row.mark = TrafficMarkText(entry.mark);
   switch (entry.direction) {
     case TrafficDirection::Note:
-      row.name = entry.note;
+      // The widest column takes the text.
+      row.name = "Note";
+      row.data = entry.note;
       return row;
     case TrafficDirection::Sent:
       row.direction = "Sent";
@@ -121,7 +123,7 @@ std::string FormatTrafficLine(const TrafficEntry& entry) {
   std::string line = head;
   if (entry.direction == TrafficDirection::Note) {
     // A note's text may be longer than the name column.
-    line = row.time + "  " + std::string(8, ' ') + "  " + row.name;
+    line = row.time + "  " + std::string(8, ' ') + "  " + row.data;
   } else if (!row.data.empty()) {
     line += "  " + row.data;
   }

@@ -66,9 +66,10 @@ struct TrafficRow {
   std::string direction;  // "Sent", "Received", "" for a note
   std::string address;    // "0101"
   std::string code;       // "0x8090"
-  std::string name;       // "Status query", "Signal status"; a note's text
+  std::string name;       // "Status query", "Signal status"; "Note"
   std::string mark;       // "bad sum", ...
-  std::string data;       // the payload in hex ("04 3D"); all the bytes when no frame
+  std::string data;       // the payload in hex ("04 3D"); all the bytes when no frame; a
+                          // note's text
 };
 TrafficRow FormatTrafficEntry(const TrafficEntry& entry);
 // The row as one line of the saved text (no line end).

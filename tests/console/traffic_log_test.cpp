@@ -59,25 +59,43 @@ TEST_F(TrafficLogReceiveTest, EachReplyIsListedWithWhatBecameOfIt) {
     std::vector<std::string> listed;
   };
   const Case cases[] = {
-      {"handled", {0x00, 0x00}, Reply({0x0A, 0x03}, 0x8080, {0x04}),
+      {"handled",
+       {0x00, 0x00},
+       Reply({0x0A, 0x03}, 0x8080, {0x04}),
        {"Received 0x8080 Volume [04]"}},
       {"bad sum", {0x00, 0x00}, badSum, {"Received bad sum 0x8080 Volume [04]"}},
-      {"another address", {0x0A, 0x05}, Reply({0x0A, 0x03}, 0x8080, {0x04}),
+      {"another address",
+       {0x0A, 0x05},
+       Reply({0x0A, 0x03}, 0x8080, {0x04}),
        {"Received another address 0x8080 Volume [04]"}},
-      {"unknown code", {0x00, 0x00}, Reply({0x0A, 0x03}, 0x1234, {0x01}),
+      {"unknown code",
+       {0x00, 0x00},
+       Reply({0x0A, 0x03}, 0x1234, {0x01}),
        {"Received unknown code 0x1234 unknown [01]"}},
-      {"too short for its handler", {0x00, 0x00}, Reply({0x0A, 0x03}, 0x8090, {0x01}),
+      {"too short for its handler",
+       {0x00, 0x00},
+       Reply({0x0A, 0x03}, 0x8090, {0x01}),
        {"Received too short 0x8090 Signal status [01]"}},
-      {"code named in the payload", {0x00, 0x00}, Reply({0x0A, 0xFF}, 0x00FF, {0x01, 0x78}),
+      {"code named in the payload",
+       {0x00, 0x00},
+       Reply({0x0A, 0xFF}, 0x00FF, {0x01, 0x78}),
        {"Received 0x7801 no action [01 78]"}},
-      {"length above 500", {0x00, 0x00}, {0xAB, 0x01, 0x00, 0xF5, 0x01},
+      {"length above 500",
+       {0x00, 0x00},
+       {0xAB, 0x01, 0x00, 0xF5, 0x01},
        {"Received bad length [AB 01 00 F5 01]"}},
-      {"length below 5", {0x00, 0x00}, {0xAB, 0x01, 0x00, 0x04, 0x00},
+      {"length below 5",
+       {0x00, 0x00},
+       {0xAB, 0x01, 0x00, 0x04, 0x00},
        {"Received bad length [AB 01 00 04 00]"}},
-      {"noise before a frame", {0x00, 0x00}, Join({{0x00, 0x11}, Reply({1, 1}, 0x8082, {0})}),
+      {"noise before a frame",
+       {0x00, 0x00},
+       Join({{0x00, 0x11}, Reply({1, 1}, 0x8082, {0})}),
        {"Received no frame [00 11]", "Received 0x8082 Input [00]"}},
       // The second lead byte breaks the header; what follows it is noise until a frame.
-      {"broken header", {0x00, 0x00}, {0xAB, 0xAB, 0x01, 0x00},
+      {"broken header",
+       {0x00, 0x00},
+       {0xAB, 0xAB, 0x01, 0x00},
        {"Received no frame [AB AB 01 00]"}},
   };
   dialog->SetTrafficLogOpen(true);
@@ -100,7 +118,7 @@ TEST_F(TrafficLogReceiveTest, AClosedLogRecordsNothing) {
   Feed(Reply({1, 1}, 0x8082, {0}));
   // The note of the opening and the one reply while it was open.
   ASSERT_EQ(dialog->trafficLog.size(), 2u);
-  EXPECT_EQ(FormatTrafficEntry(*dialog->trafficLog.Entry(0)).name.rfind("Log opened: Link down", 0),
+  EXPECT_EQ(FormatTrafficEntry(*dialog->trafficLog.Entry(0)).data.rfind("Log opened: Link down", 0),
             0u);
 }
 

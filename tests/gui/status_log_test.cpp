@@ -50,9 +50,7 @@ class StatusLogGuiTest : public ::testing::Test {
   }
 
   QString Field(unsigned field) const { return window->statusBar()->field(field)->text(); }
-  QString Shown(int id) const {
-    return qobject_cast<QLabel*>(window->view().widget(id))->text();
-  }
+  QString Shown(int id) const { return qobject_cast<QLabel*>(window->view().widget(id))->text(); }
   void ClickLink() {
     QTest::mouseClick(qobject_cast<QToolButton*>(window->view().widget(ids::kLinkIcon)),
                       Qt::LeftButton);
@@ -129,10 +127,10 @@ TEST_F(StatusLogGuiTest, TheLogListsAChainInOrderAndMarksACorruptedReply) {
 
   LinkUp();
   const QStringList chain = {
-      "Sent Input query",       "Received Input",         "Sent Hot-plug query",
-      "Received Hot-plug state", "Sent Volume query",     "Received Volume",
-      "Sent EDID preset query", "Received EDID preset",   "Sent Timing query",
-      "Received Timing record", "Sent Status query",      "Received Signal status"};
+      "Sent Input query",        "Received Input",       "Sent Hot-plug query",
+      "Received Hot-plug state", "Sent Volume query",    "Received Volume",
+      "Sent EDID preset query",  "Received EDID preset", "Sent Timing query",
+      "Received Timing record",  "Sent Status query",    "Received Signal status"};
   QTRY_COMPARE_WITH_TIMEOUT(LoggedFrames().mid(0, chain.size()), chain, 5000);
 
   // The hot-plug answer to "Update Status" comes with a wrong sum: listed and marked, and the
@@ -140,9 +138,9 @@ TEST_F(StatusLogGuiTest, TheLogListsAChainInOrderAndMarksACorruptedReply) {
   OnBox([](SimulatedBox& b) { b.faults().corruptFrames = 1; });
   const int before = static_cast<int>(LoggedFrames().size());
   window->action("Update Status")->trigger();
-  QTRY_COMPARE_WITH_TIMEOUT(LoggedFrames().mid(before),
-                            (QStringList{"Sent Hot-plug query", "Received Hot-plug state [bad sum]"}),
-                            5000);
+  QTRY_COMPARE_WITH_TIMEOUT(
+      LoggedFrames().mid(before),
+      (QStringList{"Sent Hot-plug query", "Received Hot-plug state [bad sum]"}), 5000);
 
   // Closed, the log records nothing more.
   open->trigger();
@@ -193,13 +191,16 @@ TEST_F(StatusLogGuiTest, ShortcutsReachTheCommonActionsAndTheNewControlsAreNamed
       std::chrono::seconds(5)));
 
   // A lamp says what a click on it does.
-  EXPECT_EQ(window->view().widget(ids::kSdiIcon)->toolTip(), "Unlit: click to select the SDI input");
+  EXPECT_EQ(window->view().widget(ids::kSdiIcon)->toolTip(),
+            "Unlit: click to select the SDI input");
 
   QAccessibleInterface* root = QAccessible::queryAccessibleInterface(log);
   const std::pair<QAccessible::Role, QString> named[] = {
       // A button that stays pressed reads as a check box ("Pause", checked while paused).
-      {QAccessible::EditableText, "Filter:"}, {QAccessible::CheckBox, "Pause"},
-      {QAccessible::Button, "Clear"},         {QAccessible::Button, "Save As..."},
+      {QAccessible::EditableText, "Filter:"},
+      {QAccessible::CheckBox, "Pause"},
+      {QAccessible::Button, "Clear"},
+      {QAccessible::Button, "Save As..."},
       {QAccessible::Table, "Frames"}};
   for (const auto& [role, name] : named) {
     bool found = false;
