@@ -29,6 +29,10 @@ constexpr uint16_t kReplyEdidData = 0xF851;
 constexpr uint16_t kReplyAcknowledge = 0xFFFF;
 constexpr uint16_t kReplyInfoFrame = 0x8092;
 constexpr uint16_t kReplyMonitorRecord = 0x8096;
+constexpr uint16_t kReplyFrameChunk = 0x8094;
+constexpr uint16_t kReplyPreviewChunk = 0x8095;
+// A chunk's two leading bytes and its flags.
+constexpr size_t kChunkHeaderSize = 3;
 
 // Brings the status bar up to date when an entry point of the window returns, whichever
 // way it returns.
@@ -64,6 +68,9 @@ ConsoleDialog::ConsoleDialog(Host& host, Options options)
                     {[this] { return linkUp; },
                      [this](const uint8_t* bytes, int count) { Transmit(bytes, count); }}),
       status(host),
+      capture(host, *this, timingPage,
+              {linkUp, uploadActive, previewBusy, lineMode, uploadStep,
+               [this](int rate) { ReopenAtBaud(rate); }}),
       host_(host),
       options_(std::move(options)),
       serial_(std::make_unique<SerialPort>(host, ports_)) {
@@ -92,7 +99,7 @@ bool ConsoleDialog::Startup() {
   Push();
   view().SetIcon(ids::kMainDialog, ids::kIconApp);
   TargetAddress = {0x00, 0x00};
-  frameData.assign(10, 0);
+  capture.Startup();
   BuildReplyHandlerTable();
   view().SetSelection(ids::kAddressList, 0);
   linkUp = false;
@@ -115,7 +122,6 @@ bool ConsoleDialog::Startup() {
   edidPage.Push();
   // The Timing page shows its values as constructed: zeros, no radio checked.
   timingPage.Push();
-  previewImage.fill(0x40);
   utilityPage.PrepareHeaderRows();
 
   const std::string executable =
@@ -142,8 +148,7 @@ void ConsoleDialog::Destroy() {
   for (int id :
        {kSearchTimer, kUploadEndTimer, kStatusRecheckTimer, kUploadStartTimer, kRequestWatchTimer})
     host_.StopTimer(id);
-  frameData.clear();
-  frameData.shrink_to_fit();
+  capture.Release();
 }
 
 void ConsoleDialog::OnTabChanged() {
@@ -294,27 +299,11 @@ void ConsoleDialog::SendHpdQuery() {
 }
 
 // ---------------------------------------------------------------------------------------
-// Timers. Frame capture starts timers 6 and 8 ("Update Image", the upload buttons and the
-// frame chunks) and sets the preview and upload flags; nothing else does.
+// Timers. Frame capture runs timers 6 and 8 (the end and the start of a preview or an
+// upload); the status re-check is the status chain's.
 
 void ConsoleDialog::UploadEndStep() {
-  if (previewBusy) {
-    // A preview runs at the link rate: it is only given up.
-    previewBusy = false;
-    host_.StopTimer(kUploadEndTimer);
-    return;
-  }
-  if (lineMode) {
-    lineMode = false;
-    // A chart that could not be written keeps the timer: its next tick ends the upload.
-    if (!WriteLineChart()) return;
-  }
-  uploadActive = false;
-  previewBusy = false;
-  ReopenAtBaud(kLinkRate);
-  timingPage.uploadLabel = " ";
-  timingPage.Push();
-  host_.StopTimer(kUploadEndTimer);
+  capture.UploadEndStep();
 }
 
 void ConsoleDialog::StatusRecheck() {
@@ -325,24 +314,7 @@ void ConsoleDialog::StatusRecheck() {
 }
 
 void ConsoleDialog::UploadStartStep() {
-  if (uploadStep == 0) {
-    ReopenAtBaud(kUploadRate);
-    host_.StartTimer(kUploadStartTimer, kUploadStartSecondTick);
-    uploadStep = 1;
-    return;
-  }
-  uploadStep = 0;
-  // The frame request is the one command without payload let through during an upload.
-  uploadActive = false;
-  SendCommand(0x8094);
-  uploadActive = true;
-  host_.StopTimer(kUploadStartTimer);
-}
-
-bool ConsoleDialog::WriteLineChart() {
-  // Nothing in this console starts a line analysis yet (lineMode is never set), so there
-  // is no line to chart; the upload ends as after a chart.
-  return true;
+  capture.UploadStartStep();
 }
 
 // ---------------------------------------------------------------------------------------
@@ -458,6 +430,8 @@ void ConsoleDialog::BuildReplyHandlerTable() {
       {kReplyStatus, &ConsoleDialog::OnStatusReply, kSignalStatusSize},
       {kReplySignalNotice, &ConsoleDialog::OnSignalNotice, 1},
       {kReplyAddress, &ConsoleDialog::OnAddressReply, 2},
+      {kReplyFrameChunk, &ConsoleDialog::OnFrameChunk, kChunkHeaderSize},
+      {kReplyPreviewChunk, &ConsoleDialog::OnPreviewChunk, kChunkHeaderSize},
       {kReplyEdidData, &ConsoleDialog::OnEdidData, 0},
       {kReplyAcknowledge, &ConsoleDialog::OnAcknowledgement, 0},
       {kReplyInfoFrame, &ConsoleDialog::OnInfoFrameData, 0},
@@ -572,6 +546,14 @@ void ConsoleDialog::OnMonitorRecord() {
 void ConsoleDialog::OnAddressReply() {
   TargetAddress = {rx.frame[9], rx.frame[10]};
   addressDialog.OnAddressRead(TargetAddress);
+}
+
+void ConsoleDialog::OnFrameChunk() {
+  capture.OnFrameChunk(rx.Payload(), rx.PayloadSize());
+}
+
+void ConsoleDialog::OnPreviewChunk() {
+  capture.OnPreviewChunk(rx.Payload(), rx.PayloadSize());
 }
 
 // ---------------------------------------------------------------------------------------

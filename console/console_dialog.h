@@ -23,6 +23,7 @@
 #include "link/port_directory.h"
 #include "link/serial_port.h"
 #include "monitor/monitor_page.h"
+#include "timing/frame_capture.h"
 #include "timing/timing_page.h"
 #include "window/command_sender.h"
 #include "window/host.h"
@@ -41,19 +42,12 @@ inline constexpr const char* kNoDeviceMessage = "Can not find available device f
 inline constexpr const char* kSearchingText = "Please wait.....";
 inline constexpr const char* kAboutMenuText = "&About TQ5RCONSOLE...";
 
-// Timers of the main window.
+// Timers of the main window (6 and 8, the upload's, are frame capture's).
 inline constexpr int kSearchTimer = 4;
-inline constexpr int kUploadEndTimer = 6;
 inline constexpr int kStatusRecheckTimer = 7;
-inline constexpr int kUploadStartTimer = 8;
 
 // The one repeat of the status request after a status reply with HDCP off (ms).
 inline constexpr int kStatusRecheckWait = 2000;
-// Upload start: the port is re-opened at the upload rate after the first tick, the frame
-// is requested after the second (ms).
-inline constexpr int kUploadRate = 512000;
-inline constexpr int kLinkRate = 115200;
-inline constexpr int kUploadStartSecondTick = 50;
 
 // Search step periods (ms): first port, each further port, each byte of a reply.
 inline constexpr int kFirstProbeWait = 300;
@@ -190,9 +184,9 @@ class ConsoleDialog : public CoreWindow,
   // uploadActive, lineMode or the Timing page's upload progress anywhere else.
   void CaptureStateChanged() { SyncStatus(); }
 
-  // Image data: the frame-data buffer and the preview (96 x 64, three bytes a pixel).
-  std::vector<uint8_t> frameData;
-  std::array<uint8_t, 96 * 64 * 3> previewImage{};
+  // The preview, the whole-frame and line captures: their buffers and the capture's part
+  // of timers 6 and 8.
+  FrameCapture capture;
 
   SerialPort& serialPort() { return *serial_; }
   const PortDirectory& ports() const { return ports_; }
@@ -200,10 +194,6 @@ class ConsoleDialog : public CoreWindow,
 
   // Empties the ten status texts.
   void ClearStatusPanel();
-
-  // Frame capture writes the chart of the analysed line here when timer 6 ends a line
-  // analysis; true when the chart was written (and said so), false after its message.
-  bool WriteLineChart();
 
  protected:
   void Exchange(ControlExchange& exchange) override;
@@ -257,6 +247,8 @@ class ConsoleDialog : public CoreWindow,
   void OnInfoFrameData();
   void OnMonitorRecord();
   void OnAddressReply();
+  void OnFrameChunk();
+  void OnPreviewChunk();
 
   Host& host_;
   Options options_;

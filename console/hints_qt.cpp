@@ -19,11 +19,6 @@ struct Hint {
   const char* text;
 };
 
-// The capture buttons of the Timing page: "Update Image", "Upload Whole Image" and "Line
-// Image data Analyse".
-constexpr int kUpdateImage = 1114;
-constexpr int kUploadWholeImage = 1118;
-
 constexpr Hint kHints[] = {
     {0, ids::kCommList,
      "The COM port the box is on. Choosing it while the link is down connects; while the link "
@@ -39,8 +34,9 @@ constexpr Hint kHints[] = {
     {0, ids::kHdmiLabel, "Click to select the box's HDMI input"},
     {0, ids::kSdiLabel, "Click to select the box's SDI input"},
     {ids::kTimingPage, timing_ids::kUpdateStatus, "Read the box's state and signal again (F5)"},
-    {ids::kTimingPage, kUpdateImage, "Fetch a small preview of the picture the box receives"},
-    {ids::kTimingPage, kUploadWholeImage,
+    {ids::kTimingPage, timing_ids::kUpdateImage,
+     "Fetch a small preview of the picture the box receives"},
+    {ids::kTimingPage, timing_ids::kUploadWholeImage,
      "Upload the whole received frame at 512000 baud and save it as a bitmap (click again to "
      "cancel)"},
     {ids::kTimingPage, timing_ids::kLineAnalyse,

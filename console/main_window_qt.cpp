@@ -378,7 +378,7 @@ QWidget* MainWindow::BuildTabArea() {
   for (const PageEntry& entry : kPages) {
     PageWidget* page = nullptr;
     if (entry.dialogId == ids::kTimingPage)
-      page = new TimingPageWidget(dialog_.timingPage, area);
+      page = new TimingPageWidget(dialog_.timingPage, dialog_.capture, area);
     else if (entry.dialogId == ids::kUtilityPage)
       page = new UtilityPageWidget(dialog_.utilityPage, area);
     else if (entry.dialogId == ids::kMonitorPage)

@@ -14,11 +14,13 @@
 
 namespace sc {
 
-// Bytes one box puts on the line, and how long it waits before doing so.
+// Bytes one box puts on the line, how long it waits before doing so, and the rate it
+// sends them at.
 struct LineOutput {
   size_t box = 0;
   std::vector<uint8_t> bytes;
   std::chrono::milliseconds delay{0};
+  int rate = kBoxLinkRate;
 };
 
 class BoxLine {
@@ -42,6 +44,11 @@ class BoxLine {
   // What the boxes queued on their own (signal notices), after each box has done what
   // fell due.
   std::vector<LineOutput> TakeUnsolicited();
+  // The next chunks of the frame transfers under way, about maxBytes in all.
+  std::vector<LineOutput> TakeStreamed(size_t maxBytes);
+  bool Streaming() const;
+  // The line's rate: what a box switched it to, else the link rate.
+  int LineRate() const;
   // How long until the first box has something due, if any has.
   std::optional<std::chrono::milliseconds> TimeToNextEvent() const;
 

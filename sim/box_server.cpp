@@ -24,6 +24,21 @@ using Clock = std::chrono::steady_clock;
 constexpr std::chrono::milliseconds kBackOff{50};
 // Output nobody reads is dropped beyond this, oldest first.
 constexpr size_t kMaxPendingBytes = 1 << 20;
+// A frame transfer is topped up below this much pending output, by about the second figure.
+constexpr size_t kStreamLowWater = 4096;
+constexpr size_t kStreamBatch = 8192;
+// Paced, a line with bytes waiting that was held up (the server thread or the reader kept
+// waiting by the machine) may catch up on at most this much time at once, so that the
+// host's scheduling does not slow the line down; a wait for the line lasts until this many
+// bytes may go.
+constexpr std::chrono::milliseconds kPaceSlack{250};
+constexpr size_t kPaceBatch = 256;
+
+// How long the line takes for one byte: a start bit, eight data bits and a stop bit.
+Clock::duration ByteTime(int rate) {
+  using namespace std::chrono;
+  return duration_cast<Clock::duration>(nanoseconds(10'000'000'000LL / std::max(rate, 50)));
+}
 
 void SetError(std::string* error, const std::string& text) {
   if (error) *error = text;
@@ -75,6 +90,7 @@ struct BoxServer::Pending {
   Clock::time_point due;
   std::vector<uint8_t> bytes;
   size_t written = 0;
+  int rate = kBoxLinkRate;
 };
 
 BoxServer::BoxServer(const std::vector<DeviceAddress>& addresses) : line_(addresses) {
@@ -124,6 +140,7 @@ bool BoxServer::StartOnDevice(const std::string& path, int baud, std::string* er
   int fd = OpenSerialDevice(path, baud, error);
   if (fd < 0) return false;
   path_ = path;
+  deviceRate_ = baud;
   return Launch(fd, false, error);
 }
 
@@ -223,14 +240,26 @@ void BoxServer::Run() {
   Clock::time_point lastDue{};
   bool backOff = false;  // the line reports a hang-up: look again only after kBackOff
   bool writeBlocked = false;
+  Clock::time_point lineFreeAt{};  // paced: when the line has carried what was written
+  Clock::time_point paceUntil{};   // paced: no write before then
+  int lineRate = kBoxLinkRate;
+  // A serial device follows the boxes' rate once what was sent at the old one has gone.
+  auto followRate = [&](int rate) {
+    if (isPty_ || lineFd_ < 0 || rate == deviceRate_) return;
+    tcdrain(lineFd_);
+    if (SetLineRate(lineFd_, rate) == 0) deviceRate_ = rate;
+  };
 
   // Called without the lock held, except where noted.
   auto enqueue = [&](std::vector<LineOutput> outputs) {
     for (LineOutput& o : outputs) {
       // Frames keep their order even when a later one has a shorter delay.
       lastDue = std::max(Clock::now() + o.delay, lastDue);
+      // A line that had nothing to send starts sending when the bytes are due: idle time
+      // is no credit.
+      if (out.empty()) lineFreeAt = std::max(lineFreeAt, lastDue);
       outBytes += o.bytes.size();
-      out.push_back({lastDue, std::move(o.bytes), 0});
+      out.push_back({lastDue, std::move(o.bytes), 0, o.rate});
     }
     while (outBytes > kMaxPendingBytes && out.size() > 1) {
       outBytes -= out.front().bytes.size() - out.front().written;
@@ -256,14 +285,23 @@ void BoxServer::Run() {
       hangUp = std::exchange(hangUpRequested_, false);
       // Notices of boxes whose line is closed go nowhere.
       notices = line_.TakeUnsolicited();
+      // A frame under way goes out a little at a time, as the line takes it.
+      if (lineFd_ >= 0 && outBytes < kStreamLowWater) {
+        std::vector<LineOutput> streamed = line_.TakeStreamed(kStreamBatch);
+        notices.insert(notices.end(), std::make_move_iterator(streamed.begin()),
+                       std::make_move_iterator(streamed.end()));
+      }
+      lineRate = line_.LineRate();
       boxEvent = line_.TimeToNextEvent();
     }
     if (hangUp && lineFd_ >= 0) lose(State::HungUp);
     if (lineFd_ >= 0) enqueue(std::move(notices));
+    if (out.empty()) followRate(lineRate);
 
     int timeout = -1;
     if (lineFd_ >= 0 && !out.empty() && !writeBlocked) {
-      auto left = std::chrono::ceil<std::chrono::milliseconds>(out.front().due - Clock::now());
+      const Clock::time_point next = std::max(out.front().due, paceUntil);
+      auto left = std::chrono::ceil<std::chrono::milliseconds>(next - Clock::now());
       timeout = static_cast<int>(std::max<int64_t>(0, left.count()));
     }
     if (boxEvent) {
@@ -333,8 +371,25 @@ void BoxServer::Run() {
 
     while (lineFd_ >= 0 && !writeBlocked && !out.empty() && out.front().due <= Clock::now()) {
       Pending& p = out.front();
-      ssize_t n = ::write(lineFd_, p.bytes.data() + p.written, p.bytes.size() - p.written);
+      size_t count = p.bytes.size() - p.written;
+      followRate(p.rate);
+      const bool paced = pacing_;
+      const Clock::duration byteTime = ByteTime(p.rate);
+      if (paced) {
+        // What the line can have carried since it was last busy, never more.
+        const Clock::time_point now = Clock::now();
+        lineFreeAt = std::max(lineFreeAt, now - kPaceSlack);
+        const auto carried =
+            static_cast<size_t>(std::max<int64_t>(0, (now - lineFreeAt) / byteTime));
+        if (carried == 0) {
+          paceUntil = lineFreeAt + byteTime * static_cast<int64_t>(std::min(count, kPaceBatch));
+          break;
+        }
+        count = std::min(count, carried);
+      }
+      ssize_t n = ::write(lineFd_, p.bytes.data() + p.written, count);
       if (n > 0) {
+        if (paced) lineFreeAt += byteTime * n;
         p.written += static_cast<size_t>(n);
         outBytes -= static_cast<size_t>(n);
         if (p.written == p.bytes.size()) out.pop_front();

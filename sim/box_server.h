@@ -2,7 +2,12 @@
 // Serves a line of simulated boxes on a pseudo-terminal (or a real serial device) from
 // a thread of its own: what the console writes is fed to the boxes, their answers are
 // written back after each box's reply delay, and their own notices go out as they come.
+// A frame transfer is taken from its box a few chunks at a time, as the line drains, so
+// the server keeps answering commands (a stop among them) while it streams. Paced, the
+// server sends no faster than the line's rate would carry the bytes (ten bits a byte):
+// a pseudo-terminal does not pace them itself.
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -61,6 +66,10 @@ class BoxServer {
   // Ends the thread and closes the line. Also done by the destructor.
   void Stop();
 
+  // Sending at the line's rate (off unless set; may change while serving).
+  void SetPacing(bool on) { pacing_ = on; }
+  bool pacing() const { return pacing_; }
+
   State state() const;
   // An eventfd that becomes readable whenever the state changes.
   int stateFd() const { return stateFd_; }
@@ -87,6 +96,8 @@ class BoxServer {
   int lineFd_ = -1;       // the master of the pseudo-terminal, or the serial device
   int heldSlaveFd_ = -1;  // our own open slave: the master sees no hang-up between sessions
   bool isPty_ = false;
+  int deviceRate_ = 0;  // the rate a serial device is set to (a pseudo-terminal has none)
+  std::atomic<bool> pacing_{false};
   int wakeFd_ = -1;
   int stateFd_ = -1;
   std::string path_;

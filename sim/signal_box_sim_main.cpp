@@ -61,6 +61,7 @@ int main(int argc, char** argv) {
 
   const sc::BoxSignal signal = *sc::FindBoxSignal(options->signal);
   sc::BoxServer server(options->addresses);
+  server.SetPacing(options->pace);
   server.WithLine([&](sc::BoxLine& line) {
     for (size_t k = 0; k < line.size(); ++k) {
       line.box(k).SetInput(options->input, false);

@@ -102,6 +102,9 @@ std::string SimUsage() {
          "                   SDI input, the others to HDMI ('formats' lists them)\n"
          "  --device PATH    serve this serial device instead of a pseudo-terminal\n"
          "  --baud N         its line rate (default 115200)\n"
+         "  --no-pace        send as fast as the line takes bytes, not at its rate (a\n"
+         "                   pseudo-terminal does not pace them; paced, a 1920x1080 frame\n"
+         "                   takes about 130 s at 512000 baud, as on a real line)\n"
          "  --help           this text\n"
          "\n" +
          SimCommandInterpreter::Help();
@@ -125,6 +128,10 @@ std::optional<SimOptions> ParseSimOptions(const std::vector<std::string>& args,
     }
     if (name == "--help" || name == "-h") {
       options.help = true;
+      continue;
+    }
+    if (name == "--no-pace" && !value) {
+      options.pace = false;
       continue;
     }
     const bool known = name == "--address" || name == "--boxes" || name == "--signal" ||
@@ -203,6 +210,8 @@ std::string SimCommandInterpreter::Help() {
          "  drop N               drop the next N frames the box sends\n"
          "  corrupt N            send the next N frames with a wrong checksum\n"
          "  delay MS             wait MS milliseconds before each reply\n"
+         "  stall N              the next frame transfer stops after N chunks\n"
+         "  pace on|off          send at the line's rate, or as fast as it takes bytes\n"
          "  box GGDD|all         choose the box the commands change (default all)\n"
          "  add GGDD             put a new box on the line (1080p60 on HDMI)\n"
          "  remove GGDD          take the box off the line\n"
@@ -245,8 +254,12 @@ SimCommandInterpreter::Result SimCommandInterpreter::Execute(std::string_view te
           << b.sources().Source(kSdiInput).name
           << (b.sources().Connected(kSdiInput) ? "" : " pulled") << ")"
           << ", drop " << b.faults().dropFrames << ", corrupt " << b.faults().corruptFrames
-          << ", delay " << b.faults().replyDelay.count() << " ms, " << b.counters().frames
-          << " frames in, " << b.counters().sent << " out\n";
+          << ", delay " << b.faults().replyDelay.count() << " ms"
+          << (b.faults().stallFrameAfter >= 0
+                  ? ", stall after " + std::to_string(b.faults().stallFrameAfter) + " chunks"
+                  : std::string())
+          << ", " << b.lineRate() << " baud" << (b.Streaming() ? " (sending a frame)" : "") << ", "
+          << b.counters().frames << " frames in, " << b.counters().sent << " out\n";
       }
     });
     return Result{true, false, s.str()};
@@ -350,6 +363,11 @@ SimCommandInterpreter::Result SimCommandInterpreter::Execute(std::string_view te
     });
     return done();
   }
+  if (verb == "pace") {
+    if (!arity(1, 1) || (arg != "on" && arg != "off")) return error("usage: pace on|off");
+    server_.SetPacing(arg == "on");
+    return done();
+  }
   if (verb == "edidfail") {
     if (!arity(1, 1) || (arg != "on" && arg != "off")) return error("usage: edidfail on|off");
     const bool fail = arg == "on";
@@ -379,6 +397,8 @@ SimCommandInterpreter::Result SimCommandInterpreter::Execute(std::string_view te
        [](SimulatedBox& b, long v) { b.LoseSignalFor(std::chrono::seconds(v)); }},
       {"delay", 0, 60000, "usage: delay MS (0..60000)",
        [](SimulatedBox& b, long v) { b.faults().replyDelay = std::chrono::milliseconds(v); }},
+      {"stall", 0, 1000000, "usage: stall N (0..1000000)",
+       [](SimulatedBox& b, long v) { b.faults().stallFrameAfter = static_cast<int>(v); }},
   };
   for (const NumberCommand& c : numberCommands) {
     if (verb != c.verb) continue;

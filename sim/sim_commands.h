@@ -18,6 +18,7 @@ struct SimOptions {
   uint8_t input = 0;   // 0 HDMI, 1 SDI
   std::string device;  // empty: serve on a new pseudo-terminal
   int baud = 115200;   // for a device
+  bool pace = true;    // send no faster than the line's rate
   bool help = false;
 };
 

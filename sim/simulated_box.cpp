@@ -118,6 +118,26 @@ void SimulatedBox::Execute(const ReceivedCommand& command, std::vector<uint8_t>&
     case box_code::kReadAddress:
       reply({address_.group, address_.device});
       break;
+    case box_code::kPreview:
+      if (command.answerExpected)
+        for (const auto& chunk : PreviewChunks(TakePicture()))
+          Reply(box_code::kPreview, chunk.data(), chunk.size(), out);
+      break;
+    case box_code::kFrame:
+      // Sent from the stream as the line takes it (TakeStreamed); without a signal there
+      // is no frame to send.
+      if (command.answerExpected && signal().Present()) frameStream_.Start(TakePicture());
+      break;
+    case box_code::kBaudSwitch:
+      if (p.size() >= 3) {
+        const int rate = p[0] | p[1] << 8 | p[2] << 16;
+        if (rate >= 1200 && rate <= 4000000) lineRate_ = rate;
+      }
+      break;
+    case box_code::kStopUpload:
+      frameStream_.Stop();
+      lineRate_ = kBoxLinkRate;
+      break;
     case box_code::kSetVolume:
       if (!p.empty() && p[0] <= 8) panel_.volumeStep = p[0];
       break;
@@ -216,6 +236,30 @@ void SimulatedBox::SetHdcp(uint8_t input, uint8_t hdcp, bool notify) {
 std::vector<uint8_t> SimulatedBox::TakeUnsolicited() {
   RunDue();
   return std::exchange(unsolicited_, {});
+}
+
+BoxPicture SimulatedBox::TakePicture() {
+  lastPicture_ = PictureOf(signal(), panel_.input, picturesTaken_++);
+  return lastPicture_;
+}
+
+std::vector<uint8_t> SimulatedBox::TakeStreamed(size_t maxBytes) {
+  std::vector<uint8_t> out;
+  if (!frameStream_.active()) return out;
+  std::vector<uint8_t> payload;
+  while (out.size() < maxBytes && frameStream_.active()) {
+    if (faults_.stallFrameAfter == 0) {
+      // The transfer dies here: nothing more comes, and the box is back at its link rate.
+      faults_.stallFrameAfter = -1;
+      frameStream_.Stop();
+      break;
+    }
+    if (!frameStream_.NextChunk(payload)) break;
+    if (faults_.stallFrameAfter > 0) --faults_.stallFrameAfter;
+    Reply(box_code::kFrame, payload.data(), payload.size(), out);
+  }
+  if (!frameStream_.active()) lineRate_ = kBoxLinkRate;
+  return out;
 }
 
 void SimulatedBox::LoseSignalFor(std::chrono::milliseconds span) {

@@ -19,6 +19,7 @@
 #include "edid/edid_decoder.h"
 #include "link/frame.h"
 #include "sim/box_edids.h"
+#include "sim/box_pictures.h"
 #include "sim/box_recorder.h"
 #include "sim/box_signal.h"
 
@@ -47,7 +48,14 @@ inline constexpr uint16_t kAcknowledge = 0xFFFF;      // the acknowledged code, 
 inline constexpr uint16_t kInfoFrame = 0x8092;        // 1 byte: packet type; the packet back
 inline constexpr uint16_t kMonitorSettings = 0x0096;  // 7 bytes: start a recording, no reply
 inline constexpr uint16_t kMonitorRecord = 0x8096;    // the recording back
+inline constexpr uint16_t kStopUpload = 0x0101;       // ends a frame transfer, no reply
+inline constexpr uint16_t kBaudSwitch = 0x7879;       // 3 bytes: the line rate, little-endian
+inline constexpr uint16_t kFrame = 0x8094;            // the whole frame, in chunks
+inline constexpr uint16_t kPreview = 0x8095;          // the 96 x 64 preview, in chunks
 }  // namespace box_code
+
+// The rate a box speaks at when it starts, and returns to after a frame transfer.
+inline constexpr int kBoxLinkRate = 115200;
 
 // The status byte of the acknowledgement of an EDID write (0xFFFF, payload 51 78 status).
 inline constexpr uint8_t kEdidWriteOk = 0x00;
@@ -68,6 +76,9 @@ struct BoxFaults {
   int corruptFrames = 0;                    // the next N frames go out with a wrong checksum
   std::chrono::milliseconds replyDelay{0};  // applied by whoever writes to the line
   bool failEdidWrites = false;              // user-slot writes fail, the slot unchanged
+  // The next frame transfer stops after this many chunks, as if the box had hung in the
+  // middle of it (-1: it does not).
+  int stallFrameAfter = -1;
 };
 
 struct BoxCounters {
@@ -154,6 +165,17 @@ class SimulatedBox {
   // Frames the box sends on its own (already through the fault injection).
   std::vector<uint8_t> TakeUnsolicited();
 
+  // The frame transfer (reply 0x8094) runs as a stream, made as the line takes it: the
+  // next chunk frames, whole, until at least maxBytes (through the fault injection).
+  // When the frame is out, or stalls, the box returns to its link rate.
+  std::vector<uint8_t> TakeStreamed(size_t maxBytes);
+  bool Streaming() const { return frameStream_.active(); }
+  // The rate the box speaks at: 115200, or what 0x7879 set until the transfer ends.
+  int lineRate() const { return lineRate_; }
+  // The last picture taken (preview or frame) and how many have been taken.
+  const BoxPicture& lastPicture() const { return lastPicture_; }
+  uint32_t picturesTaken() const { return picturesTaken_; }
+
   const BoxCounters& counters() const { return counters_; }
   // The commands acted on, oldest first (the last kCommandRecordLimit of them).
   const std::deque<ReceivedCommand>& commands() const { return commands_; }
@@ -165,6 +187,7 @@ class SimulatedBox {
   void HandleFrame(std::vector<uint8_t>& out);
   void Execute(const ReceivedCommand& command, std::vector<uint8_t>& out);
   uint8_t WriteUserEdid(const std::vector<uint8_t>& payload);
+  BoxPicture TakePicture();
   void Reply(uint16_t code, const uint8_t* payload, size_t count, std::vector<uint8_t>& out);
   void Send(std::vector<uint8_t> frame, std::vector<uint8_t>& out);
   // Runs change() and sends the notice if the received signal changed; the recorder
@@ -186,6 +209,10 @@ class SimulatedBox {
   // When a timed loss gives the cable of `restoreInput_` back.
   std::optional<Clock::time_point> restoreAt_;
   uint8_t restoreInput_ = kHdmiInput;
+  FrameStream frameStream_;
+  BoxPicture lastPicture_;
+  uint32_t picturesTaken_ = 0;
+  int lineRate_ = kBoxLinkRate;
 };
 
 }  // namespace sc

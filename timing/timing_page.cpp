@@ -54,6 +54,11 @@ void TimingPage::UpdateStatus() {
   sender_.SendCommand(0x8081);
 }
 
+void TimingPage::ShowCaptureControls(bool shown) {
+  captureControlsShown = shown;
+  view().SetVisible(timing_ids::kCaptureControls, shown);
+}
+
 void TimingPage::Exchange(ControlExchange& exchange) {
   using namespace timing_ids;
   exchange.Float(kPixelClock, pixelClock);

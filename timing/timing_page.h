@@ -42,6 +42,11 @@ inline constexpr int kUpdateStatus = 1223;
 inline constexpr int kUploadLabel = 1224;
 inline constexpr int kLineAnalyse = 1226;
 inline constexpr int kLineNumber = 1227;
+// Not in the dialog layout: the check box "Frame capture" that shows the upload controls,
+// and the group of those controls (1118, 1226, 1227, 1110 and their labels "Line No.:"
+// and "%"), which the layout creates hidden.
+inline constexpr int kFrameCaptureCheck = 1300;
+inline constexpr int kCaptureControls = 1301;
 }  // namespace timing_ids
 
 class TimingPage : public CoreWindow {
@@ -85,6 +90,11 @@ class TimingPage : public CoreWindow {
 
   // "Update Status": the box's state again, from the hot-plug query on.
   void UpdateStatus();
+
+  // "Frame capture" checked or cleared: the upload controls shown or hidden. The choice
+  // holds while the console runs.
+  void ShowCaptureControls(bool shown);
+  bool captureControlsShown = false;
 
  protected:
   void Exchange(ControlExchange& exchange) override;

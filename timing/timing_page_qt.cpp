@@ -1,15 +1,20 @@
 #include "timing/timing_page_qt.h"
 
+#include <QCheckBox>
 #include <QFrame>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <QVBoxLayout>
 
+#include "timing/frame_capture.h"
 #include "timing/timing_page.h"
 
 namespace sc {
@@ -38,9 +43,35 @@ constexpr Field kVertical[] = {{kVActive, "V active:", nullptr},
                                {kVSyncWidth, "Vs width:", nullptr},
                                {kVSyncOffset, "Vs offset:", nullptr}};
 
-// The preview picture is 96 x 64 pixels, drawn two pixels in from the frame's left.
-constexpr int kPreviewWidth = 98;
-constexpr int kPreviewHeight = 64;
+// Each preview pixel is drawn as a square of this many screen pixels: the 96 x 64 picture
+// is too small to see at one screen pixel a pixel.
+constexpr int kPreviewScale = 3;
+
+// The preview of the received picture, grey until the first one arrives, scaled up with
+// every pixel a sharp square (no smoothing, which would blur the bars' edges).
+class PreviewPicture : public QFrame {
+ public:
+  PreviewPicture(const PreviewImage& image, QWidget* parent) : QFrame(parent), image_(image) {
+    setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    setLineWidth(1);
+    const int frame = 2 * frameWidth();
+    setFixedSize(kPreviewWidth * kPreviewScale + frame, kPreviewHeight * kPreviewScale + frame);
+  }
+
+ protected:
+  void paintEvent(QPaintEvent* event) override {
+    QFrame::paintEvent(event);
+    // The core's pixels are blue, green, red in memory.
+    const QImage picture(image_.data(), kPreviewWidth, kPreviewHeight, kPreviewWidth * 3,
+                         QImage::Format_BGR888);
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
+    painter.drawImage(contentsRect(), picture);
+  }
+
+ private:
+  const PreviewImage& image_;
+};
 
 // A value the page shows: read-only (it can take the focus and be copied), right-aligned,
 // named by its caption, its unit as its description.
@@ -54,7 +85,8 @@ QLineEdit* ValueBox(QWidget* parent) {
 
 }  // namespace
 
-TimingPageWidget::TimingPageWidget(TimingPage& page, QWidget* parent) : PageWidget(parent) {
+TimingPageWidget::TimingPageWidget(TimingPage& page, FrameCapture& capture, QWidget* parent)
+    : PageWidget(parent) {
   auto* layout = new QVBoxLayout(this);
 
   auto* fields = new QGridLayout;
@@ -131,21 +163,64 @@ TimingPageWidget::TimingPageWidget(TimingPage& page, QWidget* parent) : PageWidg
   statusRow->addStretch(1);
   layout->addLayout(statusRow);
 
-  // Where the preview picture of the received frame goes, grey until one arrives, and the
-  // upload label beside it.
-  auto* preview = new QFrame(this);
-  preview->setFixedSize(kPreviewWidth, kPreviewHeight);
-  preview->setAutoFillBackground(true);
-  QPalette grey = preview->palette();
-  grey.setColor(QPalette::Window, QColor(64, 64, 64));
-  preview->setPalette(grey);
+  // The preview of the received picture, and beside it the capture's controls: "Update
+  // Image", the upload label, and "Frame capture", which shows the upload controls.
+  auto* preview = new PreviewPicture(capture.previewImage, this);
   preview->setAccessibleName(QStringLiteral("Preview"));
+  preview->setAccessibleDescription(QStringLiteral("The received picture, 96 x 64 pixels"));
   view_.Bind(kPreviewFrame, preview);
+
+  auto* updateImage = new QPushButton(QStringLiteral("Update Image"), this);
+  view_.Bind(kUpdateImage, updateImage);
+  connect(updateImage, &QPushButton::clicked, this, [&capture] { capture.UpdateImage(); });
   auto* uploadLabel = new QLabel(this);
   view_.Bind(kUploadLabel, uploadLabel);
+  auto* frameCapture = new QCheckBox(QStringLiteral("Frame capture"), this);
+  frameCapture->setChecked(page.captureControlsShown);
+  view_.Bind(kFrameCaptureCheck, frameCapture);
+  connect(frameCapture, &QCheckBox::toggled, this,
+          [&page](bool checked) { page.ShowCaptureControls(checked); });
+
+  auto* uploads = new QWidget(this);
+  auto* uploadRows = new QGridLayout(uploads);
+  uploadRows->setContentsMargins(0, 0, 0, 0);
+  auto* whole = new QPushButton(QStringLiteral("Upload Whole Image"), uploads);
+  view_.Bind(kUploadWholeImage, whole);
+  connect(whole, &QPushButton::clicked, this, [&capture] { capture.UploadWholeImage(); });
+  auto* lineCaption = new QLabel(QStringLiteral("Line No.:"), uploads);
+  auto* line = new QSpinBox(uploads);
+  line->setRange(1, 100);
+  line->setAlignment(Qt::AlignRight);
+  lineCaption->setBuddy(line);
+  view_.Bind(kLineNumber, line);
+  auto* analyse = new QPushButton(QStringLiteral("Line Image data Analyse"), uploads);
+  view_.Bind(kLineAnalyse, analyse);
+  connect(analyse, &QPushButton::clicked, this, [&capture] { capture.AnalyseLine(); });
+  auto* progress = ValueBox(uploads);
+  progress->setAccessibleName(QStringLiteral("Upload progress"));
+  progress->setAccessibleDescription(QStringLiteral("%"));
+  view_.Bind(kUploadProgress, progress);
+  auto* percent = new QLabel(QStringLiteral("%"), uploads);
+  uploadRows->addWidget(whole, 0, 0, 1, 2);
+  uploadRows->addWidget(progress, 0, 2);
+  uploadRows->addWidget(percent, 0, 3);
+  uploadRows->addWidget(lineCaption, 1, 0);
+  uploadRows->addWidget(line, 1, 1);
+  uploadRows->addWidget(analyse, 1, 2, 1, 2);
+  uploadRows->setColumnStretch(4, 1);
+  // Hidden as the layout creates them, until "Frame capture" is checked.
+  uploads->setVisible(page.captureControlsShown);
+  view_.Bind(kCaptureControls, uploads);
+
+  auto* captureColumn = new QVBoxLayout;
+  captureColumn->addWidget(updateImage, 0, Qt::AlignLeft);
+  captureColumn->addWidget(uploadLabel);
+  captureColumn->addWidget(frameCapture);
+  captureColumn->addWidget(uploads);
+  captureColumn->addStretch(1);
   auto* captureRow = new QHBoxLayout;
-  captureRow->addWidget(preview);
-  captureRow->addWidget(uploadLabel, 0, Qt::AlignTop);
+  captureRow->addWidget(preview, 0, Qt::AlignTop);
+  captureRow->addLayout(captureColumn);
   captureRow->addStretch(1);
   layout->addLayout(captureRow);
   layout->addStretch(1);

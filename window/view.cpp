@@ -37,6 +37,10 @@ int MemoryView::Icon(int id) const {
   return Find(icons_, id, 0);
 }
 
+int MemoryView::Repaints(int id) const {
+  return Find(repaints_, id, 0);
+}
+
 void MemoryView::SetItems(int id, const std::vector<std::string>& items) {
   items_[id] = items;
   tips_.erase(id);

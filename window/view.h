@@ -29,6 +29,8 @@ class View {
   virtual void SetVisible(int id, bool visible) = 0;
   virtual void SetEnabled(int id, bool enabled) = 0;
   virtual void SetIcon(int id, int iconId) = 0;
+  // A control that draws a picture of the core's (the preview) draws it again now.
+  virtual void Repaint(int id) { (void)id; }
 
   virtual void SetItems(int id, const std::vector<std::string>& items) = 0;
   virtual void SetItem(int id, int index, const std::string& text) = 0;
@@ -53,6 +55,7 @@ class MemoryView : public View {
   void SetVisible(int id, bool visible) override { visible_[id] = visible; }
   void SetEnabled(int id, bool enabled) override { enabled_[id] = enabled; }
   void SetIcon(int id, int iconId) override { icons_[id] = iconId; }
+  void Repaint(int id) override { ++repaints_[id]; }
 
   void SetItems(int id, const std::vector<std::string>& items) override;
   void SetItem(int id, int index, const std::string& text) override;
@@ -64,6 +67,7 @@ class MemoryView : public View {
   bool Visible(int id) const;  // true unless hidden
   bool Enabled(int id) const;  // true unless disabled
   int Icon(int id) const;      // 0 when never set
+  int Repaints(int id) const;  // how often Repaint(id) was asked for
   const std::vector<std::string>& Items(int id) const;
   std::string ItemTip(int id, int index) const;
   bool HasText(int id) const { return texts_.count(id) != 0; }
@@ -76,6 +80,7 @@ class MemoryView : public View {
   std::map<int, bool> visible_;
   std::map<int, bool> enabled_;
   std::map<int, int> icons_;
+  std::map<int, int> repaints_;
   std::map<int, std::vector<std::string>> items_;
   std::map<int, std::map<int, std::string>> tips_;
   std::map<int, int> selections_;

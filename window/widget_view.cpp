@@ -255,6 +255,11 @@ void WidgetView::SetIcon(int id, int iconId) {
   }
 }
 
+void WidgetView::Repaint(int id) {
+  MemoryView::Repaint(id);
+  if (QWidget* w = widget(id)) w->update();
+}
+
 void WidgetView::SetItems(int id, const std::vector<std::string>& items) {
   QWidget* w = widget(id);
   QStringList texts;

@@ -63,6 +63,7 @@ class WidgetView : public MemoryView {
   void SetVisible(int id, bool visible) override;
   void SetEnabled(int id, bool enabled) override;
   void SetIcon(int id, int iconId) override;
+  void Repaint(int id) override;
 
   void SetItems(int id, const std::vector<std::string>& items) override;
   void SetItem(int id, int index, const std::string& text) override;

@@ -52,7 +52,7 @@ TEST_F(StartupTest, StartsWithTheLinkDownAndEverythingEmpty) {
   EXPECT_EQ(dialog->baud, 115200);
   EXPECT_EQ(dialog->port, 1);
   EXPECT_EQ(dialog->searchStatus, " ");  // set, but not shown until the next push
-  for (uint8_t b : dialog->previewImage)
+  for (uint8_t b : dialog->capture.previewImage)
     ASSERT_EQ(b, 0x40);
   EXPECT_TRUE(host.messages.empty());
   // Nothing was opened, so nothing was written.
@@ -141,7 +141,7 @@ TEST_F(StartupTest, DestroyReleasesTheFrameBufferAndTheLink) {
   ASSERT_TRUE(dialog->linkUp);
   ASSERT_TRUE(dialog->serialPort().WorkerRunning());
   dialog->Destroy();
-  EXPECT_TRUE(dialog->frameData.empty());
+  EXPECT_TRUE(dialog->capture.frameImage.bytes.empty());
   dialog.reset();
   // The port is free again: the worker has ended and closed it.
   PortDirectory directory = PortDirectory::Build("1=" + box.SlavePath(), {});

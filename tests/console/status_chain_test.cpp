@@ -259,6 +259,8 @@ TEST_F(StatusChainTest, UploadTimersSwitchTheRateAndBack) {
   ASSERT_TRUE(Handled(0x8090));
   host.StopTimer(kStatusRecheckTimer);
   Forget();
+  // The box takes the frame request but never sends a chunk.
+  ChangeBox([](SimulatedBox& b) { b.faults().stallFrameAfter = 0; });
   dialog->uploadActive = true;
   host.StartTimer(kUploadStartTimer, 10);
   host.StartTimer(kUploadEndTimer, 5500);

@@ -7,14 +7,18 @@
 #include <QAbstractItemView>
 #include <QAccessible>
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
+#include <QSpinBox>
 #include <QTest>
 #include <QToolButton>
+#include <filesystem>
 #include <memory>
 
 #include "console/control_ids.h"
@@ -23,6 +27,7 @@
 #include "tests/gui/gui_testing.h"
 #include "tests/support/console_fixture.h"
 #include "tests/support/temp_dir.h"
+#include "timing/frame_capture.h"
 #include "timing/timing_page.h"
 #include "window/drop_down_list_qt.h"
 #include "window/qt_host.h"
@@ -254,6 +259,102 @@ TEST_F(TimingPageGuiTest, TheCommListOpensAsAScrollingListShowingTheDevices) {
   };
   for (const auto& [tip, shown] : notes)
     EXPECT_EQ(DropDownList::NoteOf(tip), shown) << tip;
+}
+
+TEST_F(TimingPageGuiTest, FrameCaptureShowsTheUploadControls) {
+  auto* check = PageControl<QCheckBox>(kFrameCaptureCheck);
+  ASSERT_NE(check, nullptr);
+  EXPECT_EQ(check->text(), "Frame capture");
+  EXPECT_FALSE(check->isChecked());
+  QWidget* page = window->page(ids::kTimingPage);
+  // Named the way a screen reader finds them: buttons by caption, the line number by
+  // its label, the progress box by what it shows.
+  struct Control {
+    int id;
+    const char* name;
+  };
+  const Control controls[] = {{kUploadWholeImage, "Upload Whole Image"},
+                              {kLineAnalyse, "Line Image data Analyse"},
+                              {kLineNumber, "Line No.:"},
+                              {kUploadProgress, "Upload progress"}};
+  for (const Control& c : controls) {
+    QWidget* w = window->page(ids::kTimingPage)->view().widget(c.id);
+    ASSERT_NE(w, nullptr) << c.name;
+    EXPECT_FALSE(w->isVisibleTo(page)) << c.name;
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(w)->text(QAccessible::Name), c.name);
+  }
+  EXPECT_TRUE(PageControl<QPushButton>(kUpdateImage)->isVisibleTo(page));
+  QTest::mouseClick(check, Qt::LeftButton);
+  EXPECT_TRUE(dialog->timingPage.captureControlsShown);
+  for (const Control& c : controls)
+    EXPECT_TRUE(window->page(ids::kTimingPage)->view().widget(c.id)->isVisibleTo(page)) << c.name;
+  EXPECT_EQ(PageControl<QSpinBox>(kLineNumber)->value(), 1);
+  check->setFocus();
+  QTest::keyClick(check, Qt::Key_Space);
+  EXPECT_FALSE(dialog->timingPage.captureControlsShown);
+  EXPECT_FALSE(PageControl<QPushButton>(kUploadWholeImage)->isVisibleTo(page));
+}
+
+TEST_F(TimingPageGuiTest, ThePreviewIsPaintedLargeAndSharp) {
+  QWidget* preview = window->page(ids::kTimingPage)->view().widget(kPreviewFrame);
+  ASSERT_NE(preview, nullptr);
+  const QRect inside = preview->contentsRect();
+  EXPECT_EQ(inside.size(), QSize(kPreviewWidth * 3, kPreviewHeight * 3));
+  auto shown = [&] { return preview->grab().toImage().convertToFormat(QImage::Format_RGB888); };
+  // Grey until the first preview.
+  const QImage before = shown();
+  for (const QPoint& at : {inside.topLeft(), inside.center(), inside.bottomRight()})
+    EXPECT_EQ(before.pixelColor(at), QColor(64, 64, 64));
+
+  LinkUp();
+  QTest::mouseClick(PageControl<QPushButton>(kUpdateImage), Qt::LeftButton);
+  QTRY_VERIFY_WITH_TIMEOUT(dialog->capture.previewImage[0] != 0x40, 5000);
+  QTRY_VERIFY_WITH_TIMEOUT(!dialog->previewBusy, 5000);
+  const QImage after = shown();
+  const PreviewImage& image = dialog->capture.previewImage;
+  // Every preview pixel is a 3 x 3 square of its own colour: no smoothing between them.
+  for (int row = 0; row < kPreviewHeight; row += 9) {
+    for (int column = 0; column < kPreviewWidth; column += 7) {
+      const size_t at = (static_cast<size_t>(row) * kPreviewWidth + column) * 3;
+      const QColor want(image[at + 2], image[at + 1], image[at]);
+      for (int dy = 0; dy < 3; ++dy)
+        for (int dx = 0; dx < 3; ++dx)
+          ASSERT_EQ(after.pixelColor(inside.left() + 3 * column + dx, inside.top() + 3 * row + dy),
+                    want)
+              << row << "," << column;
+    }
+  }
+}
+
+TEST_F(TimingPageGuiTest, AnUploadShowsItsProgressAndCanBeCancelled) {
+  // At the line's own pace the frame takes two minutes: time to watch and to cancel.
+  server.SetPacing(true);
+  dialog->capture.workingDirectory = dir.path().string();
+  LinkUp();
+  QTest::mouseClick(PageControl<QCheckBox>(kFrameCaptureCheck), Qt::LeftButton);
+  auto* upload = PageControl<QPushButton>(kUploadWholeImage);
+  auto* progress = PageControl<QLineEdit>(kUploadProgress);
+  QTest::mouseClick(upload, Qt::LeftButton);
+  EXPECT_EQ(PageControl<QLabel>(kUploadLabel)->text(), "Uploading...");
+  QTRY_VERIFY_WITH_TIMEOUT(progress->text().toDouble() > 0.3, 10000);
+  // The window still answers: the page switches and comes back while the frame arrives.
+  window->tabBar()->setCurrentIndex(3);
+  window->tabBar()->setCurrentIndex(0);
+  const double seen = progress->text().toDouble();
+  QTRY_VERIFY_WITH_TIMEOUT(progress->text().toDouble() > seen, 5000);
+
+  QTest::mouseClick(upload, Qt::LeftButton);
+  EXPECT_EQ(PageControl<QLabel>(kUploadLabel)->text(), " ");
+  EXPECT_FALSE(dialog->uploadActive);
+  // The window thread keeps running meanwhile: the serial worker hands it what arrives.
+  QTRY_VERIFY_WITH_TIMEOUT(!server.WithLine([](BoxLine& line) { return line.Streaming(); }), 5000);
+  // Timer 6 brings the port back; the link answers again.
+  QTRY_COMPARE_WITH_TIMEOUT(dialog->serialPort().CurrentRates(), std::make_pair(115200, 115200),
+                            5000);
+  QTest::mouseClick(PageControl<QPushButton>(kUpdateImage), Qt::LeftButton);
+  QTRY_VERIFY_WITH_TIMEOUT(dialog->capture.previewImage[0] != 0x40, 5000);
+  EXPECT_LT(dialog->capture.frameImage.linesCompleted, 1080);
+  EXPECT_FALSE(std::filesystem::exists(dir.path() / "IMAGEFULL_BMP00.BMP"));
 }
 
 }  // namespace

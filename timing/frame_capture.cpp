@@ -1,0 +1,347 @@
+#include "timing/frame_capture.h"
+
+#include <algorithm>
+#include <cmath>
+#include <new>
+
+namespace sc {
+
+namespace {
+
+constexpr size_t kChunkHeader = 3;  // two bytes, zero in a picture's first chunk; the flags
+// The longest chunk read: a preview chunk.
+constexpr size_t kLongestChunk = kChunkHeader + kPreviewChunkData;
+
+// A chunk's payload with whatever the reply lacks read as 0.
+std::array<uint8_t, kLongestChunk> PaddedChunk(const uint8_t* payload, size_t size) {
+  std::array<uint8_t, kLongestChunk> chunk{};
+  if (payload) std::copy(payload, payload + std::min(size, chunk.size()), chunk.begin());
+  return chunk;
+}
+
+}  // namespace
+
+PreviewPixel ConvertPreviewPixel(uint8_t hi, uint8_t lo) {
+  PreviewPixel p;
+  p.blue = static_cast<uint8_t>(hi & 0xF1);
+  p.green = static_cast<uint8_t>(static_cast<uint8_t>(hi << 5) | ((lo >> 3) & 0x1F));
+  p.red = static_cast<uint8_t>((lo & 0xFE) << 3);
+  return p;
+}
+
+void ConvertPreview(const uint8_t* bytes, PreviewImage& image) {
+  for (size_t k = 0; k < kPreviewWidth * kPreviewHeight; ++k) {
+    const PreviewPixel p = ConvertPreviewPixel(bytes[2 * k], bytes[2 * k + 1]);
+    image[3 * k] = p.blue;
+    image[3 * k + 1] = p.green;
+    image[3 * k + 2] = p.red;
+  }
+}
+
+FrameCapture::FrameCapture(Host& host, CommandSender& sender, TimingPage& page, WindowState window)
+    : host_(host), sender_(sender), page_(page), window_(std::move(window)) {}
+
+void FrameCapture::Startup() {
+  frameImage = FrameImage{};
+  frameImage.bytes.assign(10, 0);
+  previewImage.fill(0x40);
+  // The layout creates the upload controls hidden.
+  page_.ShowCaptureControls(page_.captureControlsShown);
+}
+
+void FrameCapture::Release() {
+  frameImage.bytes.clear();
+  frameImage.bytes.shrink_to_fit();
+}
+
+void FrameCapture::Show(const std::string& text) {
+  host_.ShowMessage(kCaptureCaption, text);
+}
+
+void FrameCapture::Reopen(int rate) {
+  // A port the user has taken down (or replaced by another) stays as the user left it.
+  if (window_.linkUp && window_.reopenAtBaud) window_.reopenAtBaud(rate);
+}
+
+void FrameCapture::ReadPageControls() {
+  page_.Pull();
+  if (page_.lineNumber < 1 || page_.lineNumber > 100) Show(kLineNumberRangeMessage);
+}
+
+// ---------------------------------------------------------------------------------------
+// Preview
+
+void FrameCapture::UpdateImage() {
+  // Until timer 6 has brought the port back from an upload, a preview would take over the
+  // timer and leave the port at the upload rate for good.
+  if (window_.previewBusy || window_.uploadActive || !window_.linkUp || rateRestorePending) return;
+  ReadPageControls();
+  sender_.SendCommand(kPreviewRequest);
+  window_.previewBusy = true;
+  host_.StartTimer(kUploadEndTimer, kPreviewWait);
+  page_.uploadProgress = 0;
+}
+
+void FrameCapture::OnPreviewChunk(const uint8_t* payload, size_t size) {
+  const auto chunk = PaddedChunk(payload, size);
+  if (chunk[0] == 0 && chunk[1] == 0) previewPosition_ = 0;
+  // Chunks beyond the buffer are dropped; the preview only needs the first 64.
+  if (previewPosition_ + kPreviewChunkData <= previewBuffer_.size()) {
+    std::copy_n(chunk.begin() + kChunkHeader, kPreviewChunkData,
+                previewBuffer_.begin() + static_cast<std::ptrdiff_t>(previewPosition_));
+    previewPosition_ += kPreviewChunkData;
+  }
+  if (!(chunk[2] & kChunkLineEnd)) return;
+  previewPosition_ = 0;
+  // Timer 6 is the preview's only while a preview is outstanding: a stray end of preview
+  // during an upload must not stop the timer that brings the port back.
+  if (window_.previewBusy) host_.StopTimer(kUploadEndTimer);
+  ConvertPreview(previewBuffer_.data(), previewImage);
+  page_.view().Repaint(timing_ids::kPreviewFrame);
+  window_.previewBusy = false;
+}
+
+// ---------------------------------------------------------------------------------------
+// Upload
+
+void FrameCapture::StartOrCancelUpload(bool lineAnalysis) {
+  ReadPageControls();
+  if (window_.previewBusy || !window_.linkUp) return;
+  page_.uploadProgress = 0;
+  if (!window_.uploadActive) {
+    static constexpr uint8_t kRate[3] = {kUploadRate & 0xFF, (kUploadRate >> 8) & 0xFF,
+                                         (kUploadRate >> 16) & 0xFF};
+    sender_.SendCommandWithData(kBaudSwitchCommand, 3, kRate);
+    window_.uploadActive = true;
+    rateRestorePending = true;
+    lineErrorShown_ = overflowErrorShown_ = false;
+    host_.StartTimer(kUploadStartTimer, kUploadStartFirstTick);
+    page_.uploadLabel = kUploadingLabel;
+    host_.StartTimer(kUploadEndTimer, kUploadStartWait);
+    if (lineAnalysis) {
+      window_.lineMode = true;
+      page_.lineNumber = std::min(page_.lineNumber, 99);
+    }
+    page_.Push();
+    return;
+  }
+  window_.uploadActive = false;
+  // A cancel also ends a start still under way: otherwise its second tick would request
+  // the frame and set the upload going again.
+  host_.StopTimer(kUploadStartTimer);
+  window_.uploadStep = 0;
+  sender_.SendCommand(kStopUploadCommand);
+  page_.uploadLabel = " ";
+  page_.Push();
+  if (lineAnalysis) window_.lineMode = false;
+}
+
+void FrameCapture::UploadStartStep() {
+  if (window_.uploadStep == 0) {
+    Reopen(kUploadRate);
+    host_.StartTimer(kUploadStartTimer, kUploadStartSecondTick);
+    window_.uploadStep = 1;
+    return;
+  }
+  window_.uploadStep = 0;
+  // The frame request is the one command without payload let through during an upload.
+  window_.uploadActive = false;
+  sender_.SendCommand(kFrameRequest);
+  window_.uploadActive = true;
+  host_.StopTimer(kUploadStartTimer);
+}
+
+void FrameCapture::StartFrame() {
+  FrameImage& f = frameImage;
+  f.writePosition = 0;
+  f.lineBytes = 0;
+  f.linesCompleted = 0;
+  f.chunkCounter = 0;
+  f.width = std::max(page_.hActive, 0);
+  f.height = std::max(page_.vActive, 0);
+  const size_t frameBytes = static_cast<size_t>(f.width) * static_cast<size_t>(f.height) * 3;
+  size_t capacity = frameBytes + kFrameSlack;
+  if (page_.structure3d == 1) capacity *= 2;  // frame packing
+  bool held = frameBytes <= kMaxFrameBytes;
+  if (held) {
+    try {
+      f.bytes.assign(capacity, 0);
+    } catch (const std::bad_alloc&) {
+      held = false;
+    }
+  }
+  if (!held) {
+    // No room for this picture: every chunk then reads as more than the frame holds.
+    f.width = f.height = 0;
+    f.bytes.assign(kFrameSlack, 0);
+  }
+}
+
+void FrameCapture::ShowDataError(const char* text, bool& shown) {
+  if (shown) return;
+  shown = true;
+  Show(text);
+}
+
+void FrameCapture::OnFrameChunk(const uint8_t* payload, size_t size) {
+  if (!window_.uploadActive) return;
+  host_.StartTimer(kUploadEndTimer, kChunkWait);
+  const auto chunk = PaddedChunk(payload, size);
+  const uint8_t flags = chunk[2];
+  FrameImage& f = frameImage;
+  if (chunk[0] == 0 && chunk[1] == 0 && page_.uploadProgress == 0) StartFrame();
+
+  const int lineSize = f.width * 3;
+  int n = static_cast<int>(kFrameChunkData);
+  const bool endsLine = flags & (kChunkLineEnd | kChunkFrameEnd);
+  if (endsLine) {
+    ++f.linesCompleted;
+    if (f.lineBytes + static_cast<int>(kFrameChunkData) < lineSize) {
+      ShowDataError(kLineDataError, lineErrorShown_);
+      return;
+    }
+    n = lineSize - f.lineBytes;
+    if (n < 0) {
+      // The line already ran past the frame's width: nothing of this chunk fits it.
+      f.lineBytes = 0;
+      ShowDataError(kLineDataError, lineErrorShown_);
+      return;
+    }
+  }
+  if (f.writePosition + static_cast<size_t>(n) > f.bytes.size()) {
+    // Only a chunk before any frame was started gets here: the buffer is the first small one.
+    f.writePosition = 0;
+    ShowDataError(kFrameDataError, overflowErrorShown_);
+    return;
+  }
+  std::copy_n(chunk.begin() + kChunkHeader, n,
+              f.bytes.begin() + static_cast<std::ptrdiff_t>(f.writePosition));
+  f.writePosition += static_cast<size_t>(n);
+  f.lineBytes += n;
+  if (endsLine) f.lineBytes = 0;
+
+  if (window_.lineMode && f.linesCompleted == page_.lineNumber) {
+    // The chosen line is in: the box is told to stop, and timer 6 writes the chart.
+    window_.uploadActive = false;
+    sender_.SendCommand(kStopUploadCommand);
+    page_.uploadLabel = " ";
+    page_.uploadProgress = 0;
+    page_.Push();
+    return;
+  }
+
+  const size_t frameBytes = static_cast<size_t>(f.width) * static_cast<size_t>(f.height) * 3;
+  if (f.writePosition > frameBytes) {
+    f.writePosition = 0;
+    ShowDataError(kFrameDataError, overflowErrorShown_);
+    return;
+  }
+
+  // Once data have arrived the progress is odd in its last hundredth, so that a later
+  // chunk whose first two bytes are zero cannot start the frame again.
+  long p = 0;
+  if (frameBytes > 1)
+    p = static_cast<long>(std::floor(static_cast<double>(f.writePosition) /
+                                     static_cast<double>(frameBytes - 1) * 10000.0));
+  if (p != 10000) p |= 1;
+  page_.uploadProgress = static_cast<double>(p) * 0.01;
+
+  if (f.chunkCounter % 64 == 0 || (flags & kChunkFrameEnd)) page_.Push();
+  ++f.chunkCounter;
+
+  if (!(flags & kChunkFrameEnd)) return;
+  f.writePosition = 0;
+  f.lineBytes = 0;
+  host_.StopTimer(kUploadEndTimer);
+  const BitmapSaveResult saved = WriteFrameBitmap();
+  // A frame that could not be saved ends the upload as a saved one does: the port still
+  // has to come back to 115200 baud. The upload ends before the message is up, so the
+  // port does not wait for the user's OK.
+  window_.uploadActive = false;
+  window_.previewBusy = false;
+  page_.uploadLabel = " ";
+  page_.Push();
+  host_.StartTimer(kUploadEndTimer, kAfterFrameWait);
+  Show(saved.message);
+}
+
+void FrameCapture::UploadEndStep() {
+  if (window_.previewBusy) {
+    // A preview runs at the link rate: it is only given up.
+    window_.previewBusy = false;
+    host_.StopTimer(kUploadEndTimer);
+    return;
+  }
+  if (window_.lineMode) {
+    window_.lineMode = false;
+    const BitmapSaveResult chart = WriteLineChart();
+    if (!chart.ok) {
+      // The timer keeps running: its next tick ends the upload.
+      Show(chart.message);
+      return;
+    }
+    EndUpload();
+    Show(chart.message);
+    return;
+  }
+  EndUpload();
+}
+
+void FrameCapture::EndUpload() {
+  window_.uploadActive = false;
+  window_.previewBusy = false;
+  Reopen(kLinkRate);
+  rateRestorePending = false;
+  page_.uploadLabel = " ";
+  page_.Push();
+  host_.StopTimer(kUploadEndTimer);
+}
+
+// ---------------------------------------------------------------------------------------
+// Bitmaps
+
+BitmapSaveResult FrameCapture::WriteFrameBitmap() const {
+  const FrameImage& f = frameImage;
+  const size_t width = static_cast<size_t>(f.width);
+  if (width * static_cast<size_t>(f.height) * 3 > f.bytes.size())
+    return {false, "No image data to save", {}};
+  // The first row in the file is the frame's last line.
+  return SaveNumberedBitmap(workingDirectory, kFrameBitmapPattern, f.width, f.height,
+                            [&](int fileRow, uint8_t* row) {
+                              const size_t line = static_cast<size_t>(f.height - 1 - fileRow);
+                              const uint8_t* from = f.bytes.data() + line * width * 3;
+                              for (size_t x = 0; x < width; ++x) {
+                                row[3 * x] = from[3 * x + 2];
+                                row[3 * x + 1] = from[3 * x + 1];
+                                row[3 * x + 2] = from[3 * x];
+                              }
+                            });
+}
+
+BitmapSaveResult FrameCapture::WriteLineChart() const {
+  const FrameImage& f = frameImage;
+  const int line = page_.lineNumber;
+  const size_t width = static_cast<size_t>(std::max(f.width, 0));
+  // Only a line that arrived is charted: never bytes beyond what was received.
+  if (width == 0 || line < 1 || line > f.linesCompleted ||
+      static_cast<size_t>(line) * width * 3 > f.bytes.size())
+    return {false, "Line " + std::to_string(line) + " was not received: no chart saved", {}};
+  const uint8_t* levels = f.bytes.data() + static_cast<size_t>(line - 1) * width * 3;
+  // Canvas rows are levels 0..255, the bottom row (level 0) first, as the file wants them;
+  // each pixel blue, green, red.
+  std::vector<uint8_t> canvas(width * 256 * 3, 0x30);
+  for (size_t x = 0; x < width; ++x) {
+    const uint8_t red = levels[3 * x], green = levels[3 * x + 1], blue = levels[3 * x + 2];
+    canvas[(red * width + x) * 3 + 2] = 0xFF;
+    canvas[(green * width + x) * 3 + 1] = 0xFF;
+    canvas[(blue * width + x) * 3] = 0xFF;
+  }
+  return SaveNumberedBitmap(
+      workingDirectory, kLineChartPattern, f.width, 256, [&](int fileRow, uint8_t* row) {
+        std::copy_n(
+            canvas.begin() + static_cast<std::ptrdiff_t>(static_cast<size_t>(fileRow) * width * 3),
+            width * 3, row);
+      });
+}
+
+}  // namespace sc
