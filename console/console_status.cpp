@@ -27,7 +27,8 @@ std::string ConsoleStatus::CaptureText(const LinkState& state) {
   const int percent = ShownPercent(state.uploadProgress);
   if (state.uploadActive) {
     const char* what = state.lineMode ? "Line analysis" : "Upload image";
-    if (percent == 0) return std::string(what) + ": starting...";
+    // Before the first data the upload is starting; after it, whole percents (0 % included).
+    if (!(state.uploadProgress > 0)) return std::string(what) + ": starting...";
     return std::string(what) + ": " + std::to_string(percent) + " %";
   }
   if (state.lineMode) return "Line analysis: writing the chart...";
@@ -60,7 +61,8 @@ unsigned ConsoleStatus::Update(const LinkState& s) {
     linkGoneShown_ = deviceGone_;
     if (Set(link_, LinkText(s))) changed |= kLinkField;
   }
-  const int percent = ShownPercent(s.uploadProgress);
+  // Whole percents, and -1 before the first data.
+  const int percent = s.uploadProgress > 0 ? ShownPercent(s.uploadProgress) : -1;
   if (first || requests.version() != requestsVersion_ || s.previewBusy != state_.previewBusy ||
       s.uploadActive != state_.uploadActive || s.lineMode != state_.lineMode ||
       percent != progressShown_) {

@@ -137,6 +137,7 @@ TEST_F(RequestFeedbackTest, APreviewOrAnUploadShowsItsProgress) {
   const Case cases[] = {
       {true, false, false, 0, "Update image: waiting for the preview..."},
       {false, true, false, 0, "Upload image: starting..."},
+      {false, true, false, 0.01, "Upload image: 0 %"},
       {false, true, false, 45.67, "Upload image: 45 %"},
       {false, true, false, 100, "Upload image: 100 %"},
       {false, true, true, 12.01, "Line analysis: 12 %"},

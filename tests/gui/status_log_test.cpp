@@ -8,10 +8,12 @@
 #include <QAccessible>
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTableView>
 #include <QTest>
 #include <QToolButton>
@@ -26,6 +28,7 @@
 #include "tests/gui/gui_testing.h"
 #include "tests/support/console_fixture.h"
 #include "tests/support/temp_dir.h"
+#include "timing/timing_page.h"
 #include "window/qt_host.h"
 
 namespace sc {
@@ -168,6 +171,26 @@ TEST_F(StatusLogGuiTest, ALostAnswerSaysNoAnswerFromTheBoxAndTheNextAnswerClears
   QTest::mouseClick(read, Qt::LeftButton);
   QTRY_COMPARE_WITH_TIMEOUT(activity->text(), QString(), 5000);
   EXPECT_FALSE(activity->font().bold());
+}
+
+TEST_F(StatusLogGuiTest, AnUploadShowsItsRateAndProgressInTheStatusBar) {
+  server.SetPacing(true);  // two minutes a frame: time to watch
+  dialog->capture.workingDirectory = dir.path().string();
+  LinkUp();
+  PageWidget* timing = window->page(ids::kTimingPage);
+  QTest::mouseClick(qobject_cast<QCheckBox*>(timing->view().widget(timing_ids::kFrameCaptureCheck)),
+                    Qt::LeftButton);
+  auto* upload = qobject_cast<QPushButton*>(timing->view().widget(timing_ids::kUploadWholeImage));
+  QTest::mouseClick(upload, Qt::LeftButton);
+  QTRY_COMPARE_WITH_TIMEOUT(Field(ConsoleStatus::kRateField), QString("512000 baud"), 5000);
+  QTRY_VERIFY_WITH_TIMEOUT(QRegularExpression("^Upload image: [0-9]+ %$")
+                               .match(Field(ConsoleStatus::kActivityField))
+                               .hasMatch(),
+                           10000);
+
+  QTest::mouseClick(upload, Qt::LeftButton);  // cancelled
+  QTRY_COMPARE_WITH_TIMEOUT(Field(ConsoleStatus::kRateField), QString("115200 baud"), 5000);
+  EXPECT_EQ(Field(ConsoleStatus::kActivityField), "");
 }
 
 TEST_F(StatusLogGuiTest, ShortcutsReachTheCommonActionsAndTheNewControlsAreNamed) {
