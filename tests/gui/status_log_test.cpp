@@ -213,9 +213,16 @@ TEST_F(StatusLogGuiTest, ShortcutsReachTheCommonActionsAndTheNewControlsAreNamed
       },
       std::chrono::seconds(5)));
 
-  // A lamp says what a click on it does.
+  // A lamp says what a click on it does, and so do the pages' buttons.
   EXPECT_EQ(window->view().widget(ids::kSdiIcon)->toolTip(),
             "Unlit: click to select the SDI input");
+  EXPECT_TRUE(window->page(ids::kEdidPage)
+                  ->view()
+                  .widget(edid_ids::kReadFromDevice)
+                  ->toolTip()
+                  .endsWith("(Ctrl+R)"));
+  EXPECT_FALSE(
+      window->page(ids::kTimingPage)->view().widget(timing_ids::kUpdateImage)->toolTip().isEmpty());
 
   QAccessibleInterface* root = QAccessible::queryAccessibleInterface(log);
   const std::pair<QAccessible::Role, QString> named[] = {
