@@ -5,12 +5,12 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
-#include <chrono>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+
+#include "storage/safe_file.h"
 
 namespace sc {
 namespace {
@@ -45,30 +45,12 @@ std::string InitialText() {
   return text;
 }
 
-bool WriteAll(int fd, const std::string& text) {
-  size_t done = 0;
-  while (done < text.size()) {
-    ssize_t n = write(fd, text.data() + done, text.size() - done);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    if (n == 0) return false;
-    done += static_cast<size_t>(n);
-  }
-  return true;
-}
-
-// Creates the first-start file. Exclusive creation, so a file that appeared since the
-// existence test is never truncated. A file that could not be written whole is removed
-// again rather than left half-written.
+// Creates the first-start file. Its name appears only with the whole content, so a kill
+// during the creation leaves no file (the next start creates it again), never an empty
+// one; a file that appeared since the existence test is left alone.
 bool CreateInitialFile(const std::string& path) {
-  int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-  if (fd < 0) return errno == EEXIST && Exists(path);
-  bool ok = WriteAll(fd, InitialText());
-  ok = (close(fd) == 0) && ok;
-  if (!ok) unlink(path.c_str());
-  return ok;
+  const SafeWriteResult result = CreateFileSafely(path, InitialText());
+  return result.ok() || (result.error == EEXIST && Exists(path));
 }
 
 // Reads the book from an open file, stdio style: 32 numbers as "%x" reads them, then for
@@ -101,11 +83,6 @@ std::string DirectoryOf(const std::string& path) {
   return path.substr(0, slash);
 }
 
-std::string BaseNameOf(const std::string& path) {
-  size_t slash = path.rfind('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 // The file a save must replace: the target of a symbolic link rather than the link.
 std::string ReplaceTarget(const std::string& path) {
   struct stat st;
@@ -115,46 +92,8 @@ std::string ReplaceTarget(const std::string& path) {
   return resolved;
 }
 
-// A fresh file beside `target` that no one else is writing (mode 0666 less the umask).
-int CreateTemporary(const std::string& target, std::string& tempPath) {
-  static std::atomic<unsigned> counter{0};
-  const std::string stem = DirectoryOf(target) + "/." + BaseNameOf(target) + ".";
-  const auto ticks =
-      static_cast<unsigned long long>(std::chrono::steady_clock::now().time_since_epoch().count());
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    tempPath = stem + std::to_string(getpid()) + "-" + std::to_string(counter++) + "-" +
-               std::to_string(ticks % 1000000007ULL);
-    int fd = open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd >= 0 || errno != EEXIST) return fd;
-  }
-  return -1;
-}
-
 bool ReplaceFile(const std::string& path, const std::string& text) {
-  const std::string target = ReplaceTarget(path);
-  std::string tempPath;
-  int fd = CreateTemporary(target, tempPath);
-  if (fd < 0) return false;
-  struct stat old;
-  bool ok = true;
-  // Keep the permissions the user gave the old file.
-  if (stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode))
-    ok = fchmod(fd, old.st_mode & 07777) == 0;
-  ok = ok && WriteAll(fd, text);
-  ok = ok && fsync(fd) == 0;
-  ok = (close(fd) == 0) && ok;
-  ok = ok && rename(tempPath.c_str(), target.c_str()) == 0;
-  if (!ok) {
-    unlink(tempPath.c_str());
-    return false;
-  }
-  // Make the rename itself durable; the new file is in place either way.
-  int dir = open(DirectoryOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dir >= 0) {
-    fsync(dir);
-    close(dir);
-  }
-  return true;
+  return ReplaceFileSafely(ReplaceTarget(path), text).ok();
 }
 
 bool MakeDirectories(const std::string& path) {
@@ -207,7 +146,10 @@ SettingsEnvironment SettingsEnvironment::FromProcess() {
 std::string ResolveSettingsPath(const std::string& executablePath,
                                 const SettingsEnvironment& environment) {
   const std::string beside = MakeSettingsPath(executablePath);
-  if (!environment.directoryWritable || environment.directoryWritable(DirectoryOf(beside)))
+  // A book that is already there is read where it is, even from a directory this user
+  // may not write: the fallback is only for a first start that cannot create it.
+  if (Exists(beside) || !environment.directoryWritable ||
+      environment.directoryWritable(DirectoryOf(beside)))
     return beside;
   // XDG: a relative XDG_CONFIG_HOME is to be ignored.
   std::string base;
@@ -231,6 +173,8 @@ std::string RunningExecutablePath() {
 }
 
 bool LoadAddressBook(const std::string& path, AddressBook& book, const MessageSink& show) {
+  // What a save (or a first start) killed part way left beside the book goes now.
+  RemoveStaleTemporaries(path);
   if (!Exists(path)) {
     if (!CreateInitialFile(path)) Say(show, kCreateFailedAtStart);
     if (!Exists(path)) Say(show, kStillMissing);
@@ -249,8 +193,26 @@ bool LoadAddressBook(const std::string& path, AddressBook& book, const MessageSi
     Say(show, kReadFailed);
     return false;
   }
-  ReadBook(file, book);
+  // Only what a settings file can hold is read: a huge file must not stall the start-up.
+  std::string text(kMaxSettingsFileBytes + 1, '\0');
+  size_t size = std::fread(text.data(), 1, text.size(), file);
   std::fclose(file);
+  if (size > kMaxSettingsFileBytes) {
+    size = kMaxSettingsFileBytes;
+    Say(show, (path + " holds more than " + std::to_string(kMaxSettingsFileBytes) +
+               " bytes, more than an address book needs: only the first " +
+               std::to_string(kMaxSettingsFileBytes) +
+               " were read, and saving the address book rewrites the file.")
+                  .c_str());
+  }
+  // Read from memory the way it would be read from the file.
+  FILE* memory = fmemopen(text.data(), size, "r");
+  if (memory == nullptr) {
+    Say(show, kReadFailed);
+    return false;
+  }
+  ReadBook(memory, book);
+  std::fclose(memory);
   return true;
 }
 

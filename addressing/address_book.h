@@ -25,6 +25,9 @@ inline constexpr const char* kEmptyDescription = "          ";  // ten spaces
 inline constexpr const char* kSettingsFileName = "TQ.ini";
 inline constexpr const char* kAddressBookCaption = "TQ-KVAD";
 inline constexpr size_t kInitialSettingsFileSize = 290;
+// The most of a settings file that is read: a book this program writes is at most 578
+// bytes; the rest is room for a file edited by hand.
+inline constexpr size_t kMaxSettingsFileBytes = 4096;
 
 // The "Address:" list (control 1200): two fixed items, then one item per book entry.
 inline constexpr int kAddressListFixedItems = 2;
@@ -77,12 +80,12 @@ struct SettingsEnvironment {
   static SettingsEnvironment FromProcess();
 };
 
-// MakeSettingsPath, unless the executable's directory is not writable (an installed copy
-// under /usr): then $XDG_CONFIG_HOME/signal-console/TQ.ini, or
-// $HOME/.config/signal-console/TQ.ini when XDG_CONFIG_HOME is unset, empty or relative.
-// The directory is created (mode 0700) when missing. When no usable fallback exists (no
-// home, or the directory cannot be created) the path beside the executable is kept, and
-// loading and saving report their failures there as usual.
+// MakeSettingsPath when a file (or anything) is there, or when the executable's directory
+// is writable. Otherwise (an installed copy under /usr, first start):
+// $XDG_CONFIG_HOME/signal-console/TQ.ini, or $HOME/.config/signal-console/TQ.ini when
+// XDG_CONFIG_HOME is unset, empty or relative. The directory is created (mode 0700) when missing.
+// When no usable fallback exists (no home, or the directory cannot be created) the path beside the
+// executable is kept, and loading and saving report their failures there as usual.
 std::string ResolveSettingsPath(const std::string& executablePath,
                                 const SettingsEnvironment& environment);
 
@@ -96,8 +99,9 @@ std::string RunningExecutablePath();
 // ini file !" and "failed" when the file cannot be created, "File read failed" when it
 // cannot be opened for reading and writing (a read-only file counts as a failure; the
 // book then keeps its empty state). A damaged file never fails: numbers that cannot be
-// read stay 0000 and missing records give empty descriptions. Returns true when the file
-// was read.
+// read stay 0000 and missing records give empty descriptions. Only the first
+// kMaxSettingsFileBytes are read; a longer file is read that far and a message says so.
+// Returns true when the file was read.
 bool LoadAddressBook(const std::string& path, AddressBook& book, const MessageSink& show);
 
 // Rewrites the whole file from `book`. The text goes to a temporary file in the same

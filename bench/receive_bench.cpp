@@ -1,12 +1,20 @@
 // The receive path at full speed: frames streamed into a pseudo-terminal, read by the
 // serial worker, handed to the window thread one notification at a time, drained and
 // parsed there. Reports bytes per second; the line itself carries 51,200 bytes/s at
-// 512000 baud. The second argument opens the traffic log (1) or leaves it closed (0): open,
-// every frame is also copied into the log's ring.
+// 512000 baud. In the same run a plain poll()/read() loop takes the same bytes off a
+// pseudo-terminal of its own: "share" is the receive path's rate as a share of that
+// loop's (1 = as fast as the bare terminal). The second argument opens the traffic log (1)
+// or leaves it closed (0): open, every frame is also copied into the log's ring.
 
 #include <benchmark/benchmark.h>
+#include <termios.h>
 
+#include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
 #include <atomic>
+
+#include <chrono>
 #include <thread>
 
 #include "console/console_dialog.h"
@@ -55,28 +63,70 @@ void ReceivePath(benchmark::State& state) {
   for (int i = 0; i < kFramesPerRound; ++i)
     round.insert(round.end(), frame.begin(), frame.end());
 
+  // The plain loop's terminal: raw, read non-blocking after poll(), nothing else done.
+  PtyMaster plainBox;
+  const int plain = ::open(plainBox.SlavePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+  if (plain < 0) {
+    state.SkipWithError("no second pseudo-terminal");
+    return;
+  }
+  termios tio{};
+  ::tcgetattr(plain, &tio);
+  cfmakeraw(&tio);
+  ::tcsetattr(plain, TCSANOW, &tio);
+
+  using Clock = std::chrono::steady_clock;
+  Clock::duration consoleTime{}, plainTime{};
   for (auto _ : state) {
+    // The plain loop first.
+    auto start = Clock::now();
+    std::thread plainWriter([&] { plainBox.Write(round); });
+    size_t got = 0;
+    uint8_t buffer[4096];
+    while (got < round.size()) {
+      pollfd p{plain, POLLIN, 0};
+      if (::poll(&p, 1, 1000) <= 0) break;
+      const ssize_t n = ::read(plain, buffer, sizeof buffer);
+      if (n > 0) got += static_cast<size_t>(n);
+    }
+    plainWriter.join();
+    plainTime += Clock::now() - start;
+    if (got < round.size()) {
+      state.SkipWithError("the plain loop lost bytes");
+      break;
+    }
+
+    start = Clock::now();
     const long target = handled + kFramesPerRound;
     std::thread writer([&] { box.Write(round); });
     host.PumpUntil([&] { return handled >= target; }, 30s);
     writer.join();
+    const auto spent = Clock::now() - start;
+    consoleTime += spent;
+    state.SetIterationTime(std::chrono::duration<double>(spent).count());
     if (handled < target) {
       state.SkipWithError("frames were lost");
       break;
     }
   }
-  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) *
-                          static_cast<int64_t>(round.size()));
-  state.counters["x512000baud"] = benchmark::Counter(
-      static_cast<double>(state.iterations()) * static_cast<double>(round.size()) / 51200.0,
-      benchmark::Counter::kIsRate);
+  ::close(plain);
+  const double bytes = static_cast<double>(state.iterations()) * static_cast<double>(round.size());
+  state.SetBytesProcessed(static_cast<int64_t>(bytes));
+  const double consoleSeconds = std::chrono::duration<double>(consoleTime).count();
+  const double plainSeconds = std::chrono::duration<double>(plainTime).count();
+  state.counters["x512000baud"] =
+      benchmark::Counter(consoleSeconds > 0 ? bytes / consoleSeconds / 51200.0 : 0);
+  state.counters["plain_MBps"] =
+      benchmark::Counter(plainSeconds > 0 ? bytes / plainSeconds / 1e6 : 0);
+  state.counters["share"] =
+      benchmark::Counter(consoleSeconds > 0 ? plainSeconds / consoleSeconds : 0);
 }
 
 BENCHMARK(ReceivePath)
     ->ArgNames({"payload", "log"})
     ->ArgsProduct({{20, 256, 495}, {0, 1}})
     ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
+    ->UseManualTime();
 
 }  // namespace
 }  // namespace sc

@@ -76,6 +76,7 @@ ConsoleDialog::ConsoleDialog(Host& host, Options options)
       serial_(std::make_unique<SerialPort>(host, ports_)) {
   host_.SetTimerTarget(this);
   status.deviceOf = [this](int number) { return ports_.PathFor(number); };
+  if (options_.lockDirectories) serial_->SetLockDirectories(*options_.lockDirectories);
 }
 
 ConsoleDialog::~ConsoleDialog() {
@@ -184,15 +185,21 @@ void ConsoleDialog::OnTimer(int id) {
   const StatusSyncOnReturn sync([this] { SyncStatus(); });
   switch (id) {
     case kSearchTimer:
+      // A tick that comes while a port step shows its message (the box runs a loop of its
+      // own) would run a second step on the port the first one still holds; it waits for
+      // the next tick.
+      if (portStepRunning_) break;
       SearchStep();
       break;
     case kUploadEndTimer:
+      if (portStepRunning_) break;
       UploadEndStep();
       break;
     case kStatusRecheckTimer:
       StatusRecheck();
       break;
     case kUploadStartTimer:
+      if (portStepRunning_) break;
       UploadStartStep();
       break;
     case kRequestWatchTimer:
@@ -322,17 +329,36 @@ void ConsoleDialog::UploadStartStep() {
 
 int ConsoleDialog::HandleReceivedByte(unsigned byte, int portNumber) {
   if (portNumber <= 0 || portNumber > kLastPort) return -1;
+  if (receiving_) {
+    // A handler's message box is open (its loop delivered this): the bytes wait for the
+    // pass that is under way, which takes them in order once the handler has returned.
+    if (heldBytes_.size() < kMaxHeldBytes) heldBytes_.push_back(static_cast<uint8_t>(byte));
+    std::array<uint8_t, kDrainBufferSize> more{};
+    const int n = serial_->DrainInput(more.data());
+    const size_t room = kMaxHeldBytes - std::min(kMaxHeldBytes, heldBytes_.size());
+    heldBytes_.insert(
+        heldBytes_.end(), more.begin(),
+        more.begin() + std::min<std::ptrdiff_t>(n, static_cast<std::ptrdiff_t>(room)));
+    return 0;
+  }
+  receiving_ = true;
   rxBatch_[0] = static_cast<uint8_t>(byte & 0xFF);
   const int drained = serial_->DrainInput(rxBatch_.data() + 1);
-  for (int i = 0; i <= drained; ++i) {
+  auto take = [this](uint8_t b) {
     if (searchActive) {
-      if (traffic_) traffic_->SearchByte(rxBatch_[i]);
-      MatchSearchReply(rxBatch_[i]);
+      if (traffic_) traffic_->SearchByte(b);
+      MatchSearchReply(b);
     } else {
-      ParseReplyByte(rxBatch_[i]);
+      ParseReplyByte(b);
     }
-  }
+  };
+  for (int i = 0; i <= drained; ++i)
+    take(rxBatch_[i]);
+  for (size_t i = 0; i < heldBytes_.size(); ++i)
+    take(heldBytes_[i]);
+  heldBytes_.clear();
   if (traffic_) traffic_->FlushUnframed();
+  receiving_ = false;
   return 0;
 }
 
@@ -560,7 +586,9 @@ void ConsoleDialog::OnPreviewChunk() {
 // Connection and search
 
 void ConsoleDialog::RefreshPorts() {
-  ports_ = options_.ports ? options_.ports() : PortDirectory::FromSystem();
+  // The numbers found before stand: a selected COM number keeps its device.
+  const PortDirectory found = options_.ports ? options_.ports() : PortDirectory::FromSystem();
+  ports_ = found.KeepingNumbersOf(ports_);
   status.PortsChanged();
   for (int n = kFirstPort; n <= kLastPort; ++n)
     view().SetItemTip(ids::kCommList, n - 1, ports_.PathFor(n));
@@ -584,10 +612,20 @@ void ConsoleDialog::ShowPortUnavailable() {
             ": add your user to the dialout group (sudo usermod -aG dialout $USER), then log in "
             "again.";
   }
+  if (const auto& holder = serial_->LastOpenHolder()) {
+    const std::string who =
+        (holder->program.empty() ? std::string("a program") : holder->program) +
+        (holder->pid > 0 ? " (process " + std::to_string(holder->pid) + ")" : "");
+    if (holder->lockFile.empty())
+      text += "\n" + serial_->LastOpenDevice() + " is open in " + who + ".";
+    else
+      text += "\n" + serial_->LastOpenDevice() + " is locked by " + who + ": " + holder->lockFile;
+  }
   ShowMessage(text);
 }
 
 void ConsoleDialog::SelectComPort() {
+  const PortStep step(portStepRunning_);
   const StatusSyncOnReturn sync([this] { SyncStatus(); });
   if (serial_->IsOpen()) serial_->StopWorker();
   const int selected = view().GetSelection(ids::kCommList);
@@ -613,6 +651,7 @@ void ConsoleDialog::SelectComPort() {
 }
 
 void ConsoleDialog::ToggleLink() {
+  const PortStep step(portStepRunning_);
   const StatusSyncOnReturn sync([this] { SyncStatus(); });
   if (uploadActive) return;
   if (linkUp) {
@@ -637,6 +676,8 @@ void ConsoleDialog::ToggleLink() {
 bool ConsoleDialog::ProbeFrom(int firstPort) {
   for (int n = firstPort; n <= kLastPort; ++n) {
     port = n;
+    // Stray bytes of the port before (the start of a frame) must not eat this one's answer.
+    rx.state = FrameAssembler::kIdle;
     if (!OpenCurrentPort(baud, kWriteBufferSize)) continue;
     serial_->StartWorker();
     // The search has its own wait: the probe is logged, not tracked.
@@ -647,6 +688,7 @@ bool ConsoleDialog::ProbeFrom(int firstPort) {
 }
 
 void ConsoleDialog::SearchDevice() {
+  const PortStep step(portStepRunning_);
   const StatusSyncOnReturn sync([this] { SyncStatus(); });
   if (uploadActive) return;
   BuildFrameInto(searchProbe_.data(), kCommandLead, TargetAddress, 0xF802, nullptr, 0);
@@ -674,6 +716,7 @@ void ConsoleDialog::SearchDevice() {
 }
 
 void ConsoleDialog::SearchStep() {
+  const PortStep step(portStepRunning_);
   if (!searchActive) {
     host_.StopTimer(kSearchTimer);
     return;
@@ -706,6 +749,7 @@ void ConsoleDialog::SearchStep() {
 }
 
 void ConsoleDialog::ReopenAtBaud(int rate) {
+  const PortStep step(portStepRunning_);
   if (OpenCurrentPort(rate, kReopenWriteBufferSize)) serial_->StartWorker();
 }
 

@@ -10,6 +10,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "addressing/address_book.h"
 #include "addressing/address_dialog.h"
@@ -66,6 +67,8 @@ class ConsoleDialog : public CoreWindow,
     std::optional<SettingsEnvironment> settingsEnvironment;
     // How to find the serial ports; empty means SIGNAL_CONSOLE_PORTS and this machine's.
     std::function<PortDirectory()> ports;
+    // Where UUCP lock files are looked for and made; nothing means /run/lock, /var/lock.
+    std::optional<std::vector<std::string>> lockDirectories;
   };
 
   ConsoleDialog(Host& host, Options options);
@@ -249,6 +252,25 @@ class ConsoleDialog : public CoreWindow,
   void OnAddressReply();
   void OnFrameChunk();
   void OnPreviewChunk();
+
+  // Marks a port step (a port choice, the link icon, a search or one of its steps) as
+  // under way for as long as it runs, message boxes included.
+  class PortStep {
+   public:
+    explicit PortStep(bool& flag) : flag_(flag), outer_(flag) { flag_ = true; }
+    ~PortStep() { flag_ = outer_; }
+    PortStep(const PortStep&) = delete;
+    PortStep& operator=(const PortStep&) = delete;
+
+   private:
+    bool& flag_;
+    bool outer_;
+  };
+  bool portStepRunning_ = false;
+  // Bytes that came while a reply handler's message box was open.
+  bool receiving_ = false;
+  std::vector<uint8_t> heldBytes_;
+  static constexpr size_t kMaxHeldBytes = 1 << 16;
 
   Host& host_;
   Options options_;

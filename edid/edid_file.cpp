@@ -9,6 +9,9 @@
 #include <cstdio>
 #include <cstring>
 #include <optional>
+#include <variant>
+
+#include "storage/safe_file.h"
 
 namespace sc {
 namespace {
@@ -175,33 +178,32 @@ std::string EdidFileName(int number, const char* extension) {
   return name;
 }
 
-// Creates (or truncates) the file and writes all of bytes to it. Returns the message of
-// a failure, or nothing.
-std::optional<std::string> WriteWholeFile(const std::string& directory, const std::string& name,
-                                          std::string_view bytes) {
-  const std::string path = JoinPath(directory, name);
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-  if (fd < 0) return std::string(kEdidCreateFailed);
-  if (!NameExists(path)) {
-    ::close(fd);
-    return std::string(kEdidMissingAfterCreate);
+// Writes bytes under the first free "TQ_EDID%02d.<extension>" of directory, or over
+// number 99 when all are taken. Returns the name written, or the message of a failure.
+// The file appears (or is replaced) only with its whole content: a kill part way leaves
+// no new file, or the old 99 as it was.
+std::variant<std::string, std::string> WriteNumberedFile(const std::string& directory,
+                                                         const char* extension,
+                                                         std::string_view bytes) {
+  using Result = std::variant<std::string, std::string>;
+  // Another writer may take a free name between the look and the write: look again.
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const std::string name = FirstFreeEdidFileName(directory, extension);
+    const std::string path = JoinPath(directory, name);
+    const bool taken = NameExists(path);  // all hundred are: number 99 is overwritten
+    // Only a regular file is overwritten: not a FIFO (the window would wait on it), a
+    // device, or a link whose target would be overwritten instead.
+    const SafeWriteResult written =
+        taken ? ReplaceFileSafely(path, bytes) : CreateFileSafely(path, bytes);
+    if (written.error == EEXIST && !taken) continue;
+    if (!written.created) return Result(std::in_place_index<1>, kEdidCreateFailed);
+    if (written.error != 0)
+      return Result(std::in_place_index<1>,
+                    "Failed to write " + name + " (" + std::strerror(written.error) + ")");
+    if (!NameExists(path)) return Result(std::in_place_index<1>, kEdidMissingAfterCreate);
+    return Result(std::in_place_index<0>, name);
   }
-  size_t done = 0;
-  int error = 0;
-  while (done < bytes.size()) {
-    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      error = n < 0 ? errno : ENOSPC;
-      break;
-    }
-    done += static_cast<size_t>(n);
-  }
-  if (::close(fd) != 0 && error == 0) error = errno;
-  if (error == 0) return std::nullopt;
-  // A half-written EDID file would later open as a different image: remove it.
-  ::unlink(path.c_str());
-  return "Failed to write " + name + " (" + std::strerror(error) + ")";
+  return Result(std::in_place_index<1>, kEdidCreateFailed);
 }
 
 }  // namespace
@@ -275,21 +277,25 @@ std::string FirstFreeEdidFileName(const std::string& directory, const char* exte
 
 EdidSaveResult SaveEdidFiles(const EdidImage& image, const std::string& directory) {
   EdidSaveResult result;
+  // What a killed save of any number left behind goes now.
+  RemoveStaleTemporariesIn(directory, "TQ_EDID");
   // Each file takes its own first free number.
-  const std::string textName = FirstFreeEdidFileName(directory, "txt");
-  if (auto failure = WriteWholeFile(directory, textName, FormatEdidTextFile(image))) {
-    result.message = std::move(*failure);
+  auto text = WriteNumberedFile(directory, "txt", FormatEdidTextFile(image));
+  if (text.index() == 1) {
+    result.message = std::get<1>(text);
     return result;
   }
-  result.textFile = textName;
+  result.textFile = std::get<0>(text);
 
-  const std::string binaryName = FirstFreeEdidFileName(directory, "bin");
   const std::string_view raw(reinterpret_cast<const char*>(image.data()), image.size());
-  if (auto failure = WriteWholeFile(directory, binaryName, raw)) {
-    result.message = std::move(*failure);
+  auto binary = WriteNumberedFile(directory, "bin", raw);
+  if (binary.index() == 1) {
+    result.message = std::get<1>(binary);
     return result;
   }
-  result.binaryFile = binaryName;
+  result.binaryFile = std::get<0>(binary);
+  const std::string& textName = result.textFile;
+  const std::string& binaryName = result.binaryFile;
   result.ok = true;
   result.message = std::string(kEdidSavedPrefix) + textName + " and " + binaryName;
   return result;

@@ -71,10 +71,13 @@ struct EdidSaveResult {
 };
 
 // Saves the image unchanged to a .txt and a .bin in directory (the page passes ".").
-// Failures: "Faild to create file" when a file cannot be created, "failed" when it is
-// missing right after creation, and "Failed to write <name> (<reason>)" when the bytes
-// do not all reach it (a full disk): that partial file is removed. A failure of the .bin
-// leaves the .txt written.
+// Each file is written beside its name and renamed into place, so a kill part way leaves
+// no new file, or number 99 as it was. Failures: "Faild to create file" when a file cannot
+// be created, or when all hundred names are taken and number 99 is not a regular file (a
+// FIFO, a device, a symbolic link, a directory: left alone); "failed" when it is missing
+// right after creation; "Failed to write <name> (<reason>)" when the bytes do not all
+// reach the disk (nothing is left under the name then). A failure of the .bin leaves the
+// .txt written.
 EdidSaveResult SaveEdidFiles(const EdidImage& image, const std::string& directory);
 
 }  // namespace sc

@@ -121,6 +121,7 @@ PortDirectory PortDirectory::Build(const std::string& entries,
     const std::string path = Trim(item.substr(equals + 1));
     if (port == 0 || path.empty()) continue;
     directory.entries_[port] = path;
+    directory.explicit_.insert(port);
   }
 
   std::set<std::string> listed;
@@ -169,6 +170,55 @@ std::vector<std::string> PortDirectory::SystemDevices(const std::string& devRoot
     if (HasRealUart(devRoot, sysRoot, name)) devices.push_back(devRoot + "/" + name);
   }
   return devices;
+}
+
+PortDirectory PortDirectory::KeepingNumbersOf(const PortDirectory& previous) const {
+  PortDirectory result;
+  result.explicit_ = explicit_;
+  std::vector<std::string> found;  // in the order of this scan
+  for (const auto& [number, path] : entries_) {
+    if (explicit_.count(number) != 0)
+      result.entries_[number] = path;
+    else
+      found.push_back(path);
+  }
+  // Every found device `previous` knew, present or gone, by path.
+  std::map<std::string, int> known;
+  for (const auto& [number, path] : previous.vanished_)
+    known[path] = number;
+  for (const auto& [number, path] : previous.entries_)
+    if (previous.explicit_.count(number) == 0) known[path] = number;
+  std::set<int> everUsed;
+  for (const auto& [path, number] : known)
+    everUsed.insert(number);
+
+  std::vector<std::string> fresh;
+  for (const auto& path : found) {
+    auto it = known.find(path);
+    if (it != known.end() && result.entries_.count(it->second) == 0)
+      result.entries_[it->second] = path;
+    else
+      fresh.push_back(path);
+  }
+  auto firstNumber = [&](bool skipUsed) {
+    for (int n = kFirstPort; n <= kLastPort; ++n)
+      if (result.entries_.count(n) == 0 && (!skipUsed || everUsed.count(n) == 0)) return n;
+    return 0;
+  };
+  for (const auto& path : fresh) {
+    int number = firstNumber(true);
+    if (number == 0) number = firstNumber(false);
+    if (number == 0) break;
+    result.entries_[number] = path;
+  }
+  for (const auto& [path, number] : known) {
+    if (result.entries_.count(number) != 0) continue;
+    bool present = false;
+    for (const auto& [n, p] : result.entries_)
+      present = present || p == path;
+    if (!present) result.vanished_[number] = path;
+  }
+  return result;
 }
 
 std::string PortDirectory::PathFor(int port) const {

@@ -19,6 +19,7 @@
 // number given twice keeps its last path.
 
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -47,8 +48,18 @@ class PortDirectory {
   std::string PathFor(int port) const;
   const std::map<int, std::string>& Entries() const { return entries_; }
 
+  // This directory with the numbers `previous` gave (a port scan made while the program
+  // runs, `previous` the one before it): the explicit entries stand as given; a found
+  // device that `previous` had keeps its number; a device that has gone leaves its number
+  // empty (and gets it back should it return); a new device takes the first number no
+  // device has had, or, when none is left, the number of one that has gone. A COM number
+  // the person chose so never comes to mean another device.
+  PortDirectory KeepingNumbersOf(const PortDirectory& previous) const;
+
  private:
   std::map<int, std::string> entries_;
+  std::set<int> explicit_;               // numbers SIGNAL_CONSOLE_PORTS gave
+  std::map<int, std::string> vanished_;  // numbers of found devices that have gone
 };
 
 // Orders names so that embedded numbers compare by value: ttyUSB2 < ttyUSB10.

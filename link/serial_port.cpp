@@ -9,10 +9,12 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 
 #include "link/line_rate.h"
+#include "link/port_lock.h"
 
 namespace sc {
 
@@ -116,26 +118,6 @@ void ApplyLineSettings(termios& tio, const LineSettings& s) {
   tio.c_cc[VTIME] = 0;
 }
 
-// Writes the whole frame, waiting for room within `limitMs`. 0 or the errno.
-int WriteAll(int fd, const uint8_t* bytes, size_t count, int limitMs) {
-  size_t done = 0;
-  while (done < count) {
-    ssize_t n = ::write(fd, bytes + done, count - done);
-    if (n > 0) {
-      done += static_cast<size_t>(n);
-      continue;
-    }
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0 && errno != EAGAIN) return errno;
-    pollfd p{fd, POLLOUT, 0};
-    int r = ::poll(&p, 1, limitMs);
-    if (r == 0) return ETIMEDOUT;
-    if (r < 0 && errno != EINTR) return errno;
-    if (p.revents & (POLLERR | POLLHUP | POLLNVAL)) return EIO;
-  }
-  return 0;
-}
-
 }  // namespace
 
 std::string FormatPortError(const std::string& operation, int error, int port) {
@@ -188,6 +170,16 @@ struct SerialPort::Impl {
   std::mutex callMutex;
   std::shared_ptr<HandOffCall> currentCall;
 
+  // The line stopped taking data: a frame waited its whole time-out. Told once per stall.
+  bool stalled = false;
+  // Frames that were never sent: refused by a full queue, or dropped in a stall.
+  std::atomic<int> droppedFrames{0};
+  // Poll wake-ups of the worker (a busy loop would show here).
+  std::atomic<uint64_t> wakeups{0};
+
+  std::vector<std::string> lockDirectories = DefaultLockDirectories();
+  UucpLock uucpLock;
+
   void RequestShutdown() {
     shutdown = true;
     shutdownEvent.Set();
@@ -208,6 +200,7 @@ struct SerialPort::Impl {
     ::ioctl(fd, TIOCNXCL);  // exclusivity on a pseudo-terminal outlives close()
     ::close(fd);
     fd = -1;
+    uucpLock.Release();
   }
 
   // Runs fn on the window thread and waits for it; false when shutdown cut the wait short.
@@ -247,8 +240,11 @@ struct SerialPort::Impl {
 
   // Shows a system-call failure; on the worker thread it waits for the window like any
   // notification.
-  void Report(const std::string& operation, int error) {
-    std::string text = FormatPortError(operation, error, port);
+  void Report(const std::string& operation, int error, const std::string& note = "") {
+    Show(FormatPortError(operation, error, port) + note);
+  }
+
+  void Show(const std::string& text) {
     Host* h = &host;
     if (tlsWorkerOf == this) {
       HandOff([h, text] { h->ShowMessage("Application Error", text); });
@@ -258,6 +254,46 @@ struct SerialPort::Impl {
   }
 
   enum class Outcome { Continue, Shutdown, Gone };
+
+  // Writes the whole frame, waiting for room within `limitMs`; the port's lock is held
+  // only while bytes are written, never while waiting, and shutdown ends the wait at once.
+  // 0, ECANCELED on shutdown, ETIMEDOUT when the line took no data in time, or the errno.
+  int WriteFrame(const std::vector<uint8_t>& frame, int limitMs) {
+    size_t done = 0;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
+    while (done < frame.size()) {
+      int portFd;
+      {
+        std::lock_guard<std::recursive_mutex> guard(lock);
+        portFd = fd;
+        if (portFd < 0) return EBADF;
+        const ssize_t n = ::write(portFd, frame.data() + done, frame.size() - done);
+        if (n > 0) {
+          done += static_cast<size_t>(n);
+          continue;
+        }
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && errno != EAGAIN) return errno;
+      }
+      const auto left =
+          std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+      if (left.count() <= 0) return ETIMEDOUT;
+      pollfd fds[2] = {{shutdownEvent.fd(), POLLIN, 0}, {portFd, POLLOUT, 0}};
+      const int r = ::poll(fds, 2, static_cast<int>(left.count()));
+      ++wakeups;
+      if (r < 0 && errno != EINTR) return errno;
+      if (fds[0].revents || shutdown.load()) return ECANCELED;
+      if (fds[1].revents & (POLLERR | POLLHUP | POLLNVAL)) return EIO;
+    }
+    return 0;
+  }
+
+  int DropQueuedFrames() {
+    std::lock_guard<std::mutex> guard(queueMutex);
+    const int n = static_cast<int>(queue.size());
+    queue.clear();
+    return n;
+  }
 
   Outcome WriteStep() {
     writeEvent.Reset();
@@ -269,22 +305,44 @@ struct SerialPort::Impl {
         frame = std::move(queue.front());
         queue.pop_front();
       }
-      int error = 0;
       {
         std::lock_guard<std::recursive_mutex> guard(lock);
         if (fd < 0) return Outcome::Continue;
         // Input not read yet is discarded before every write. Output is left alone: a
         // frame still on its way out must not be cut short by the next one.
         ::tcflush(fd, TCIFLUSH);
-        // Time for the bytes at the line rate, plus a second.
-        const int rate = baud > 0 ? baud : 115200;
-        const int limit = 1000 + static_cast<int>(frame.size() * 10000 / rate);
-        error = WriteAll(fd, frame.data(), frame.size(), limit);
       }
+      // Time for the bytes at the line rate, plus a second.
+      const int rate = baud > 0 ? baud : 115200;
+      const int limit = 1000 + static_cast<int>(frame.size() * 10000 / rate);
+      const int error = WriteFrame(frame, limit);
+      if (error == ECANCELED) return Outcome::Shutdown;
       if (error && DeviceGone(error)) return Outcome::Gone;
-      if (error) Report("WriteFile()", error);
+      if (error == ETIMEDOUT) {
+        // The far end takes nothing. What waits behind this frame would wait a second
+        // each for the same answer: it goes, and the person hears of it once.
+        droppedFrames += 1 + DropQueuedFrames();
+        if (!stalled) {
+          stalled = true;
+          Report("WriteFile()", error,
+                 "The line takes no data: frames sent until it does are dropped.\n");
+        }
+      } else if (error) {
+        Report("WriteFile()", error);
+      } else {
+        stalled = false;
+        if (const int dropped = droppedFrames.exchange(0)) ReportDropped(dropped);
+      }
       if (!Notify(kMsgWriteDone, 0)) return Outcome::Shutdown;
     }
+  }
+
+  void ReportDropped(int count) {
+    char text[160];
+    std::snprintf(text, sizeof text,
+                  "WARNING:  %d frame%s dropped: the line did not take %s in time.\nPort: %d\n",
+                  count, count == 1 ? " was" : "s were", count == 1 ? "it" : "them", port);
+    Show(text);
   }
 
   // Hands each received byte to the owner, one at a time; the owner drains the rest of
@@ -325,6 +383,7 @@ struct SerialPort::Impl {
       pollfd fds[3] = {
           {shutdownEvent.fd(), POLLIN, 0}, {writeEvent.fd(), POLLIN, 0}, {portFd, POLLIN, 0}};
       int r = ::poll(fds, portFd >= 0 ? 3 : 2, -1);
+      ++wakeups;
       if (r < 0) {
         if (errno == EINTR) continue;
         Report("WaitCommEvent()", errno);
@@ -398,6 +457,7 @@ int SerialPort::OpenPort(PortOwner* owner, int port, int baud, char parity, int 
   }
   p.owner = owner;
   p.port = port;
+  p.stalled = false;
   p.eventMask = eventMask;
   p.writeBufferSize = writeBufferSize > 0 ? static_cast<size_t>(writeBufferSize) : 0;
   port_ = port;
@@ -407,8 +467,21 @@ int SerialPort::OpenPort(PortOwner* owner, int port, int baud, char parity, int 
 
   const std::string path = p.directory.PathFor(port);
   lastOpenDevice_ = path;
+  lastHolder_.reset();
   if (path.empty()) {
     lastOpenError_ = ENOENT;
+    return 0;
+  }
+  // Exclusive open keeps out only those who come later: a program that has the device
+  // already (a terminal program, another console) is looked for first, by its lock file
+  // and among the open files of every process.
+  if (auto holder = FindLockHolder(path, p.lockDirectories)) {
+    lastHolder_ = holder;
+  } else if (auto opener = FindOtherOpener(path)) {
+    lastHolder_ = opener;
+  }
+  if (lastHolder_) {
+    lastOpenError_ = EBUSY;
     return 0;
   }
   int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
@@ -420,6 +493,13 @@ int SerialPort::OpenPort(PortOwner* owner, int port, int baud, char parity, int 
   // console off even when it runs as root.
   if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
     lastOpenError_ = errno == EWOULDBLOCK ? EBUSY : errno;
+    ::close(fd);
+    return 0;
+  }
+  // And the lock file announces us to the programs that come later.
+  if (auto holder = p.uucpLock.Take(path, p.lockDirectories)) {
+    lastHolder_ = holder;
+    lastOpenError_ = EBUSY;
     ::close(fd);
     return 0;
   }
@@ -488,7 +568,10 @@ void SerialPort::SendBytes(const uint8_t* bytes, int count) {
   if (count <= 0 || static_cast<size_t>(count) > p.writeBufferSize) return;
   {
     std::lock_guard<std::mutex> guard(p.queueMutex);
-    if (p.queue.size() >= Impl::kMaxQueuedFrames) return;
+    if (p.queue.size() >= Impl::kMaxQueuedFrames) {
+      ++p.droppedFrames;  // told by the worker, once the line takes data again
+      return;
+    }
     p.queue.emplace_back(bytes, bytes + count);
   }
   p.writeEvent.Set();
@@ -509,6 +592,25 @@ int SerialPort::DrainInput(uint8_t* buffer) {
     break;  // empty (EAGAIN), or the device went away: the worker sees that next
   }
   return total;
+}
+
+void SerialPort::SetLockDirectories(std::vector<std::string> directories) {
+  impl_->lockDirectories = std::move(directories);
+}
+
+int SerialPort::DroppedFrames() const {
+  return impl_->droppedFrames.load();
+}
+
+uint64_t SerialPort::WorkerWakeups() const {
+  return impl_->wakeups.load();
+}
+
+int SerialPort::InputQueued() const {
+  std::lock_guard<std::recursive_mutex> guard(impl_->lock);
+  int queued = 0;
+  if (impl_->fd < 0 || ::ioctl(impl_->fd, FIONREAD, &queued) != 0) return 0;
+  return queued;
 }
 
 bool SerialPort::IsOpen() const {

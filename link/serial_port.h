@@ -12,12 +12,14 @@
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <utility>
 #include <vector>
 
 #include "link/port_directory.h"
+#include "link/port_lock.h"
 #include "window/host.h"
 
 namespace sc {
@@ -86,6 +88,17 @@ class SerialPort {
   std::string LastOpenDevice() const { return lastOpenDevice_; }
   // Input and output rate the open device reports, or 0 and 0.
   std::pair<int, int> CurrentRates() const;
+  // Who holds the device when the last OpenPort was refused for that (EBUSY).
+  const std::optional<PortHolder>& LastOpenHolder() const { return lastHolder_; }
+  // Frames not sent (a full queue, a stalled line) and not yet reported.
+  int DroppedFrames() const;
+  // How often the worker woke up since the SerialPort was made.
+  uint64_t WorkerWakeups() const;
+  // Bytes waiting in the open port's input queue (0 when none is open).
+  int InputQueued() const;
+
+  // Where UUCP lock files are looked for and made (DefaultLockDirectories()).
+  void SetLockDirectories(std::vector<std::string> directories);
 
  private:
   // Implementation defined in serial_port.cpp.
@@ -95,6 +108,7 @@ class SerialPort {
   int port_ = 0;
   int lastOpenError_ = 0;
   std::string lastOpenDevice_;
+  std::optional<PortHolder> lastHolder_;
 };
 
 // "WARNING:  %s Failed with the following error: \n%s\nPort: %d\n"

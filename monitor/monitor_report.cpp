@@ -4,11 +4,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <optional>
+
+#include "storage/safe_file.h"
 
 namespace sc {
 
@@ -31,33 +32,6 @@ std::string ReportName(int number) {
   char name[40];
   std::snprintf(name, sizeof name, "TQ5R_StatusRecord%02d.txt", number);
   return name;
-}
-
-// A new file beside `name` that nobody else uses; its descriptor and name, or nothing.
-std::optional<std::pair<int, std::string>> CreateBeside(const std::string& directory,
-                                                        const std::string& name) {
-  static std::atomic<unsigned> counter{0};
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    const std::string temporary = "." + name + "." + std::to_string(::getpid()) + "." +
-                                  std::to_string(counter.fetch_add(1)) + ".tmp";
-    const std::string path = JoinPath(directory, temporary);
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd >= 0) return std::make_pair(fd, path);
-    if (errno != EEXIST) return std::nullopt;
-  }
-  return std::nullopt;
-}
-
-// Writes all of bytes; 0 or the error.
-int WriteAll(int fd, const std::string& bytes) {
-  size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return n < 0 ? errno : ENOSPC;
-    done += static_cast<size_t>(n);
-  }
-  return 0;
 }
 
 }  // namespace
@@ -96,31 +70,36 @@ std::string FirstFreeReportName(const std::string& directory) {
 
 ReportSaveResult SaveMonitorReport(const MonitorReport& report, const std::string& directory) {
   ReportSaveResult result;
-  const std::string name = FirstFreeReportName(directory);
-  const auto created = CreateBeside(directory, name);
-  if (!created) {
-    result.message = kReportCreateFailed;
+  // What a killed save left beside any report goes now.
+  RemoveStaleTemporariesIn(directory, "TQ5R_StatusRecord");
+  const std::string text = MonitorReportText(report);
+  // The report appears (or replaces number 99) only whole; a new name is taken
+  // exclusively, so a report another save made meanwhile is never overwritten.
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const std::string name = FirstFreeReportName(directory);
+    const std::string path = JoinPath(directory, name);
+    const bool taken = NameExists(path);
+    const SafeWriteResult written =
+        taken ? ReplaceFileSafely(path, text) : CreateFileSafely(path, text);
+    if (written.error == EEXIST && !taken) continue;
+    if (!written.created) {
+      result.message = kReportCreateFailed;
+      return result;
+    }
+    if (written.error != 0) {
+      result.message = "Failed to write " + name + " (" + std::strerror(written.error) + ")";
+      return result;
+    }
+    if (!NameExists(path)) {
+      result.message = kReportMissingAfterCreate;
+      return result;
+    }
+    result.ok = true;
+    result.fileName = name;
+    result.message = kReportSavedPrefix + name;
     return result;
   }
-  const auto& [fd, temporary] = *created;
-  if (!NameExists(temporary)) {
-    ::close(fd);
-    result.message = kReportMissingAfterCreate;
-    return result;
-  }
-  int error = WriteAll(fd, MonitorReportText(report));
-  if (error == 0 && ::fsync(fd) != 0) error = errno;
-  if (::close(fd) != 0 && error == 0) error = errno;
-  if (error == 0 && ::rename(temporary.c_str(), JoinPath(directory, name).c_str()) != 0)
-    error = errno;
-  if (error != 0) {
-    ::unlink(temporary.c_str());
-    result.message = "Failed to write " + name + " (" + std::strerror(error) + ")";
-    return result;
-  }
-  result.ok = true;
-  result.fileName = name;
-  result.message = kReportSavedPrefix + name;
+  result.message = kReportCreateFailed;
   return result;
 }
 

@@ -39,8 +39,9 @@ struct ReportSaveResult {
 };
 
 // Writes the report under the first free name in directory. The bytes go to a new file
-// beside it, which is renamed into place only once all of them are written, so a failure
-// leaves no partial report (and an overwritten number 99 keeps its old content).
+// beside it, which is renamed into place only once all of them are on the disk
+// (storage/safe_file), so a failure or a kill leaves no partial report (and an overwritten
+// number 99 keeps its old content); only a regular file is replaced as number 99.
 // Failures: "Faild to create file" when no file can be created there, "failed" when it is
 // missing right after creation, "Failed to write NAME (reason)" when the bytes do not all
 // reach the disk or the rename fails.

@@ -52,8 +52,18 @@ void DrawSocket(QPainter& p, double x, double y, const QColor& body) {
 
 }  // namespace
 
+static QIcon DrawLink(bool up);
+static QIcon DrawLamp(bool lit);
+
+// Each picture is drawn once, the first time it is asked for, and shared afterwards (a
+// QIcon is a shared handle): the window asks for some of them several times while it is
+// built. Kept for the life of the program.
+#define SC_DRAWN_ONCE(expression)                          \
+  static const QIcon* const drawn = new QIcon(expression); \
+  return *drawn
+
 QIcon AppIcon() {
-  return Draw([](QPainter& p) {
+  SC_DRAWN_ONCE(Draw([](QPainter& p) {
     // A monitor showing a signal trace, the analyzer's subject.
     p.setPen(QPen(QColor(30, 40, 60), 1.5));
     p.setBrush(QColor(52, 73, 110));
@@ -77,10 +87,24 @@ QIcon AppIcon() {
     p.setBrush(QColor(120, 130, 150));
     p.drawRect(QRectF(13, 24, 6, 3));
     p.drawRoundedRect(QRectF(8, 27, 16, 3), 1, 1);
-  });
+  }));
 }
 
 QIcon LinkIcon(bool up) {
+  if (!up) {
+    SC_DRAWN_ONCE(DrawLink(false));
+  }
+  SC_DRAWN_ONCE(DrawLink(true));
+}
+
+QIcon LampIcon(bool lit) {
+  if (!lit) {
+    SC_DRAWN_ONCE(DrawLamp(false));
+  }
+  SC_DRAWN_ONCE(DrawLamp(true));
+}
+
+static QIcon DrawLink(bool up) {
   return Draw([up](QPainter& p) {
     if (up) {
       // Plug and socket joined, green.
@@ -97,7 +121,7 @@ QIcon LinkIcon(bool up) {
   });
 }
 
-QIcon LampIcon(bool lit) {
+static QIcon DrawLamp(bool lit) {
   return Draw([lit](QPainter& p) {
     const QRectF lamp(5, 5, 22, 22);
     if (lit) {

@@ -206,6 +206,14 @@ bool BoxServer::WaitUntil(const std::function<bool(BoxLine&)>& done,
   return changed_.wait_for(lock, timeout, [&] { return done(line_); });
 }
 
+void BoxServer::SetDeaf(bool deaf) {
+  {
+    std::lock_guard lock(mutex_);
+    deaf_ = deaf;
+  }
+  Wake();
+}
+
 void BoxServer::HangUp() {
   std::unique_lock lock(mutex_);
   if (!thread_.joinable() || state_ != State::Serving) return;
@@ -277,11 +285,13 @@ void BoxServer::Run() {
 
   for (;;) {
     bool hangUp = false;
+    bool deaf = false;
     std::vector<LineOutput> notices;
     std::optional<std::chrono::milliseconds> boxEvent;
     {
       std::lock_guard lock(mutex_);
       if (stopRequested_) return;
+      deaf = deaf_;
       hangUp = std::exchange(hangUpRequested_, false);
       // Notices of boxes whose line is closed go nowhere.
       notices = line_.TakeUnsolicited();
@@ -316,7 +326,7 @@ void BoxServer::Run() {
     pollfd fds[2] = {{wakeFd_, POLLIN, 0}, {lineFd_, 0, 0}};
     nfds_t count = 1;
     if (lineFd_ >= 0 && !backOff) {
-      fds[1].events = static_cast<short>(POLLIN | (writeBlocked ? POLLOUT : 0));
+      fds[1].events = static_cast<short>((deaf ? 0 : POLLIN) | (writeBlocked ? POLLOUT : 0));
       count = 2;
     }
     const int ready = ::poll(fds, count, timeout);

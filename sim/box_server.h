@@ -60,6 +60,10 @@ class BoxServer {
   // the time-out passes; returns the last verdict.
   bool WaitUntil(const std::function<bool(BoxLine&)>& done, std::chrono::milliseconds timeout);
 
+  // A deaf server reads nothing from the line: what the console writes piles up until its
+  // writes stall. Replies already due still go out.
+  void SetDeaf(bool deaf);
+
   // Closes the line, so that the console sees a hang-up; the boxes keep their state but
   // nothing more is served. Returns once the line is closed.
   void HangUp();
@@ -90,6 +94,7 @@ class BoxServer {
   State state_ = State::NotStarted;
   bool stopRequested_ = false;
   bool hangUpRequested_ = false;
+  bool deaf_ = false;
   uint64_t wakeups_ = 0;
 
   std::unique_ptr<PtyMaster> pty_;

@@ -209,6 +209,10 @@ std::string SimCommandInterpreter::Help() {
          "  edidfail on|off      make EDID writes to the user slots fail (slot unchanged)\n"
          "  drop N               drop the next N frames the box sends\n"
          "  corrupt N            send the next N frames with a wrong checksum\n"
+         "  duplicate N          send the next N frames twice\n"
+         "  garble N             put line noise before each of the next N frames\n"
+         "  stranger N           send the next N frames with address 0B01 (another box's)\n"
+         "  deaf on|off          stop (or start again) reading the line: writes to it stall\n"
          "  delay MS             wait MS milliseconds before each reply\n"
          "  stall N              the next frame transfer stops after N chunks\n"
          "  pace on|off          send at the line's rate, or as fast as it takes bytes\n"
@@ -363,6 +367,11 @@ SimCommandInterpreter::Result SimCommandInterpreter::Execute(std::string_view te
     });
     return done();
   }
+  if (verb == "deaf") {
+    if (!arity(1, 1) || (arg != "on" && arg != "off")) return error("usage: deaf on|off");
+    server_.SetDeaf(arg == "on");
+    return done();
+  }
   if (verb == "pace") {
     if (!arity(1, 1) || (arg != "on" && arg != "off")) return error("usage: pace on|off");
     server_.SetPacing(arg == "on");
@@ -393,6 +402,12 @@ SimCommandInterpreter::Result SimCommandInterpreter::Execute(std::string_view te
        [](SimulatedBox& b, long v) { b.faults().dropFrames = static_cast<int>(v); }},
       {"corrupt", 0, 1000000, "usage: corrupt N (0..1000000)",
        [](SimulatedBox& b, long v) { b.faults().corruptFrames = static_cast<int>(v); }},
+      {"duplicate", 0, 1000000, "usage: duplicate N (0..1000000)",
+       [](SimulatedBox& b, long v) { b.faults().duplicateFrames = static_cast<int>(v); }},
+      {"garble", 0, 1000000, "usage: garble N (0..1000000)",
+       [](SimulatedBox& b, long v) { b.faults().garbleFrames = static_cast<int>(v); }},
+      {"stranger", 0, 1000000, "usage: stranger N (0..1000000)",
+       [](SimulatedBox& b, long v) { b.faults().strangerFrames = static_cast<int>(v); }},
       {"lose", 1, 86400, "usage: lose SECONDS (1..86400)",
        [](SimulatedBox& b, long v) { b.LoseSignalFor(std::chrono::seconds(v)); }},
       {"delay", 0, 60000, "usage: delay MS (0..60000)",

@@ -171,18 +171,7 @@ void SimulatedBox::Reply(uint16_t code, const uint8_t* payload, size_t count,
 }
 
 void SimulatedBox::Send(std::vector<uint8_t> frame, std::vector<uint8_t>& out) {
-  if (faults_.dropFrames > 0) {
-    --faults_.dropFrames;
-    ++counters_.dropped;
-    return;
-  }
-  if (faults_.corruptFrames > 0) {
-    --faults_.corruptFrames;
-    ++counters_.corrupted;
-    frame.back() = static_cast<uint8_t>(frame.back() + 1);
-  }
-  ++counters_.sent;
-  out.insert(out.end(), frame.begin(), frame.end());
+  SendWithFaults(std::move(frame), faults_, counters_, out);
 }
 
 BoxSignal SimulatedBox::signal() const {

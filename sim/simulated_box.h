@@ -19,6 +19,7 @@
 #include "edid/edid_decoder.h"
 #include "link/frame.h"
 #include "sim/box_edids.h"
+#include "sim/box_faults.h"
 #include "sim/box_pictures.h"
 #include "sim/box_recorder.h"
 #include "sim/box_signal.h"
@@ -68,26 +69,6 @@ struct FrontPanel {
   uint8_t hotPlug = 0;         // 0 on, 1 off
   uint8_t volumeStep = 4;      // 0..8
   uint8_t edidPreset = 0;      // 0..14, the EDID the box presents on its input
-};
-
-// Faults to inject into what the box sends (replies and notices alike).
-struct BoxFaults {
-  int dropFrames = 0;                       // the next N frames are never sent
-  int corruptFrames = 0;                    // the next N frames go out with a wrong checksum
-  std::chrono::milliseconds replyDelay{0};  // applied by whoever writes to the line
-  bool failEdidWrites = false;              // user-slot writes fail, the slot unchanged
-  // The next frame transfer stops after this many chunks, as if the box had hung in the
-  // middle of it (-1: it does not).
-  int stallFrameAfter = -1;
-};
-
-struct BoxCounters {
-  uint64_t frames = 0;       // complete command frames with a good checksum
-  uint64_t badChecksum = 0;  // complete frames dropped for their checksum
-  uint64_t notForMe = 0;     // good frames for another address or an invalid one
-  uint64_t sent = 0;         // frames handed to the line (corrupted ones included)
-  uint64_t dropped = 0;
-  uint64_t corrupted = 0;
 };
 
 // A command the box acted on.

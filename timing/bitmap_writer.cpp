@@ -1,16 +1,20 @@
 #include "timing/bitmap_writer.h"
 
+#include "storage/safe_file.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <limits>
+#include <string_view>
 #include <vector>
+
+#include "storage/safe_file.h"
 
 namespace sc {
 
@@ -45,18 +49,6 @@ std::string NumberedName(const char* pattern, int number) {
 
 // A fresh file beside the one it will become, that nothing else writes (mode 0666 less
 // the umask). Returns the descriptor or -1 with errno set.
-int CreateTemporary(const std::string& directory, const std::string& name, std::string& tempPath) {
-  static std::atomic<unsigned> counter{0};
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    tempPath = JoinPath(directory, "." + name + "." + std::to_string(::getpid()) + "-" +
-                                       std::to_string(counter++) + ".part");
-    const int fd = ::open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd >= 0 || errno != EEXIST) return fd;
-  }
-  errno = EEXIST;
-  return -1;
-}
-
 // Writes bytes, retrying short writes; 0 or the errno of the failure (ENOSPC for a write
 // that makes no progress).
 int WriteAll(int fd, const uint8_t* bytes, size_t count) {
@@ -118,9 +110,17 @@ BitmapSaveResult SaveNumberedBitmap(const std::string& directory, const char* pa
       std::numeric_limits<uint32_t>::max() - kBitmapHeaderSize)
     return Failure("The image is too large for a bitmap file");
 
-  const std::string name = FirstFreeNumberedName(directory, pattern);
+  // What a killed save of this kind left behind goes now.
+  const std::string kind(pattern, std::string_view(pattern).find('%'));
+  RemoveStaleTemporariesIn(directory, kind);
+  std::string name = FirstFreeNumberedName(directory, pattern);
+  // All hundred taken: number 99 is replaced only if it is a regular file, never a FIFO
+  // (the window would wait on it), a device or a link whose target would be written.
+  struct stat at {};
+  if (::lstat(JoinPath(directory, name).c_str(), &at) == 0 && !S_ISREG(at.st_mode))
+    return Failure(kBitmapCreateFailed);
   std::string tempPath;
-  const int fd = CreateTemporary(directory, name, tempPath);
+  const int fd = CreateTemporaryBeside(JoinPath(directory, name), tempPath);
   if (fd < 0) return Failure(kBitmapCreateFailed);
   if (!NameExists(tempPath)) {
     ::close(fd);
@@ -142,8 +142,15 @@ BitmapSaveResult SaveNumberedBitmap(const std::string& directory, const char* pa
   }
   if (error == 0 && ::fsync(fd) != 0) error = errno;
   if (::close(fd) != 0 && error == 0) error = errno;
-  if (error == 0 && ::rename(tempPath.c_str(), JoinPath(directory, name).c_str()) != 0)
-    error = errno;
+  // A new name is taken only if it is still free (another save may have taken it: the
+  // next free one then); number 99 is replaced only if it is a regular file.
+  for (int attempt = 0; error == 0 && attempt < 100; ++attempt) {
+    const bool taken = NameExists(JoinPath(directory, name));
+    error = PlaceTemporary(tempPath, JoinPath(directory, name), taken);
+    if (error != EEXIST || taken) break;
+    error = 0;
+    name = FirstFreeNumberedName(directory, pattern);
+  }
   if (error != 0) {
     ::unlink(tempPath.c_str());
     return Failure("Failed to write " + name + " (" + std::strerror(error) + ")");

@@ -6,6 +6,7 @@
 #include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -380,6 +381,60 @@ TEST_F(AddressBookFile, UnusableFilesGiveFileReadFailed) {
   }
 }
 
+TEST_F(AddressBookFile, SaveRemovesTemporariesOfKilledSavesOnly) {
+  // A process that has ended: its temporaries are stale.
+  const pid_t dead = fork();
+  ASSERT_GE(dead, 0);
+  if (dead == 0) _exit(0);
+  ASSERT_EQ(waitpid(dead, nullptr, 0), dead);
+  const std::string deadPid = std::to_string(dead);
+  const struct {
+    std::string name;
+    bool removed;
+  } cases[] = {
+      {".TQ.ini." + deadPid + "-0-123", true},
+      {".TQ.ini." + deadPid + "-17-99", true},
+      {".TQ.ini.1-0-123", false},            // a live process may be saving right now
+      {".TQ.ini." + deadPid + "-0", false},  // not a name this program makes
+      {".TQ.ini.notes", false},
+      {".other.ini." + deadPid + "-0-1", false},
+  };
+  for (const auto& c : cases)
+    WriteFile(dir + "/" + c.name, "half");
+  ASSERT_TRUE(SaveAddressBook(ini, SampleBook(), nullptr));
+  for (const auto& c : cases)
+    EXPECT_EQ(fs::exists(dir + "/" + c.name), !c.removed) << c.name;
+  EXPECT_EQ(Load(ini).book, SampleBook());
+}
+
+TEST_F(AddressBookFile, OnlyTheFirstFewKilobytesOfAHugeFileAreRead) {
+  const std::string line = "0A03 " + Repeat("0000 ", 31) + "\r\n" + Repeat("*Rack\r\n", 32);
+  const struct {
+    const char* name;
+    std::string text;
+    uint16_t first;  // entry 0's address as read
+    bool told;
+  } cases[] = {
+      {"a normal book", line, 0x0A03, false},
+      {"a book followed by megabytes", line + std::string(3 << 20, ' '), 0x0A03, true},
+      // The numbers lie beyond the part that is read: nothing of them is taken.
+      {"numbers past the limit", std::string(5000, ' ') + line, 0x0000, true},
+  };
+  for (const auto& c : cases) {
+    WriteFile(ini, c.text);
+    Loaded loaded = Load(ini);
+    EXPECT_TRUE(loaded.read) << c.name;
+    EXPECT_EQ(loaded.book[0].address.Word(), c.first) << c.name;
+    ASSERT_EQ(loaded.messages.size(), c.told ? 1u : 0u) << c.name;
+    if (c.told) {
+      EXPECT_EQ(loaded.messages[0],
+                ini +
+                    " holds more than 4096 bytes, more than an address book needs: only the "
+                    "first 4096 were read, and saving the address book rewrites the file.");
+    }
+  }
+}
+
 // ---- Where the file lives ----
 
 TEST(SettingsPath, ReplacesTheFileNameAfterTheLastSeparatorInTheFirst200Characters) {
@@ -446,6 +501,17 @@ TEST_F(AddressBookFile, SettingsGoToTheUsersConfigWhenTheProgramsDirectoryIsNotW
   const std::string path = ResolveSettingsPath(exe, {"", home, [](auto&) { return false; }});
   EXPECT_TRUE(Load(path).messages.empty());
   EXPECT_EQ(fs::file_size(path), kInitialSettingsFileSize);
+}
+
+TEST_F(AddressBookFile, AnExistingBookBesideTheProgramIsReadEvenWhenItsDirectoryIsNotWritable) {
+  const std::string exe = dir + "/bin/signal-console";
+  fs::create_directory(dir + "/bin");
+  ASSERT_TRUE(SaveAddressBook(dir + "/bin/TQ.ini", SampleBook(), nullptr));
+  SettingsEnvironment environment{"", dir + "/home", [](const std::string&) { return false; }};
+  const std::string path = ResolveSettingsPath(exe, environment);
+  EXPECT_EQ(path, dir + "/bin/TQ.ini");
+  EXPECT_EQ(Load(path).book, SampleBook());
+  EXPECT_FALSE(fs::exists(dir + "/home/.config/signal-console")) << "fallback made all the same";
 }
 
 TEST_F(AddressBookFile, TheProcessEnvironmentSeesAnUnwritableDirectoryEvenAsRoot) {

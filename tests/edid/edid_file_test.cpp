@@ -1,12 +1,18 @@
 #include "edid/edid_file.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 
 #include "tests/edid/edid_builder.h"
@@ -227,6 +233,62 @@ TEST_F(EdidFileTest, DanglingLinkCountsAsTaken) {
   EXPECT_FALSE(Exists("nowhere"));
 }
 
+TEST_F(EdidFileTest, AtTheLimitOnlyARegularFileIsOverwritten) {
+  char name[32];
+  for (int n = 0; n < 99; ++n) {
+    std::snprintf(name, sizeof name, "TQ_EDID%02d.txt", n);
+    Write(name, "old");
+  }
+  Write("elsewhere", "precious");
+  const struct {
+    const char* name;
+    std::function<bool(const std::string&)> make;
+  } cases[] = {
+      // A FIFO would block the window until someone reads it; a reader is opened here
+      // so that a save that does write into it ends all the same.
+      {"a FIFO", [](const std::string& path) { return ::mkfifo(path.c_str(), 0600) == 0; }},
+      {"a link to a file",
+       [&](const std::string& path) {
+         return ::symlink(Path("elsewhere").c_str(), path.c_str()) == 0;
+       }},
+      {"a device",
+       [](const std::string& path) {
+         return ::mknod(path.c_str(), S_IFCHR | 0600, makedev(1, 3)) == 0;
+       }},
+  };
+  for (const auto& c : cases) {
+    const std::string target = Path("TQ_EDID99.txt");
+    fs::remove(target);
+    if (!c.make(target)) {
+      ADD_FAILURE() << "cannot make " << c.name;
+      continue;
+    }
+    const int reader = ::open(target.c_str(), O_RDONLY | O_NONBLOCK);
+    const auto before = fs::symlink_status(target).type();
+    const EdidSaveResult result = SaveEdidFiles(Sample(), dir_);
+    if (reader >= 0) ::close(reader);
+    EXPECT_FALSE(result.ok) << c.name;
+    EXPECT_EQ(result.message, "Faild to create file") << c.name;
+    EXPECT_EQ(fs::symlink_status(target).type(), before) << c.name << " replaced";
+    EXPECT_EQ(Read("elsewhere"), "precious") << c.name;
+  }
+}
+
+TEST_F(EdidFileTest, ASaveRemovesTemporariesOfKilledSaves) {
+  const pid_t dead = ::fork();
+  ASSERT_GE(dead, 0);
+  if (dead == 0) ::_exit(0);
+  ASSERT_EQ(::waitpid(dead, nullptr, 0), dead);
+  const std::string stale = ".TQ_EDID05.bin." + std::to_string(dead) + "-0-1";
+  Write(stale, "half");
+  ASSERT_TRUE(SaveEdidFiles(Sample(), dir_).ok);
+  EXPECT_FALSE(Exists(stale));
+  int names = 0;
+  for ([[maybe_unused]] const auto& entry : fs::directory_iterator(dir_))
+    ++names;
+  EXPECT_EQ(names, 2) << "temporaries left behind";
+}
+
 TEST_F(EdidFileTest, CreationFailures) {
   const EdidSaveResult noDirectory = SaveEdidFiles(Sample(), Path("missing"));
   EXPECT_FALSE(noDirectory.ok);
@@ -246,20 +308,24 @@ TEST_F(EdidFileTest, CreationFailures) {
   EXPECT_EQ(Read("TQ_EDID00.txt"), FormatEdidTextFile(Sample()));
 }
 
-TEST_F(EdidFileTest, FullDiskIsReportedAndThePartFileRemoved) {
-  // TQ_EDID99.txt leads to /dev/full, which takes no byte: the write fails.
-  char name[32];
-  for (int n = 0; n < 99; ++n) {
-    std::snprintf(name, sizeof name, "TQ_EDID%02d.txt", n);
-    Write(name, "old");
-  }
-  fs::create_symlink("/dev/full", Path("TQ_EDID99.txt"));
+TEST_F(EdidFileTest, AWriteThatFailsPartWayLeavesNothingBehind) {
+  // A file-size limit makes write() fail part way, as a full disk would.
+  struct sigaction ignore {
+  }, saved{};
+  ignore.sa_handler = SIG_IGN;
+  struct rlimit old {
+  }, small{};
+  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
+  small = old;
+  small.rlim_cur = 100;
+  ASSERT_EQ(::sigaction(SIGXFSZ, &ignore, &saved), 0);
+  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
   const EdidSaveResult result = SaveEdidFiles(Sample(), dir_);
+  ::setrlimit(RLIMIT_FSIZE, &old);
+  ::sigaction(SIGXFSZ, &saved, nullptr);
   EXPECT_FALSE(result.ok);
-  EXPECT_EQ(result.message, "Failed to write TQ_EDID99.txt (No space left on device)");
-  EXPECT_FALSE(Exists("TQ_EDID99.txt"));
-  EXPECT_FALSE(Exists("TQ_EDID00.bin"));
-  EXPECT_TRUE(fs::exists("/dev/full"));
+  EXPECT_EQ(result.message, "Failed to write TQ_EDID00.txt (File too large)");
+  EXPECT_TRUE(fs::is_empty(dir_)) << "a part file or a temporary is left";
 }
 
 }  // namespace

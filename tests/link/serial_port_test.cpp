@@ -143,13 +143,14 @@ TEST_F(SerialPortTest, AWriteDiscardsUnreadInput) {
   ASSERT_EQ(Open(3, 115200, kEvRxFlag), 1);
   ASSERT_EQ(port->StartWorker(), 1);
   ASSERT_TRUE(box.Write({0xDE, 0xAD, 0xBE, 0xEF}));
-  host.PumpFor(30ms);
+  // The terminal hands written bytes over a moment later: wait until they are queued.
+  ASSERT_TRUE(host.PumpUntil([&] { return port->InputQueued() == 4; }));
   Bytes frame = {0xAA, 0x01, 0x00, 0x05, 0x00, 0x00, 0x00, 0x82, 0x80, 0x50};
   port->SendBytes(frame.data(), static_cast<int>(frame.size()));
   ASSERT_EQ(box.Read(frame.size(), 2s), frame);
   ASSERT_TRUE(host.PumpUntil([&] { return owner.Count(kMsgWriteDone) == 1; }));
   ASSERT_TRUE(box.Write({0x42}));
-  host.PumpFor(30ms);
+  ASSERT_TRUE(host.PumpUntil([&] { return port->InputQueued() == 1; }));
   uint8_t buffer[kDrainBufferSize];
   ASSERT_EQ(port->DrainInput(buffer), 1);
   EXPECT_EQ(buffer[0], 0x42);

@@ -10,6 +10,7 @@
 #include <optional>
 #include <thread>
 
+#include "link/port_lock.h"
 #include "sim/sim_commands.h"
 #include "tests/sim/sim_test_util.h"
 
@@ -160,6 +161,13 @@ TEST(SimCommands, ChangeTheSelectedBoxesAndRefuseNonsense) {
       {"drop 3", true, both([](SimulatedBox& b) { EXPECT_EQ(b.faults().dropFrames, 3); })},
       {"corrupt 2", true, both([](SimulatedBox& b) { EXPECT_EQ(b.faults().corruptFrames, 2); })},
       {"delay 50", true, both([](SimulatedBox& b) { EXPECT_EQ(b.faults().replyDelay, 50ms); })},
+      {"duplicate 4", true,
+       both([](SimulatedBox& b) { EXPECT_EQ(b.faults().duplicateFrames, 4); })},
+      {"garble 5", true, both([](SimulatedBox& b) { EXPECT_EQ(b.faults().garbleFrames, 5); })},
+      {"stranger 6", true, both([](SimulatedBox& b) { EXPECT_EQ(b.faults().strangerFrames, 6); })},
+      {"deaf on", true, nullptr},
+      {"deaf off", true, nullptr},
+      {"deaf", false, nullptr},
       {"delay 99999999999999999999", false, nullptr},
       {"", true, nullptr},
       {"frobnicate", false, nullptr},
@@ -325,6 +333,16 @@ TEST(SignalBoxSim, ServesAPseudoTerminalUntilItsInputEnds) {
   sim.CloseStdin();
   EXPECT_EQ(sim.Wait(), 0);
   EXPECT_EQ(sim.ReadStdout("never"), path + "\n");  // nothing but the path on stdout
+}
+
+TEST(SignalBoxSim, ItsOwnEndOfTheTerminalIsNoOtherProgramToTheConsole) {
+  // The program keeps the terminal's master and its own slave open between connections;
+  // the console must not take that for a program holding the port.
+  SimProcess sim({});
+  ASSERT_TRUE(sim.running());
+  const std::string path = FirstLine(sim);
+  ASSERT_EQ(path.rfind("/dev/pts/", 0), 0u);
+  EXPECT_FALSE(FindOtherOpener(path));
 }
 
 TEST(SignalBoxSim, EndsCleanlyOnTerminationSignals) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <functional>
 #include <string>
@@ -219,6 +220,31 @@ TEST(SimulatedBox, DropsAndCorruptsTheNextFramesItSends) {
   box.faults().dropFrames = 1;
   box.SetSignal(*FindBoxSignal("none"), true);
   EXPECT_TRUE(box.TakeUnsolicited().empty());
+}
+
+TEST(SimulatedBox, DuplicatesGarblesAndAnswersAsAnotherBox) {
+  SimulatedBox box({0x0A, 0x03});
+  box.faults().duplicateFrames = 1;
+  box.faults().garbleFrames = 1;
+  box.faults().strangerFrames = 1;
+  const Bytes first = box.Receive(Command(kAll, 0x8082));
+  // Noise first (none of it a lead byte), then the frame twice, from 0B01 with a good sum.
+  const size_t noise = sizeof kLineNoise;
+  ASSERT_GT(first.size(), noise);
+  EXPECT_EQ(Bytes(first.begin(), first.begin() + noise),
+            Bytes(std::begin(kLineNoise), std::end(kLineNoise)));
+  EXPECT_EQ(std::count(first.begin(), first.begin() + noise, kReplyLead), 0);
+  const std::vector<Reply> replies = SplitReplies(Bytes(first.begin() + noise, first.end()));
+  ASSERT_EQ(replies.size(), 2u);
+  for (const Reply& r : replies) {
+    EXPECT_TRUE(r.sumOk);
+    EXPECT_EQ(r.address, (DeviceAddress{0x0B, 0x01}));
+  }
+  // Then the box is itself again.
+  const std::vector<Reply> next = SplitReplies(box.Receive(Command(kAll, 0x8082)));
+  ASSERT_EQ(next.size(), 1u);
+  EXPECT_EQ(next[0].address, (DeviceAddress{0x0A, 0x03}));
+  EXPECT_EQ(box.counters().duplicated + box.counters().garbled + box.counters().strangers, 3u);
 }
 
 TEST(SimulatedBox, ASignalChangeIsReportedAndAnsweredWithTheNewTiming) {

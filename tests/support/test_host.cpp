@@ -50,7 +50,9 @@ bool TestHost::RunOne(std::unique_lock<std::mutex>& lock, std::chrono::milliseco
   auto fn = std::move(queue_.front());
   queue_.pop_front();
   lock.unlock();
+  const auto start = std::chrono::steady_clock::now();
   fn();
+  longestWork = std::max(longestWork, std::chrono::steady_clock::now() - start);
   lock.lock();
   return true;
 }
@@ -106,7 +108,8 @@ void TestHost::Advance(std::chrono::milliseconds span) {
     next->second.due = now_ + std::chrono::milliseconds(std::max(1, next->second.period));
     if (target_) target_->OnTimer(id);
   }
-  now_ = end;
+  // A step may have advanced the clock itself (a message box's loop keeps timers going).
+  now_ = std::max(now_, end);
 }
 
 }  // namespace sc
