@@ -3,7 +3,8 @@
 // parsed there. Reports bytes per second; the line itself carries 51,200 bytes/s at
 // 512000 baud. In the same run a plain poll()/read() loop takes the same bytes off a
 // pseudo-terminal of its own: "share" is the receive path's rate as a share of that
-// loop's (1 = as fast as the bare terminal).
+// loop's (1 = as fast as the bare terminal). The second argument opens the traffic log (1)
+// or leaves it closed (0): open, every frame is also copied into the log's ring.
 
 #include <benchmark/benchmark.h>
 #include <termios.h>
@@ -29,6 +30,7 @@ using namespace std::chrono_literals;
 
 void ReceivePath(benchmark::State& state) {
   const size_t payloadSize = static_cast<size_t>(state.range(0));
+  const bool logOpen = state.range(1) != 0;
   constexpr int kFramesPerRound = 2000;
 
   PtyMaster box;
@@ -43,6 +45,7 @@ void ReceivePath(benchmark::State& state) {
   dialog.Startup();
   long handled = 0;
   dialog.onDispatch = [&](uint16_t) { ++handled; };
+  dialog.SetTrafficLogOpen(logOpen);
   dialog.ToggleLink();
   if (!dialog.linkUp) {
     state.SkipWithError("link did not come up");
@@ -119,7 +122,11 @@ void ReceivePath(benchmark::State& state) {
       benchmark::Counter(consoleSeconds > 0 ? plainSeconds / consoleSeconds : 0);
 }
 
-BENCHMARK(ReceivePath)->Arg(20)->Arg(256)->Arg(495)->Unit(benchmark::kMillisecond)->UseManualTime();
+BENCHMARK(ReceivePath)
+    ->ArgNames({"payload", "log"})
+    ->ArgsProduct({{20, 256, 495}, {0, 1}})
+    ->Unit(benchmark::kMillisecond)
+    ->UseManualTime();
 
 }  // namespace
 }  // namespace sc

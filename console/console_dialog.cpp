@@ -1,7 +1,10 @@
 #include "console/console_dialog.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 
 #include "console/control_ids.h"
@@ -31,6 +34,22 @@ constexpr uint16_t kReplyPreviewChunk = 0x8095;
 // A chunk's two leading bytes and its flags.
 constexpr size_t kChunkHeaderSize = 3;
 
+// Brings the status bar up to date when an entry point of the window returns, whichever
+// way it returns.
+class StatusSyncOnReturn {
+ public:
+  explicit StatusSyncOnReturn(std::function<void()> sync) : sync_(std::move(sync)) {}
+  ~StatusSyncOnReturn() { sync_(); }
+
+ private:
+  std::function<void()> sync_;
+};
+
+std::string CurrentFolder() {
+  char path[PATH_MAX];
+  return ::getcwd(path, sizeof path) ? std::string(path) : std::string();
+}
+
 std::vector<std::string> CommItems() {
   std::vector<std::string> items;
   for (int n = kFirstPort; n <= kLastPort; ++n)
@@ -45,10 +64,10 @@ ConsoleDialog::ConsoleDialog(Host& host, Options options)
       utilityPage(*this),
       monitorPage(host, *this),
       edidPage(host, *this),
-      addressDialog(
-          host, addressBook, settingsPath,
-          {[this] { return linkUp; },
-           [this](const uint8_t* bytes, int count) { serial_->SendBytes(bytes, count); }}),
+      addressDialog(host, addressBook, settingsPath,
+                    {[this] { return linkUp; },
+                     [this](const uint8_t* bytes, int count) { Transmit(bytes, count); }}),
+      status(host),
       capture(host, *this, timingPage,
               {linkUp, uploadActive, previewBusy, lineMode, uploadStep,
                [this](int rate) { ReopenAtBaud(rate); }}),
@@ -56,6 +75,7 @@ ConsoleDialog::ConsoleDialog(Host& host, Options options)
       options_(std::move(options)),
       serial_(std::make_unique<SerialPort>(host, ports_)) {
   host_.SetTimerTarget(this);
+  status.deviceOf = [this](int number) { return ports_.PathFor(number); };
   if (options_.lockDirectories) serial_->SetLockDirectories(*options_.lockDirectories);
 }
 
@@ -119,11 +139,15 @@ bool ConsoleDialog::Startup() {
   deviceFound = false;
   previewBusy = false;
   lineMode = false;
+  // Saved files go to the current folder.
+  status.SetFilesFolder(CurrentFolder());
+  SyncStatus();
   return true;
 }
 
 void ConsoleDialog::Destroy() {
-  for (int id : {kSearchTimer, kUploadEndTimer, kStatusRecheckTimer, kUploadStartTimer})
+  for (int id :
+       {kSearchTimer, kUploadEndTimer, kStatusRecheckTimer, kUploadStartTimer, kRequestWatchTimer})
     host_.StopTimer(id);
   capture.Release();
 }
@@ -153,10 +177,12 @@ void ConsoleDialog::ClearStatusPanel() {
 }
 
 void ConsoleDialog::ShowMessage(const std::string& text) {
+  SyncStatus();
   host_.ShowMessage(kMessageCaption, text);
 }
 
 void ConsoleDialog::OnTimer(int id) {
+  const StatusSyncOnReturn sync([this] { SyncStatus(); });
   switch (id) {
     case kSearchTimer:
       // A tick that comes while a port step shows its message (the box runs a loop of its
@@ -176,12 +202,16 @@ void ConsoleDialog::OnTimer(int id) {
       if (portStepRunning_) break;
       UploadStartStep();
       break;
+    case kRequestWatchTimer:
+      status.requests.OnTimer();
+      break;
     default:
       break;
   }
 }
 
 void ConsoleDialog::OnPortMessage(unsigned message, unsigned first, int portNumber) {
+  const StatusSyncOnReturn sync([this] { SyncStatus(); });
   switch (message) {
     case kMsgByte:
       HandleReceivedByte(first, portNumber);
@@ -204,7 +234,7 @@ void ConsoleDialog::SendCommand(uint16_t code) {
     ShowMessage(kLinkDownMessage);
     return;
   }
-  serial_->SendBytes(txFrame_.data(), static_cast<int>(kFrameOverhead));
+  Transmit(txFrame_.data(), static_cast<int>(kFrameOverhead));
 }
 
 void ConsoleDialog::SendCommandWithData(uint16_t code, int count, const uint8_t* bytes) {
@@ -219,7 +249,50 @@ void ConsoleDialog::SendCommandWithData(uint16_t code, int count, const uint8_t*
     ShowMessage(kLinkDownMessage);
     return;
   }
-  serial_->SendBytes(txFrame_.data(), count + static_cast<int>(kFrameOverhead));
+  Transmit(txFrame_.data(), count + static_cast<int>(kFrameOverhead));
+}
+
+void ConsoleDialog::Transmit(const uint8_t* frame, int size, bool track) {
+  serial_->SendBytes(frame, size);
+  if (traffic_) traffic_->Sent(frame, static_cast<size_t>(size));
+  if (track && size >= static_cast<int>(kFrameOverhead)) {
+    status.requests.Sent(static_cast<uint16_t>(frame[7] | frame[8] << 8));
+    SyncStatus();
+  }
+}
+
+void ConsoleDialog::SetTrafficLogOpen(bool open) {
+  if (open == (traffic_ != nullptr)) return;
+  if (!open) {
+    trafficLog.FlushUnframed();
+    traffic_ = nullptr;
+    return;
+  }
+  traffic_ = &trafficLog;
+  trafficLog.Note("Log opened: " + status.link() + ", " + status.port() + ", " + status.rate());
+}
+
+void ConsoleDialog::SyncStatus() {
+  LinkState state;
+  state.port = port;
+  state.linkUp = linkUp;
+  state.searching = searchActive;
+  // A port open without its worker is one chosen while the link was up. (A worker told to
+  // stop closes its port before it ends.) The port's lock is only asked for while the link
+  // is down, never per received byte.
+  state.portOpen = linkUp || searchActive || (!serial_->WorkerRunning() && serial_->IsOpen());
+  state.rate = lineRate_;
+  state.previewBusy = previewBusy;
+  state.uploadActive = uploadActive;
+  state.lineMode = lineMode;
+  state.uploadProgress = timingPage.uploadProgress;
+  const unsigned changed = status.Update(state);
+  if (!traffic_) return;
+  // The log notes the link's changes and the requests that went unanswered.
+  if (changed & (ConsoleStatus::kLinkField | ConsoleStatus::kPortField | ConsoleStatus::kRateField))
+    traffic_->Note(status.link() + ", " + status.port() + ", " + status.rate());
+  if ((changed & ConsoleStatus::kActivityField) && status.activity().rfind(kNoAnswerText, 0) == 0)
+    traffic_->Note(status.activity());
 }
 
 void ConsoleDialog::SendInputQuery() {
@@ -272,24 +345,34 @@ int ConsoleDialog::HandleReceivedByte(unsigned byte, int portNumber) {
   rxBatch_[0] = static_cast<uint8_t>(byte & 0xFF);
   const int drained = serial_->DrainInput(rxBatch_.data() + 1);
   auto take = [this](uint8_t b) {
-    if (searchActive)
+    if (searchActive) {
+      if (traffic_) traffic_->SearchByte(b);
       MatchSearchReply(b);
-    else
+    } else {
       ParseReplyByte(b);
+    }
   };
   for (int i = 0; i <= drained; ++i)
     take(rxBatch_[i]);
   for (size_t i = 0; i < heldBytes_.size(); ++i)
     take(heldBytes_[i]);
   heldBytes_.clear();
+  if (traffic_) traffic_->FlushUnframed();
   receiving_ = false;
   return 0;
 }
 
 void ConsoleDialog::ParseReplyByte(uint8_t byte) {
-  if (rx.Push(byte) != FrameAssembler::Step::Complete) return;
+  const int before = rx.state;
+  const FrameAssembler::Step step = rx.Push(byte);
+  if (step != FrameAssembler::Step::Complete) {
+    // Only a byte that leaves the parser idle is the log's business now (noise, a frame
+    // that broke off); a frame's own bytes are logged with the frame.
+    if (traffic_ && rx.state == FrameAssembler::kIdle) traffic_->NotFramed(rx, before, step, byte);
+    return;
+  }
   const size_t size = rx.FrameSize();
-  if (!FrameSumIsZero(rx.frame.data(), size)) return;
+  if (!FrameSumIsZero(rx.frame.data(), size)) return DropReply(rx.Code(), TrafficMark::BadSum);
   // Handlers read their payload without knowing its length: what lies past this frame
   // reads as zero, never as bytes of an earlier frame.
   std::fill(rx.frame.begin() + static_cast<std::ptrdiff_t>(size), rx.frame.end(), 0);
@@ -297,16 +380,30 @@ void ConsoleDialog::ParseReplyByte(uint8_t byte) {
   uint16_t code = rx.Code();
   if (rx.frame[6] == 0xFF && rx.frame[7] == 0xFF) {
     // The box names the code it answers in the first two payload bytes.
-    if (rx.PayloadSize() < 2) return;
+    if (rx.PayloadSize() < 2) return DropReply(code, TrafficMark::TooShort);
     code = static_cast<uint16_t>(rx.frame[9] | rx.frame[10] << 8);
   }
   const auto entry = std::find_if(replyHandlers_.begin(), replyHandlers_.end(),
                                   [code](const ReplyHandler& h) { return h.code == code; });
-  if (entry == replyHandlers_.end()) return;
-  if (code != kReplyAddress && !AddressFilter(TargetAddress, rx.Address())) return;
-  if (rx.PayloadSize() < entry->minPayload) return;
+  if (entry == replyHandlers_.end()) return DropReply(code, TrafficMark::UnknownCode);
+  if (code != kReplyAddress && !AddressFilter(TargetAddress, rx.Address()))
+    return DropReply(code, TrafficMark::OtherAddress);
+  if (rx.PayloadSize() < entry->minPayload) return DropReply(code, TrafficMark::TooShort);
+  TakeReply(code);
   if (onDispatch) onDispatch(code);
   (this->*(entry->handler))();
+  status.requests.ReplyHandled();
+}
+
+void ConsoleDialog::DropReply(uint16_t code, TrafficMark mark) {
+  if (traffic_) traffic_->Received(rx.frame.data(), rx.FrameSize(), code, mark);
+  status.requests.ReplyDropped(code, mark);
+}
+
+void ConsoleDialog::TakeReply(uint16_t code) {
+  if (traffic_) traffic_->Received(rx.frame.data(), rx.FrameSize(), code, TrafficMark::None);
+  status.Answered(rx.Address());
+  status.requests.ReplyArrived(code);
 }
 
 bool ConsoleDialog::AddressFilter(DeviceAddress target, DeviceAddress frame) {
@@ -492,13 +589,16 @@ void ConsoleDialog::RefreshPorts() {
   // The numbers found before stand: a selected COM number keeps its device.
   const PortDirectory found = options_.ports ? options_.ports() : PortDirectory::FromSystem();
   ports_ = found.KeepingNumbersOf(ports_);
+  status.PortsChanged();
   for (int n = kFirstPort; n <= kLastPort; ++n)
     view().SetItemTip(ids::kCommList, n - 1, ports_.PathFor(n));
 }
 
 int ConsoleDialog::OpenCurrentPort(int baudRate, int writeBufferSize) {
-  return serial_->OpenPort(this, port, baudRate, parity, dataBits, stopBits, eventMask,
-                           writeBufferSize);
+  const int opened = serial_->OpenPort(this, port, baudRate, parity, dataBits, stopBits, eventMask,
+                                       writeBufferSize);
+  if (opened) lineRate_ = baudRate;
+  return opened;
 }
 
 void ConsoleDialog::SetLinkIcon(bool up) {
@@ -526,6 +626,7 @@ void ConsoleDialog::ShowPortUnavailable() {
 
 void ConsoleDialog::SelectComPort() {
   const PortStep step(portStepRunning_);
+  const StatusSyncOnReturn sync([this] { SyncStatus(); });
   if (serial_->IsOpen()) serial_->StopWorker();
   const int selected = view().GetSelection(ids::kCommList);
   if (selected >= 0 && selected < kLastPort) port = selected + 1;
@@ -551,6 +652,7 @@ void ConsoleDialog::SelectComPort() {
 
 void ConsoleDialog::ToggleLink() {
   const PortStep step(portStepRunning_);
+  const StatusSyncOnReturn sync([this] { SyncStatus(); });
   if (uploadActive) return;
   if (linkUp) {
     linkUp = false;
@@ -578,7 +680,8 @@ bool ConsoleDialog::ProbeFrom(int firstPort) {
     rx.state = FrameAssembler::kIdle;
     if (!OpenCurrentPort(baud, kWriteBufferSize)) continue;
     serial_->StartWorker();
-    serial_->SendBytes(searchProbe_.data(), static_cast<int>(searchProbe_.size()));
+    // The search has its own wait: the probe is logged, not tracked.
+    Transmit(searchProbe_.data(), static_cast<int>(searchProbe_.size()), false);
     return true;
   }
   return false;
@@ -586,6 +689,7 @@ bool ConsoleDialog::ProbeFrom(int firstPort) {
 
 void ConsoleDialog::SearchDevice() {
   const PortStep step(portStepRunning_);
+  const StatusSyncOnReturn sync([this] { SyncStatus(); });
   if (uploadActive) return;
   BuildFrameInto(searchProbe_.data(), kCommandLead, TargetAddress, 0xF802, nullptr, 0);
   linkUp = false;
@@ -596,6 +700,7 @@ void ConsoleDialog::SearchDevice() {
   port = 1;
   // A frame left half-read would leave the matcher in a state it does not know.
   rx.state = FrameAssembler::kIdle;
+  trafficLog.SearchStarted();
   RefreshPorts();
   if (ProbeFrom(1)) {
     searchActive = true;
@@ -653,6 +758,7 @@ void ConsoleDialog::OnPortGone(int portNumber) {
   if (searchActive || !linkUp || portNumber != port) return;
   linkUp = false;
   SetLinkIcon(false);
+  status.DeviceGone();
   std::string device = serial_->LastOpenDevice();
   char text[256];
   std::snprintf(text, sizeof text,
@@ -676,6 +782,7 @@ void ConsoleDialog::RefreshAddressList() {
 }
 
 void ConsoleDialog::SelectAddress() {
+  const StatusSyncOnReturn sync([this] { SyncStatus(); });
   // During an upload the choice shows but the target stays.
   if (uploadActive) return;
   const std::optional<DeviceAddress> target =

@@ -14,8 +14,10 @@
 
 #include "addressing/address_book.h"
 #include "addressing/address_dialog.h"
+#include "console/console_status.h"
 #include "console/front_panel.h"
 #include "console/status_panel.h"
+#include "console/traffic_log.h"
 #include "edid/edid_page.h"
 #include "infoframe/utility_page.h"
 #include "link/frame.h"
@@ -173,6 +175,18 @@ class ConsoleDialog : public CoreWindow,
   EdidPage edidPage;
   AddressDialog addressDialog;
 
+  // The status bar's texts and the requests awaiting an answer.
+  ConsoleStatus status;
+  // The traffic log's entries. Frames are recorded only while the log is open: closed, the
+  // send and receive paths pay one pointer test.
+  TrafficLog trafficLog;
+  void SetTrafficLogOpen(bool open);
+  bool trafficLogOpen() const { return traffic_ != nullptr; }
+  // Brings the status bar up to date with the window's flags. Clicks, replies, timer steps
+  // and sends do so by themselves; frame capture calls it after it changes previewBusy,
+  // uploadActive, lineMode or the Timing page's upload progress anywhere else.
+  void CaptureStateChanged() { SyncStatus(); }
+
   // The preview, the whole-frame and line captures: their buffers and the capture's part
   // of timers 6 and 8.
   FrameCapture capture;
@@ -194,7 +208,15 @@ class ConsoleDialog : public CoreWindow,
 
  private:
   void BuildReplyHandlerTable();
+  // Shows a message box; the status bar is brought up to date first.
   void ShowMessage(const std::string& text);
+  void SyncStatus();
+  // Hands a frame to the serial driver and tells the traffic log and, when `track`, the
+  // request tracker.
+  void Transmit(const uint8_t* frame, int size, bool track = true);
+  // The parser's verdict on a complete reply: dropped (and why), or taken.
+  void DropReply(uint16_t code, TrafficMark mark);
+  void TakeReply(uint16_t code);
   // The query 0x8081 first resets the Timing page's upload progress.
   void SendHpdQuery();
   void RefreshPorts();
@@ -258,6 +280,9 @@ class ConsoleDialog : public CoreWindow,
   Options options_;
   PortDirectory ports_;
   std::unique_ptr<SerialPort> serial_;
+  TrafficLog* traffic_ = nullptr;
+  // The rate the port was last opened at (115200, or 512000 during an upload).
+  int lineRate_ = 115200;
   std::array<ReplyHandler, kReplyHandlerCount> replyHandlers_{};
   std::array<uint8_t, 300> txFrame_{};
   std::array<uint8_t, 1 + kDrainBufferSize> rxBatch_{};

@@ -22,6 +22,9 @@
 #include "addressing/address_dialog_qt.h"
 #include "addressing/notes_dialog_qt.h"
 #include "console/control_ids.h"
+#include "console/hints_qt.h"
+#include "console/status_bar_qt.h"
+#include "console/traffic_log_qt.h"
 #include "edid/edid_page_qt.h"
 #include "infoframe/utility_page_qt.h"
 #include "monitor/monitor_page_qt.h"
@@ -107,9 +110,17 @@ MainWindow::MainWindow(ConsoleDialog& dialog, QtHost& host, QWidget* parent)
   column->addWidget(BuildSignalPanel());
   column->addStretch(1);
 
-  auto* top = new QHBoxLayout(this);
+  auto* outer = new QVBoxLayout(this);
+  auto* top = new QHBoxLayout;
   top->addLayout(column);
   top->addWidget(BuildTabArea(), 1);
+  outer->addLayout(top, 1);
+  // The status bar reaches the window's edges, as a status bar does.
+  statusBar_ = new ConsoleStatusBar(dialog_.status, this);
+  outer->addWidget(statusBar_);
+  const QMargins margins = outer->contentsMargins();
+  outer->setContentsMargins(0, margins.top(), 0, 0);
+  top->setContentsMargins(margins.left(), 0, margins.right(), 0);
   BuildMenus();
 
   view_.BindIcon(ids::kMainDialog, this, {{ids::kIconApp, {icons::AppIcon(), QString()}}});
@@ -140,6 +151,7 @@ MainWindow::MainWindow(ConsoleDialog& dialog, QtHost& host, QWidget* parent)
                        });
   host_.RegisterDialog(address_ids::kNotesDialog, RunNotesDialog);
 
+  ApplyHints(*this);
   dialog_.Startup();
   // The size of the content, also on a small screen (adjustSize() would stop at two
   // thirds of the screen and cut the EDID page off); the window manager keeps it on the
@@ -148,6 +160,9 @@ MainWindow::MainWindow(ConsoleDialog& dialog, QtHost& host, QWidget* parent)
 }
 
 MainWindow::~MainWindow() {
+  // The log window stops the recording as it goes.
+  delete trafficLog_;
+  trafficLog_ = nullptr;
   // The core windows outlive this window: leave them with views of their own.
   dialog_.timingPage.AttachView(nullptr);
   dialog_.utilityPage.AttachView(nullptr);
@@ -170,9 +185,12 @@ QWidget* MainWindow::BuildLinkControls() {
   grid->setContentsMargins(0, 0, 0, 0);
 
   auto* link = IconButton(QStringLiteral("Link"), box);
-  view_.BindIcon(ids::kLinkIcon, link,
-                 {{ids::kIconLinkDown, {icons::LinkIcon(false), QStringLiteral("Link is down")}},
-                  {ids::kIconLinkUp, {icons::LinkIcon(true), QStringLiteral("Link is up")}}});
+  view_.BindIcon(
+      ids::kLinkIcon, link,
+      {{ids::kIconLinkDown,
+        {icons::LinkIcon(false), QStringLiteral("Link is down: click to connect (Ctrl+L)")}},
+       {ids::kIconLinkUp,
+        {icons::LinkIcon(true), QStringLiteral("Link is up: click to disconnect (Ctrl+L)")}}});
   view_.SetIcon(ids::kLinkIcon, ids::kIconLinkDown);
   connect(link, &QToolButton::clicked, this, [this] { dialog_.ToggleLink(); });
 
@@ -246,7 +264,8 @@ QWidget* MainWindow::BuildFrontPanel() {
   auto* down = new QPushButton(QStringLiteral("-"), box);
   down->setAccessibleDescription(QStringLiteral("Volume down"));
   auto* volume = new QLineEdit(box);
-  volume->setEnabled(false);
+  // Shown as the box reports it: readable, not greyed, but only the buttons change it.
+  volume->setReadOnly(true);
   volume->setAlignment(Qt::AlignRight);
   volume->setAccessibleName(QStringLiteral("Volume:"));
   volume->setFixedWidth(volume->fontMetrics().horizontalAdvance(QStringLiteral("1000")) + 16);
@@ -272,9 +291,16 @@ QWidget* MainWindow::BuildFrontPanel() {
 
   // The input lamps; the one of the box's input is lit (HDMI when the window opens).
   auto* inputRow = new QHBoxLayout;
-  const std::map<int, WidgetView::Picture> lampPictures = {
-      {ids::kIconLampUnlit, {icons::LampIcon(false), QStringLiteral("Unlit")}},
-      {ids::kIconLampLit, {icons::LampIcon(true), QStringLiteral("Lit")}}};
+  // A lamp says whether its input is the box's and what a click does.
+  auto lampPictures = [](const char* input) {
+    return std::map<int, WidgetView::Picture>{
+        {ids::kIconLampUnlit,
+         {icons::LampIcon(false),
+          QStringLiteral("Unlit: click to select the %1 input").arg(QLatin1String(input))}},
+        {ids::kIconLampLit,
+         {icons::LampIcon(true),
+          QStringLiteral("Lit: %1 is the box's input").arg(QLatin1String(input))}}};
+  };
   struct Input {
     int lampId, textId;
     const char *name, *text;
@@ -286,7 +312,7 @@ QWidget* MainWindow::BuildFrontPanel() {
     auto* lamp = IconButton(QString::fromLatin1(input.name), box);
     auto* text = new ClickableLabel(QString::fromLatin1(input.text), box);
     text->setBuddy(lamp);
-    view_.BindIcon(input.lampId, lamp, lampPictures);
+    view_.BindIcon(input.lampId, lamp, lampPictures(input.text));
     view_.SetIcon(input.lampId, input.iconId);
     view_.Bind(input.textId, text);
     const bool sdi = input.lampId == ids::kSdiIcon;
@@ -402,10 +428,84 @@ void MainWindow::BuildMenus() {
   windowMenu_->addSeparator();
   windowMenu_->addAction(aboutAction_);
 
+  // The common actions, with their shortcuts; each does what its control does.
   auto* bar = new QMenuBar(this);
+  QMenu* link = bar->addMenu(QStringLiteral("&Link"));
+  AddAction(link, QStringLiteral("&Link Up/Down"), QKeySequence(Qt::CTRL | Qt::Key_L),
+            [this] { dialog_.ToggleLink(); });
+  AddAction(link, QStringLiteral("&Search Machine"), QKeySequence(Qt::CTRL | Qt::Key_F),
+            [this] { dialog_.SearchDevice(); });
+  link->addSeparator();
+  AddAction(link, QStringLiteral("&Update Status"), QKeySequence(Qt::Key_F5),
+            [this] { dialog_.timingPage.UpdateStatus(); });
+  QMenu* edid = bar->addMenu(QStringLiteral("&EDID"));
+  AddAction(edid, QStringLiteral("&Read EDID from Device"), QKeySequence(Qt::CTRL | Qt::Key_R),
+            [this] {
+              ShowPage(ids::kEdidPage);
+              dialog_.edidPage.ReadEdidFromDevice();
+            });
+  AddAction(edid, QStringLiteral("&Open EDID File..."), QKeySequence(Qt::CTRL | Qt::Key_O), [this] {
+    ShowPage(ids::kEdidPage);
+    dialog_.edidPage.OpenEdidFile();
+  });
+  AddAction(edid, QStringLiteral("&Save EDID to File"), QKeySequence(Qt::CTRL | Qt::Key_S), [this] {
+    ShowPage(ids::kEdidPage);
+    dialog_.edidPage.SaveEdidFile();
+  });
+  QMenu* view = bar->addMenu(QStringLiteral("&View"));
+  trafficLogAction_ =
+      AddAction(view, QStringLiteral("&Traffic Log"), QKeySequence(Qt::CTRL | Qt::Key_T), nullptr);
+  trafficLogAction_->setCheckable(true);
+  connect(trafficLogAction_, &QAction::toggled, this,
+          [this](bool shown) { ShowTrafficLog(shown); });
   QMenu* help = bar->addMenu(QStringLiteral("&Help"));
   help->addAction(aboutAction_);
   layout()->setMenuBar(bar);
+}
+
+QAction* MainWindow::AddAction(QMenu* menu, const QString& text, const QKeySequence& keys,
+                               std::function<void()> run) {
+  auto* action = menu->addAction(text);
+  action->setShortcut(keys);
+  // The shortcut works wherever the focus is in this window, the menus closed.
+  addAction(action);
+  if (run) connect(action, &QAction::triggered, this, [run = std::move(run)] { run(); });
+  QString plain = text;
+  actions_[plain.remove(QLatin1Char('&'))] = action;
+  return action;
+}
+
+QAction* MainWindow::action(const QString& text) const {
+  auto it = actions_.find(text);
+  return it == actions_.end() ? nullptr : it->second;
+}
+
+void MainWindow::ShowPage(int dialogId) {
+  for (int i = 0; i < static_cast<int>(std::size(kPages)); ++i)
+    if (kPages[i].dialogId == dialogId) tabBar_->setCurrentIndex(i);
+}
+
+void MainWindow::ShowTrafficLog(bool shown) {
+  if (!trafficLog_) {
+    if (!shown) return;
+    trafficLog_ = new TrafficLogWindow(dialog_, this);
+    // Closing the log window from its title bar clears the menu's check mark.
+    trafficLog_->installEventFilter(this);
+  }
+  trafficLog_->setVisible(shown);
+  if (shown) {
+    trafficLog_->raise();
+    trafficLog_->activateWindow();
+  }
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == trafficLog_ && event->type() == QEvent::Hide && !event->spontaneous() &&
+      trafficLogAction_->isChecked()) {
+    const QSignalBlocker blocker(trafficLogAction_);
+    trafficLogAction_->setChecked(false);
+  }
+  return QDialog::eventFilter(watched, event);
 }
 
 void MainWindow::contextMenuEvent(QContextMenuEvent* event) {

@@ -6,6 +6,8 @@
 // which page is in front included.
 
 #include <QDialog>
+#include <QString>
+#include <functional>
 #include <map>
 
 #include "console/console_dialog.h"
@@ -15,11 +17,15 @@
 
 class QAction;
 class QComboBox;
+class QKeySequence;
 class QGroupBox;
 class QMenu;
 class QTabBar;
 
 namespace sc {
+
+class ConsoleStatusBar;
+class TrafficLogWindow;
 
 class MainWindow : public QDialog {
   Q_OBJECT
@@ -38,9 +44,15 @@ class MainWindow : public QDialog {
   QAction* aboutAction() const { return aboutAction_; }
   // The window menu (the context menu of the window's background).
   QMenu* windowMenu() const { return windowMenu_; }
+  ConsoleStatusBar* statusBar() const { return statusBar_; }
+  // The menu entries with their shortcuts, by their text without "&" ("Traffic Log").
+  QAction* action(const QString& text) const;
+  // The traffic log window, once it has been opened.
+  TrafficLogWindow* trafficLog() const { return trafficLog_; }
 
  protected:
   void keyPressEvent(QKeyEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
   void contextMenuEvent(QContextMenuEvent* event) override;
 
  private:
@@ -50,6 +62,10 @@ class MainWindow : public QDialog {
   QWidget* BuildTabArea();
   void BuildMenus();
   void SwitchTab(int step);
+  QAction* AddAction(QMenu* menu, const QString& text, const QKeySequence& keys,
+                     std::function<void()> run);
+  void ShowPage(int dialogId);
+  void ShowTrafficLog(bool shown);
 
   ConsoleDialog& dialog_;
   QtHost& host_;
@@ -58,6 +74,10 @@ class MainWindow : public QDialog {
   std::map<int, PageWidget*> pages_;
   QAction* aboutAction_ = nullptr;
   QMenu* windowMenu_ = nullptr;
+  ConsoleStatusBar* statusBar_ = nullptr;
+  TrafficLogWindow* trafficLog_ = nullptr;
+  QAction* trafficLogAction_ = nullptr;
+  std::map<QString, QAction*> actions_;
 };
 
 }  // namespace sc

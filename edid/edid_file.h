@@ -23,7 +23,8 @@ inline constexpr char kEdidFileReadFailed[] = "File read failed";
 inline constexpr char kEdidNotBinOrTxt[] = "It is not bin or txt file";
 inline constexpr char kEdidCreateFailed[] = "Faild to create file";
 inline constexpr char kEdidMissingAfterCreate[] = "failed";
-inline constexpr char kEdidSavedPrefix[] = "Save EDID data to .\\";
+// Files go to the current folder; the name is shown as a Linux user reads it there.
+inline constexpr char kEdidSavedPrefix[] = "Save EDID data to ./";
 
 // A .txt is read at most this far: far more than 256 numbers ever need, and it keeps a
 // huge file from stalling the window. What lies beyond reads as the end of the file.

@@ -4,9 +4,11 @@
 // status chain, the EDID page) and the commands those send are queued, never written.
 //
 // Input: byte 0 chooses the mode (bits 0-2 the TargetAddress, bit 3 search on, bit 4 a
-// port number outside 1..99), the rest comes off the line. A byte 0xA5 0x5A pair switches
+// port number outside 1..99, bit 5 the traffic log open, whose entries are then formatted
+// as the log window shows them), the rest comes off the line. A byte 0xA5 0x5A pair switches
 // the search on or off on the way.
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -46,12 +48,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   d.linkUp = true;
   d.rx.state = sc::FrameAssembler::kIdle;
   const int port = (data[0] & 16) ? 100 : 1;
+  const bool logOpen = (data[0] & 32) != 0;
+  d.SetTrafficLogOpen(logOpen);
+  const uint64_t firstEntry = d.trafficLog.next();
   for (size_t i = 1; i < size; ++i) {
     if (i + 1 < size && data[i] == 0xA5 && data[i + 1] == 0x5A) d.searchActive = !d.searchActive;
     d.HandleReceivedByte(data[i], port);
     if (d.rx.state < sc::FrameAssembler::kIdle ||
         d.rx.state >= static_cast<int>(sc::kFrameBufferSize) - 1)
       sc::fuzz::Fail("the parser's state left its frame buffer");
+  }
+  if (logOpen) {
+    d.trafficLog.FlushUnframed();
+    for (uint64_t s = std::max(firstEntry, d.trafficLog.oldest()); s < d.trafficLog.next(); ++s) {
+      const sc::TrafficEntry& entry = *d.trafficLog.Entry(s);
+      if (entry.IsFrame() && entry.bytes.size() > sc::kFrameBufferSize)
+        sc::fuzz::Fail("a logged frame is longer than any frame");
+      (void)sc::FormatTrafficLine(entry);
+    }
   }
   return 0;
 }

@@ -11,7 +11,8 @@ namespace sc {
 
 inline constexpr char kReportCreateFailed[] = "Faild to create file";
 inline constexpr char kReportMissingAfterCreate[] = "failed";
-inline constexpr char kReportSavedPrefix[] = "Save EDID data to .\\";
+// The report goes to the current folder; its name is shown as a Linux user reads it there.
+inline constexpr char kReportSavedPrefix[] = "Save EDID data to ./";
 
 // What the report says, as the page holds it.
 struct MonitorReport {

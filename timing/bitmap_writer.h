@@ -23,7 +23,8 @@ inline constexpr char kLineChartPattern[] = "RGBline_BMP%02d.BMP";
 // The messages of a save.
 inline constexpr char kBitmapCreateFailed[] = "Faild to create file";
 inline constexpr char kBitmapMissingAfterCreate[] = "failed";
-inline constexpr char kImageSavedPrefix[] = "Save image data to .\\";
+// Pictures go to the current folder; the name is shown as a Linux user reads it there.
+inline constexpr char kImageSavedPrefix[] = "Save image data to ./";
 
 inline constexpr size_t kBitmapHeaderSize = 54;
 // 3780 pixels a metre (96 dots an inch) both ways.
@@ -39,7 +40,7 @@ std::string FirstFreeNumberedName(const std::string& directory, const char* patt
 
 struct BitmapSaveResult {
   bool ok = false;
-  std::string message;   // "Save image data to .\NAME", or why nothing was saved
+  std::string message;   // "Save image data to ./NAME", or why nothing was saved
   std::string fileName;  // the name written, empty on failure
 };
 

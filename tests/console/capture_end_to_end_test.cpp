@@ -89,7 +89,7 @@ class CaptureEndToEndTest : public ConsoleFixture {
 
 TEST_F(CaptureEndToEndTest, AWholeFrameOfTheBoxIsSavedAndOpensInAnImageReader) {
   StartUpload();
-  const std::string saved = "Save image data to .\\IMAGEFULL_BMP00.BMP";
+  const std::string saved = "Save image data to ./IMAGEFULL_BMP00.BMP";
   ASSERT_TRUE(host.PumpUntil([&] { return !host.messages.empty(); }, 60s));
   EXPECT_EQ(MessageTexts(), std::vector<std::string>{saved});
   EXPECT_EQ(capture().frameImage.linesCompleted, 1080);
@@ -166,7 +166,7 @@ TEST_F(CaptureEndToEndTest, ALineAnalysisChartsTheBoxsLine) {
   EXPECT_TRUE(server.WaitUntil([](BoxLine& line) { return !line.Streaming(); }, 2s));
   EXPECT_EQ(capture().frameImage.linesCompleted, 3);
   host.Advance(800);
-  EXPECT_EQ(MessageTexts(), std::vector<std::string>{"Save image data to .\\RGBline_BMP00.BMP"});
+  EXPECT_EQ(MessageTexts(), std::vector<std::string>{"Save image data to ./RGBline_BMP00.BMP"});
   EXPECT_EQ(Rates(), kAtLinkRate);
 
   // Each column shows the third line's red, green and blue at their levels.

@@ -138,7 +138,7 @@ TEST_F(PagesEndToEndTest, ARecordingMarksTheSecondsTheSignalWasLostAndSaves) {
 
   page.Save();
   ASSERT_FALSE(host.messages.empty());
-  EXPECT_EQ(host.messages.back().text, "Save EDID data to .\\TQ5R_StatusRecord00.txt");
+  EXPECT_EQ(host.messages.back().text, "Save EDID data to ./TQ5R_StatusRecord00.txt");
   std::ifstream file(dir / "TQ5R_StatusRecord00.txt", std::ios::binary);
   std::stringstream content;
   content << file.rdbuf();

@@ -199,15 +199,15 @@ TEST_F(EdidFileTest, FilesThatCannotBeRead) {
 TEST_F(EdidFileTest, FirstFreeNumbersForEachKind) {
   const EdidImage image = Sample();
   EXPECT_EQ(SaveEdidFiles(image, dir_).message,
-            "Save EDID data to .\\TQ_EDID00.txt and TQ_EDID00.bin");
+            "Save EDID data to ./TQ_EDID00.txt and TQ_EDID00.bin");
   EXPECT_EQ(SaveEdidFiles(image, dir_).message,
-            "Save EDID data to .\\TQ_EDID01.txt and TQ_EDID01.bin");
+            "Save EDID data to ./TQ_EDID01.txt and TQ_EDID01.bin");
   fs::remove(Path("TQ_EDID00.bin"));
   const EdidSaveResult third = SaveEdidFiles(image, dir_);
   EXPECT_TRUE(third.ok);
   EXPECT_EQ(third.textFile, "TQ_EDID02.txt");
   EXPECT_EQ(third.binaryFile, "TQ_EDID00.bin");
-  EXPECT_EQ(third.message, "Save EDID data to .\\TQ_EDID02.txt and TQ_EDID00.bin");
+  EXPECT_EQ(third.message, "Save EDID data to ./TQ_EDID02.txt and TQ_EDID00.bin");
 }
 
 TEST_F(EdidFileTest, AllHundredTakenOverwrites99) {
@@ -220,7 +220,7 @@ TEST_F(EdidFileTest, AllHundredTakenOverwrites99) {
   }
   const EdidImage image = Sample();
   const EdidSaveResult result = SaveEdidFiles(image, dir_);
-  EXPECT_EQ(result.message, "Save EDID data to .\\TQ_EDID99.txt and TQ_EDID99.bin");
+  EXPECT_EQ(result.message, "Save EDID data to ./TQ_EDID99.txt and TQ_EDID99.bin");
   EXPECT_EQ(Read("TQ_EDID99.txt"), FormatEdidTextFile(image));
   EXPECT_EQ(Read("TQ_EDID99.bin").size(), 256u);
   EXPECT_EQ(Read("TQ_EDID98.txt"), "old");

@@ -307,7 +307,7 @@ TEST_F(EdidPageTest, SavedFilesOpenToTheSameImage) {
   Receive(kValid);
   page.SaveEdidFile();
   ASSERT_EQ(Messages(),
-            std::vector<std::string>{"Save EDID data to .\\TQ_EDID00.txt and TQ_EDID00.bin"});
+            std::vector<std::string>{"Save EDID data to ./TQ_EDID00.txt and TQ_EDID00.bin"});
   for (const char* name : {"TQ_EDID00.txt", "TQ_EDID00.bin"}) {
     SCOPED_TRACE(name);
     Receive(test::EdidBuilder().Build());  // something else in between

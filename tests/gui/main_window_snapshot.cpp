@@ -1,10 +1,11 @@
 // main-window-snapshot: saves a picture of the console's main window, for the README.
 // scripts/screenshot.sh runs it under xvfb-run. Usage:
-//   main-window-snapshot OUTPUT.png [--link-up] [--tab N] [--read-edid]
+//   main-window-snapshot OUTPUT.png [--link-up] [--tab N] [--read-edid] [--log LOG.png]
 // --link-up clicks the link icon first (COM1, e.g. signal-box-sim mapped through
 // SIGNAL_CONSOLE_PORTS) and waits for the box's answers before the picture is taken;
 // --tab N brings page N (0 Timing .. 3 EDID) to the front; --read-edid then presses
-// "Read EDID from device" for the preset the box reported.
+// "Read EDID from device" for the preset the box reported; --log opens the traffic log
+// before the link comes up and saves its picture as LOG.png too.
 // The settings file goes to a temporary directory, never beside this program.
 
 #include <QApplication>
@@ -20,6 +21,7 @@
 #include "app/about_dialog_qt.h"
 #include "console/control_ids.h"
 #include "console/main_window_qt.h"
+#include "console/traffic_log_qt.h"
 #include "window/qt_host.h"
 
 int main(int argc, char* argv[]) {
@@ -34,6 +36,8 @@ int main(int argc, char* argv[]) {
   const bool linkUp = readEdid || args.contains(QStringLiteral("--link-up"));
   const qsizetype tabArg = args.indexOf(QStringLiteral("--tab"));
   const int tab = tabArg > 0 && tabArg + 1 < args.size() ? args[tabArg + 1].toInt() : 0;
+  const qsizetype logArg = args.indexOf(QStringLiteral("--log"));
+  const QString logOutput = logArg > 0 && logArg + 1 < args.size() ? args[logArg + 1] : QString();
 
   QTemporaryDir settings;
   sc::ConsoleDialog::Options options;
@@ -46,6 +50,10 @@ int main(int argc, char* argv[]) {
     sc::MainWindow window(dialog, host);
     window.show();
     window.tabBar()->setCurrentIndex(tab);  // as a click would: the core shows the page
+    if (!logOutput.isEmpty()) {
+      window.action(QStringLiteral("Traffic Log"))->trigger();
+      window.trafficLog()->move(window.x() + 40, window.y() + 80);
+    }
     if (linkUp) {
       QTimer::singleShot(300, &window, [&window] {
         if (auto* link = qobject_cast<QToolButton*>(window.view().widget(sc::ids::kLinkIcon)))
@@ -61,9 +69,16 @@ int main(int argc, char* argv[]) {
     QTimer::singleShot(linkUp ? 2500 : 800, &window, [&] {
       // What the screen shows where the window is; the widget's own rendering when the
       // platform has no screen to read (offscreen).
-      QPixmap shot =
-          window.screen()->grabWindow(0, window.x(), window.y(), window.width(), window.height());
+      // (The log window stands over the main window: then the widget's own rendering.)
+      QPixmap shot = logOutput.isEmpty()
+                         ? window.screen()->grabWindow(0, window.x(), window.y(), window.width(),
+                                                       window.height())
+                         : QPixmap();
       if (shot.isNull() || shot.width() <= 1) shot = window.grab();
+      if (!logOutput.isEmpty()) {
+        window.trafficLog()->SyncNow();
+        if (!window.trafficLog()->grab().save(logOutput)) status = 1;
+      }
       if (!shot.save(output)) {
         std::fprintf(stderr, "main-window-snapshot: cannot write %s\n", qPrintable(output));
         status = 1;

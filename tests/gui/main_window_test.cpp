@@ -129,7 +129,7 @@ TEST_F(MainWindowTest, StartsWithTheLinkDownAndNothingShown) {
   auto* link = Control<QToolButton>(ids::kLinkIcon);
   ASSERT_NE(link, nullptr);
   EXPECT_EQ(link->property(WidgetView::kIconIdProperty).toInt(), ids::kIconLinkDown);
-  EXPECT_EQ(link->accessibleDescription(), "Link is down");
+  EXPECT_EQ(link->accessibleDescription(), "Link is down: click to connect (Ctrl+L)");
   EXPECT_EQ(Control<QToolButton>(ids::kHdmiIcon)->property(WidgetView::kIconIdProperty).toInt(),
             ids::kIconLampLit);
   EXPECT_EQ(Control<QToolButton>(ids::kSdiIcon)->property(WidgetView::kIconIdProperty).toInt(),
@@ -157,7 +157,9 @@ TEST_F(MainWindowTest, StartsWithTheLinkDownAndNothingShown) {
   EXPECT_FALSE(Control<QRadioButton>(ids::kHpdOff)->isChecked());
   auto* volume = Control<QLineEdit>(ids::kVolumeBox);
   EXPECT_EQ(volume->text(), "0");
-  EXPECT_FALSE(volume->isEnabled());
+  // Readable, not greyed; only the buttons change it.
+  EXPECT_TRUE(volume->isEnabled());
+  EXPECT_TRUE(volume->isReadOnly());
 
   // The Ultilities page as the start-up leaves it.
   auto* types = PageControl<QComboBox>(ids::kUtilityPage, utility_ids::kPacketList);

@@ -102,7 +102,7 @@ class MonitorSaveTest : public ::testing::Test {
 
 TEST_F(MonitorSaveTest, TheReportTakesTheFirstFreeNumber) {
   Touch("TQ5R_StatusRecord00.txt");
-  EXPECT_EQ(Saved(), "Save EDID data to .\\TQ5R_StatusRecord01.txt");
+  EXPECT_EQ(Saved(), "Save EDID data to ./TQ5R_StatusRecord01.txt");
   EXPECT_EQ(ReadFile(dir.path() / "TQ5R_StatusRecord01.txt"), Expected());
   EXPECT_EQ(ReadFile(dir.path() / "TQ5R_StatusRecord00.txt"), "old");
   EXPECT_EQ(Names(dir.path()),
@@ -116,7 +116,7 @@ TEST_F(MonitorSaveTest, WithAllHundredTakenNumber99IsReplaced) {
     std::snprintf(name, sizeof name, "TQ5R_StatusRecord%02d.txt", n);
     Touch(name);
   }
-  EXPECT_EQ(Saved(), "Save EDID data to .\\TQ5R_StatusRecord99.txt");
+  EXPECT_EQ(Saved(), "Save EDID data to ./TQ5R_StatusRecord99.txt");
   EXPECT_EQ(ReadFile(dir.path() / "TQ5R_StatusRecord99.txt"), Expected());
   EXPECT_EQ(ReadFile(dir.path() / "TQ5R_StatusRecord98.txt"), "old");
   EXPECT_EQ(Names(dir.path()).size(), 100u);

@@ -220,7 +220,7 @@ TEST_F(FrameCaptureTest, AFourByTwoFrameIsSavedWithItsSecondLineFirst) {
   EXPECT_EQ(host.TimerPeriod(kUploadEndTimer), 5500);
   FeedFourByTwoFrame();
 
-  EXPECT_EQ(MessageTexts(), std::vector<std::string>{"Save image data to .\\IMAGEFULL_BMP00.BMP"});
+  EXPECT_EQ(MessageTexts(), std::vector<std::string>{"Save image data to ./IMAGEFULL_BMP00.BMP"});
   const Bytes file = ReadWholeFile(images.path() / "IMAGEFULL_BMP00.BMP");
   ASSERT_EQ(file.size(), 78u);
   EXPECT_EQ(Bytes(file.begin(), file.begin() + 2), (Bytes{'B', 'M'}));
@@ -381,7 +381,7 @@ TEST_F(FrameCaptureTest, ALineAnalysisChartsTheChosenLine) {
   host.Advance(799);
   EXPECT_TRUE(FileNames(images.path()).empty());
   host.Advance(1);
-  EXPECT_EQ(MessageTexts(), std::vector<std::string>{"Save image data to .\\RGBline_BMP00.BMP"});
+  EXPECT_EQ(MessageTexts(), std::vector<std::string>{"Save image data to ./RGBline_BMP00.BMP"});
   EXPECT_EQ(Rates(), kAtLinkRate);
   EXPECT_FALSE(dialog->lineMode);
   const Bytes chart = ReadWholeFile(images.path() / "RGBline_BMP00.BMP");
@@ -451,7 +451,7 @@ TEST_F(FrameCaptureTest, NumberNinetyNineIsOverwrittenWhenAllHundredExist) {
   PictureSize(4, 2);
   StartUpload();
   FeedFourByTwoFrame();
-  EXPECT_EQ(MessageTexts(), std::vector<std::string>{"Save image data to .\\IMAGEFULL_BMP99.BMP"});
+  EXPECT_EQ(MessageTexts(), std::vector<std::string>{"Save image data to ./IMAGEFULL_BMP99.BMP"});
   EXPECT_EQ(ReadWholeFile(images.path() / "IMAGEFULL_BMP99.BMP").size(), 78u);
   EXPECT_EQ(ReadWholeFile(images.path() / "IMAGEFULL_BMP98.BMP").size(), 3u);
   EXPECT_EQ(FileNames(images.path()).size(), 100u);  // nothing left beside them
