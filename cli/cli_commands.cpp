@@ -17,6 +17,7 @@
 #include "cli/signal_cli.h"
 #include "cli/status_report.h"
 #include "console/control_ids.h"
+#include "console/traffic_log.h"
 #include "edid/edid_file.h"
 #include "edid/edid_print.h"
 #include "infoframe/utility_page.h"
@@ -106,6 +107,7 @@ class Commands {
       }
     }
     if (c == "address") return Address();
+    if (c == "log") return Log();
     if (int rc = ConnectAndRead(); rc != kExitDone) return rc;
     if (c == "status") return Status();
     if (c == "hpd") return Hpd();
@@ -468,6 +470,37 @@ class Commands {
       return Refused("The box reports address " + FormatAddress(d_.TargetAddress));
     out_ << FormatAddress(d_.TargetAddress) << "\n";
     return kExitDone;
+  }
+
+  // The console's traffic log, open from before the link comes up, printed a batch at a
+  // time as the rows follow it.
+  int Log() {
+    TrafficLog& log = d_.trafficLog;
+    log.SetFilter(r_.filter);  // the parser has checked it
+    d_.SetTrafficLogOpen(true);
+    size_t printed = 0;
+    const auto print = [&] {
+      log.FlushUnframed();
+      const TrafficLog::RowChange change = log.Sync();
+      printed -= std::min(printed, change.removedFront);
+      if (printed == log.RowCount()) return;
+      for (; printed < log.RowCount(); ++printed)
+        out_ << PrintableLine(FormatTrafficLine(log.Row(printed))) << "\n";
+      out_ << std::flush;
+    };
+    // A port that does not open has logged nothing worth printing: the message says why.
+    if (int rc = s_.Connect(port); rc != kExitDone) return rc;
+    int rc = s_.Wait(
+        [&] {
+          print();
+          return false;
+        },
+        "the log", r_.duration, false);
+    // The time asked for is over, or Ctrl+C: both are the log's normal end.
+    if (rc == kExitNoAnswer || rc == kExitInterrupted) rc = kExitDone;
+    print();
+    d_.SetTrafficLogOpen(false);
+    return rc;
   }
 
   const CliRequest& r_;

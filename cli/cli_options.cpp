@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <map>
 
+#include "console/traffic_log.h"
 #include "edid/edid_page.h"
 #include "infoframe/utility_page.h"
 #include "link/port_directory.h"
@@ -89,6 +90,17 @@ const CommandInfo kCommands[] = {
      "  address write GGDD  give the box on the line a new address (01..FE each, or\n"
      "                      0000), then read it back. Both go to every box on the line\n"
      "                      (address 0000): keep one box on the line while you do it.\n"},
+    {"log", "log [--filter CODES] [--for SECONDS]", "print the traffic on the line",
+     "Opens the link and prints every frame sent and received, one line each, as the\n"
+     "console's traffic log shows it: time, direction, address, code, name, what became\n"
+     "of a reply the console dropped, and the payload in hex; bytes that formed no frame\n"
+     "and the link's changes are noted. The link coming up asks the box's state, so the\n"
+     "first lines are that chain; after it, the box's own notices and answers.\n"
+     "Ctrl+C ends it (exit 0); so does a device that went away (exit 3).\n"
+     "\n"
+     "  --filter CODES   only these codes, in hexadecimal (\"8090 F851\", \"0x8092,8094\");\n"
+     "                   notes are always shown\n"
+     "  --for SECONDS    stop after this many seconds (exit 0)\n"},
 };
 
 const CommandInfo* FindCommand(const std::string& name) {
@@ -263,6 +275,20 @@ CliParse ParseCommandLine(const std::vector<std::string>& args) {
       }
       haveTrigger = true;
       commandOptions.push_back(arg);
+    } else if (arg == "--filter") {
+      if (!value(r.filter)) return Fail("--filter needs codes in hexadecimal");
+      if (TrafficLog probe(1); !probe.SetFilter(r.filter))
+        return Fail("--filter takes codes in hexadecimal (\"8090 F851\"), not \"" + r.filter +
+                    "\"");
+      commandOptions.push_back(arg);
+    } else if (arg == "--for") {
+      if (!value(v)) return Fail("--for needs SECONDS");
+      char* end = nullptr;
+      const double seconds = std::strtod(v.c_str(), &end);
+      if (v.empty() || *end != '\0' || !(seconds > 0) || seconds > 7 * 86400.0)
+        return Fail("--for takes a number of seconds above 0, at most a week");
+      r.duration = std::chrono::milliseconds(static_cast<long>(std::ceil(seconds * 1000)));
+      commandOptions.push_back(arg);
     } else if (arg.size() > 1 && arg[0] == '-' &&
                !(arg.size() > 1 && std::isdigit(static_cast<unsigned char>(arg[1])))) {
       return Fail("unknown option " + arg);
@@ -297,6 +323,9 @@ CliParse ParseCommandLine(const std::vector<std::string>& args) {
   if (c == "search") {
     if (!words_are(0)) return Fail(c + " takes no words");
     error = allowOnly({});
+  } else if (c == "log") {
+    if (!words_are(0)) return Fail("log takes no words");
+    error = allowOnly({"--filter", "--for"});
   } else if (c == "status") {
     if (!words_are(0)) return Fail("status takes no words");
     error = allowOnly({"--json"});

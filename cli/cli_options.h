@@ -44,6 +44,8 @@ struct CliRequest {
   int slotUnit = 0;     // monitor start --unit: 0 seconds, 1 minutes
   int triggerMode = 0;  // monitor start --trigger: 0 image and loss, 1 loss only
   DeviceAddress newAddress;
+  std::string filter;                                 // log --filter: codes in hex
+  std::optional<std::chrono::milliseconds> duration;  // log --for; nothing: until Ctrl+C
 };
 
 struct CliParse {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <filesystem>
@@ -433,6 +434,59 @@ TEST_F(CliTest, InterruptedCaptureStopsTheBoxAndLeavesNoFile) {
   EXPECT_EQ(Cli({"status"}).rc, kExitDone);
 }
 
+// The log prints the link's chain as it goes by, each line as the console's log shows it.
+TEST_F(CliTest, LogStreamsTheTrafficUntilItsTimeIsUp) {
+  const auto lines = [](const std::string& text) {
+    std::vector<std::string> all;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+      all.push_back(line);
+    return all;
+  };
+  const auto has = [](const std::string& line, std::initializer_list<const char*> words) {
+    return std::all_of(words.begin(), words.end(),
+                       [&](const char* w) { return line.find(w) != std::string::npos; });
+  };
+  const auto first = [&](const std::vector<std::string>& all,
+                         std::initializer_list<const char*> words) {
+    return std::find_if(all.begin(), all.end(), [&](auto& l) { return has(l, words); }) -
+           all.begin();
+  };
+
+  CliRun run = Cli({"log", "--for", "1"});
+  EXPECT_EQ(run.rc, kExitDone) << run.err;
+  std::vector<std::string> all = lines(run.out);
+  const auto n = static_cast<std::ptrdiff_t>(all.size());
+  EXPECT_LT(first(all, {"Log opened"}), first(all, {"Sent", "0x8082"}));
+  EXPECT_LT(first(all, {"Sent", "0x8082"}), first(all, {"Received", "0x8082"}));
+  EXPECT_LT(first(all, {"Received", "0x8082"}), first(all, {"Sent", "0x8081"}));
+  EXPECT_LT(first(all, {"Sent", "0x8090"}), n);
+  EXPECT_LT(first(all, {"Received", "0x8090", "0101"}), n);
+
+  // Only the codes asked for; a corrupted answer keeps its mark.
+  OnBox([](SimulatedBox& b) { b.faults().corruptFrames = 1; });
+  run = Cli({"log", "--filter", "8082", "--for", "1"});
+  EXPECT_EQ(run.rc, kExitDone) << run.err;
+  all = lines(run.out);
+  EXPECT_LT(first(all, {"Received", "0x8082", "bad sum"}), static_cast<std::ptrdiff_t>(all.size()))
+      << run.out;
+  for (const std::string& line : all) {
+    const bool frame = has(line, {"Sent"}) || has(line, {"Received"});
+    EXPECT_TRUE(!frame || has(line, {"0x8082"})) << line;
+  }
+
+  // Ctrl+C is the log's normal end.
+  CliHost host;
+  std::thread interrupter([&] {
+    std::this_thread::sleep_for(500ms);
+    host.Interrupt();
+  });
+  run = Cli({"log"}, &host);
+  interrupter.join();
+  EXPECT_EQ(run.rc, kExitDone);
+  EXPECT_NE(run.out.find("0x8090"), std::string::npos);
+}
+
 // Exit codes for what goes wrong, each with one line on standard error.
 TEST_F(CliTest, ExitCodesTellWhatWentWrong) {
   PtyMaster silent;  // a line nobody answers on
@@ -480,6 +534,14 @@ TEST_F(CliTest, ExitCodesTellWhatWentWrong) {
       {{"--port", "COM100", "status"},
        kExitBadArgument,
        "signal-cli: the COM ports are COM1..COM99"},
+      {{"--port", missing, "log"},
+       kExitPortUnavailable,
+       "signal-cli: Can not find this port or used by other application"},
+      {{"log", "--filter", "80x0"},
+       kExitBadArgument,
+       "signal-cli: --filter takes codes in hexadecimal"},
+      {{"log", "--for", "0"}, kExitBadArgument, "signal-cli: --for takes a number of seconds"},
+      {{"status", "--for", "1"}, kExitBadArgument, "signal-cli: --for does not apply to status"},
       {{"frobnicate"}, kExitBadArgument, "signal-cli: unknown command \"frobnicate\""},
       {{}, kExitBadArgument, "signal-cli: no command given"},
       {{"--port", server.path(), "edid", "write", "1", dir / "absent.bin"},
