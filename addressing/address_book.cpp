@@ -140,6 +140,12 @@ SettingsEnvironment SettingsEnvironment::FromProcess() {
   environment.directoryWritable = [](const std::string& directory) {
     return access(directory.c_str(), W_OK | X_OK) == 0;
   };
+  environment.installedCopy = [](const std::string& executablePath) {
+    const std::string bin = DirectoryOf(executablePath);
+    struct stat st {};
+    return stat((bin + "/../share/applications/signal-console.desktop").c_str(), &st) == 0 &&
+           S_ISREG(st.st_mode);
+  };
   return environment;
 }
 
@@ -147,9 +153,11 @@ std::string ResolveSettingsPath(const std::string& executablePath,
                                 const SettingsEnvironment& environment) {
   const std::string beside = MakeSettingsPath(executablePath);
   // A book that is already there is read where it is, even from a directory this user
-  // may not write: the fallback is only for a first start that cannot create it.
-  if (Exists(beside) || !environment.directoryWritable ||
-      environment.directoryWritable(DirectoryOf(beside)))
+  // may not write: the fallback is only for a first start that cannot create it. An
+  // installed copy never starts a book beside itself, even where it could (as root).
+  const bool installed = environment.installedCopy && environment.installedCopy(executablePath);
+  if (Exists(beside) || (!installed && (!environment.directoryWritable ||
+                                        environment.directoryWritable(DirectoryOf(beside)))))
     return beside;
   // XDG: a relative XDG_CONFIG_HOME is to be ignored.
   std::string base;

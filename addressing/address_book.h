@@ -75,17 +75,22 @@ struct SettingsEnvironment {
   std::string home;           // $HOME, "" when unset
   // True when a new file can be created and renamed in the directory.
   std::function<bool(const std::string& directory)> directoryWritable;
+  // True for a copy installed with the desktop files (cmake --install, the package): it
+  // keeps its book in the user's config even where it could write beside itself (root).
+  std::function<bool(const std::string& executablePath)> installedCopy;
 
-  // The environment of this process; writability by access(W_OK | X_OK).
+  // The environment of this process; writability by access(W_OK | X_OK); installed when
+  // PREFIX/share/applications/signal-console.desktop lies beside PREFIX/bin.
   static SettingsEnvironment FromProcess();
 };
 
-// MakeSettingsPath when a file (or anything) is there, or when the executable's directory
-// is writable. Otherwise (an installed copy under /usr, first start):
+// MakeSettingsPath when a file (or anything) is there, or when the executable is not an
+// installed copy and its directory is writable. Otherwise (an installed copy, first start):
 // $XDG_CONFIG_HOME/signal-console/TQ.ini, or $HOME/.config/signal-console/TQ.ini when
-// XDG_CONFIG_HOME is unset, empty or relative. The directory is created (mode 0700) when missing.
-// When no usable fallback exists (no home, or the directory cannot be created) the path beside the
-// executable is kept, and loading and saving report their failures there as usual.
+// XDG_CONFIG_HOME is unset, empty or relative. The directory is created (mode 0700) when
+// missing. When no usable fallback exists (no home, or the directory cannot be created) the
+// path beside the executable is kept, and loading and saving report their failures there
+// as usual.
 std::string ResolveSettingsPath(const std::string& executablePath,
                                 const SettingsEnvironment& environment);
 

@@ -1,6 +1,8 @@
 // signal-console: the Qt program around the console's core.
 
 #include <QApplication>
+#include <cstdio>
+#include <cstring>
 
 #include "app/about_dialog_qt.h"
 #include "app/console_app.h"
@@ -9,7 +11,34 @@
 #include "resources/icons.h"
 #include "window/qt_host.h"
 
+namespace {
+
+constexpr char kHelp[] =
+    "Usage: signal-console [Qt options]\n"
+    "The desktop console of the HDMI/SDI signal analyzer box: choose the box's port in the\n"
+    "\"Comm:\" list and click the link icon, or press \"Search Machine\".\n"
+    "\n"
+    "  --help      this text\n"
+    "  --version   the version\n"
+    "\n"
+    "SIGNAL_CONSOLE_PORTS=N=PATH,... gives COM numbers to devices; the serial devices\n"
+    "found (/dev/ttyUSB*, /dev/ttyACM*, /dev/ttyS*) take the free numbers from COM1.\n"
+    "signal-cli(1) drives the box from the command line.\n";
+
+}  // namespace
+
 int main(int argc, char* argv[]) {
+  // Answered before the toolkit starts, so they work without a display.
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+      std::fputs(kHelp, stdout);
+      return 0;
+    }
+    if (std::strcmp(argv[i], "--version") == 0) {
+      std::fputs("signal-console 1.19\n", stdout);
+      return 0;
+    }
+  }
   QApplication application(argc, argv);
   QApplication::setApplicationName(QStringLiteral("signal-console"));
   QApplication::setWindowIcon(sc::icons::AppIcon());

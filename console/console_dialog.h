@@ -198,6 +198,11 @@ class ConsoleDialog : public CoreWindow,
   // Empties the ten status texts.
   void ClearStatusPanel();
 
+  // The status chain from its first request, 0x8082 (which first resets the Timing page's
+  // upload progress): the link coming up, a book entry chosen, signal-cli reading back
+  // what it set.
+  void SendInputQuery();
+
  protected:
   void Exchange(ControlExchange& exchange) override;
 
@@ -212,8 +217,7 @@ class ConsoleDialog : public CoreWindow,
   // The parser's verdict on a complete reply: dropped (and why), or taken.
   void DropReply(uint16_t code, TrafficMark mark);
   void TakeReply(uint16_t code);
-  // The queries 0x8082 and 0x8081 first reset the Timing page's upload progress.
-  void SendInputQuery();
+  // The query 0x8081 first resets the Timing page's upload progress.
   void SendHpdQuery();
   void RefreshPorts();
   int OpenCurrentPort(int baudRate, int writeBufferSize);

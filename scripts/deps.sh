@@ -2,8 +2,8 @@
 # Installs the Debian packages the console needs to build, test and run, when missing.
 set -euo pipefail
 packages=(g++ make cmake ninja-build pkg-config qt6-base-dev libgl-dev libgtest-dev libgmock-dev
-          libbenchmark-dev xvfb xauth edid-decode clang-format imagemagick
-          clang libclang-rt-14-dev)
+          libbenchmark-dev xvfb xauth edid-decode clang-format imagemagick python3
+          clang libclang-rt-14-dev dpkg-dev file lintian desktop-file-utils)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -484,10 +484,12 @@ TEST_F(AddressBookFile, SettingsGoToTheUsersConfigWhenTheProgramsDirectoryIsNotW
   };
   for (const auto& c : cases) {
     std::vector<std::string> asked;
-    SettingsEnvironment environment{c.xdg, c.home, [&](const std::string& directory) {
+    SettingsEnvironment environment{c.xdg, c.home,
+                                    [&](const std::string& directory) {
                                       asked.push_back(directory);
                                       return c.writable;
-                                    }};
+                                    },
+                                    nullptr};
     const std::string path = ResolveSettingsPath(exe, environment);
     EXPECT_EQ(path, c.expected) << c.name;
     EXPECT_EQ(asked, (std::vector<std::string>{"/opt/sc/bin"})) << c.name;
@@ -495,19 +497,36 @@ TEST_F(AddressBookFile, SettingsGoToTheUsersConfigWhenTheProgramsDirectoryIsNotW
       EXPECT_TRUE(fs::is_directory(fs::path(path).parent_path())) << c.name;
     }
   }
+  // An installed copy uses the user's config even where it may write beside itself.
+  SettingsEnvironment installed{"", home, [](auto&) { return true; },
+                                [&](const std::string& executable) { return executable == exe; }};
+  EXPECT_EQ(ResolveSettingsPath(exe, installed), home + "/.config/signal-console/TQ.ini");
+  EXPECT_EQ(ResolveSettingsPath("/build/app/signal-console", installed), "/build/app/TQ.ini");
   EXPECT_FALSE(fs::exists(dir + "/xdg/signal-console"));
   EXPECT_FALSE(fs::exists("rel"));
   // A first start then creates the book there.
-  const std::string path = ResolveSettingsPath(exe, {"", home, [](auto&) { return false; }});
+  const std::string path =
+      ResolveSettingsPath(exe, {"", home, [](auto&) { return false; }, nullptr});
   EXPECT_TRUE(Load(path).messages.empty());
   EXPECT_EQ(fs::file_size(path), kInitialSettingsFileSize);
+}
+
+TEST_F(AddressBookFile, TheProcessEnvironmentKnowsAnInstalledCopyByItsDesktopFile) {
+  const auto environment = SettingsEnvironment::FromProcess();
+  fs::create_directories(dir + "/bin");
+  fs::create_directories(dir + "/share/applications");
+  EXPECT_FALSE(environment.installedCopy(dir + "/bin/signal-console"));
+  WriteFile(dir + "/share/applications/signal-console.desktop", "[Desktop Entry]\n");
+  EXPECT_TRUE(environment.installedCopy(dir + "/bin/signal-console"));
+  EXPECT_TRUE(environment.installedCopy(dir + "/bin/signal-cli"));
 }
 
 TEST_F(AddressBookFile, AnExistingBookBesideTheProgramIsReadEvenWhenItsDirectoryIsNotWritable) {
   const std::string exe = dir + "/bin/signal-console";
   fs::create_directory(dir + "/bin");
   ASSERT_TRUE(SaveAddressBook(dir + "/bin/TQ.ini", SampleBook(), nullptr));
-  SettingsEnvironment environment{"", dir + "/home", [](const std::string&) { return false; }};
+  SettingsEnvironment environment{"", dir + "/home", [](const std::string&) { return false; },
+                                  nullptr};
   const std::string path = ResolveSettingsPath(exe, environment);
   EXPECT_EQ(path, dir + "/bin/TQ.ini");
   EXPECT_EQ(Load(path).book, SampleBook());

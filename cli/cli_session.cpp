@@ -1,0 +1,131 @@
+#include "cli/cli_session.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "window/text_output.h"
+
+namespace sc {
+
+CliSession::CliSession(CliHost& host, ConsoleDialog::Options options, std::ostream& err,
+                       std::chrono::milliseconds answerWait)
+    : host_(host), err_(err), answerWait_(answerWait) {
+  host_.onMessage = [this](const std::string&, const std::string& text) {
+    messages_.push_back(text);
+    const std::string line = OneLine(text);
+    if (hideMessage && hideMessage(text)) return;
+    if (!line.empty()) err_ << "signal-cli: " << line << "\n" << std::flush;
+  };
+  dialog_ = std::make_unique<ConsoleDialog>(host_, std::move(options));
+  ConsoleDialog& d = *dialog_;
+  // Bound as the console binds its widgets, before start-up pushes the first values.
+  d.AttachView(&mainView);
+  d.timingPage.AttachView(&timingView);
+  d.edidPage.AttachView(&edidView);
+  d.utilityPage.AttachView(&utilityView);
+  d.monitorPage.AttachView(&monitorView);
+  d.addressDialog.AttachView(&addressView);
+  d.onDispatch = [this](uint16_t code) {
+    Settle();
+    replies_.push_back({code, -1});
+    lastSettled_ = false;
+  };
+  d.Startup();
+}
+
+CliSession::~CliSession() {
+  dialog_->Destroy();
+  dialog_.reset();
+  host_.onMessage = nullptr;
+}
+
+void CliSession::Settle() const {
+  // The previous handler has returned by now: note what it left on the Timing page.
+  if (!lastSettled_ && !replies_.empty())
+    replies_.back().hActiveAfter = dialog_->timingPage.hActive;
+  lastSettled_ = true;
+}
+
+bool CliSession::Handled(size_t mark, uint16_t code) const {
+  return std::any_of(
+      replies_.begin() + static_cast<std::ptrdiff_t>(std::min(mark, replies_.size())),
+      replies_.end(), [code](const Reply& r) { return r.code == code; });
+}
+
+bool CliSession::ChainEnded(size_t mark) const {
+  Settle();
+  static constexpr uint16_t kChain[] = {0x8082, 0x8081, 0x8080, 0xF850, 0x8091};
+  size_t i = mark;
+  size_t timing = replies_.size();
+  for (const uint16_t code : kChain) {
+    while (i < replies_.size() && replies_[i].code != code)
+      ++i;
+    if (i == replies_.size()) return false;
+    timing = i++;
+  }
+  if (replies_[timing].hActiveAfter == 0) return true;  // no signal: no status is asked
+  for (size_t k = timing + 1; k < replies_.size(); ++k)
+    if (replies_[k].code == 0x8090) return true;
+  return false;
+}
+
+int CliSession::Connect(int port) {
+  ConsoleDialog& d = *dialog_;
+  d.port = port;
+  d.ToggleLink();
+  connected_ = d.linkUp;
+  return d.linkUp ? kExitDone : kExitPortUnavailable;
+}
+
+int CliSession::WaitForChain(size_t mark) {
+  const char* what = "the box's state";
+  int rc = Wait([this, mark] { return ChainEnded(mark); }, what, answerWait_, false);
+  if (rc == kExitNoAnswer && Mark() > mark) {
+    const size_t again = Mark();
+    dialog_->SendInputQuery();
+    rc = Wait([this, again] { return ChainEnded(again); }, what, answerWait_, false);
+  }
+  if (rc == kExitNoAnswer) ReportNoAnswer(what);
+  return rc;
+}
+
+int CliSession::Wait(const std::function<bool()>& done, const std::string& what,
+                     std::optional<std::chrono::milliseconds> limit, bool reportTimeOut) {
+  ConsoleDialog& d = *dialog_;
+  bool linkLost = false;
+  const CliHost::Wait result = host_.RunUntil(
+      [&] {
+        if (done()) return true;
+        // A device that went away (the console has said so) answers nothing more.
+        linkLost = connected_ && !d.linkUp && !d.searchActive;
+        return linkLost;
+      },
+      limit);
+  if (result == CliHost::Wait::Interrupted) return kExitInterrupted;
+  if (linkLost) return kExitPortUnavailable;
+  if (result == CliHost::Wait::Done) return kExitDone;
+  if (reportTimeOut) ReportNoAnswer(what);
+  return kExitNoAnswer;
+}
+
+void CliSession::ReportNoAnswer(const std::string& what) {
+  char seconds[32];
+  std::snprintf(seconds, sizeof seconds, "%g", answerWait_.count() / 1000.0);
+  Error("no box answered on " + PortName() + " (" + DeviceName() + ") within " + seconds +
+        " s: no reply for " + what);
+}
+
+void CliSession::Error(const std::string& text) {
+  err_ << "signal-cli: " << OneLine(text) << "\n" << std::flush;
+}
+
+std::string CliSession::PortName() const {
+  return "COM" + std::to_string(dialog_->port);
+}
+
+std::string CliSession::DeviceName() const {
+  const std::string path = dialog_->ports().PathFor(dialog_->port);
+  return path.empty() ? "no device" : path;
+}
+
+}  // namespace sc

@@ -1,0 +1,18 @@
+#pragma once
+// A PNG of an 8-bit RGB picture, written without compression (the deflate stream is made of
+// stored blocks): the 96 x 64 preview is 18 kB either way, and any viewer reads it.
+
+#include <cstdint>
+#include <string>
+
+#include "timing/frame_capture.h"
+
+namespace sc {
+
+// `rgb` holds width x height pixels, three bytes each (red, green, blue), top row first.
+std::string EncodePng(int width, int height, const uint8_t* rgb);
+
+// The preview as frame capture keeps it (blue, green, red a pixel) as a PNG.
+std::string EncodePreviewPng(const PreviewImage& preview);
+
+}  // namespace sc
