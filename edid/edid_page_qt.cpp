@@ -1,17 +1,13 @@
 #include "edid/edid_page_qt.h"
 
 #include <QComboBox>
-#include <QFontDatabase>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QPainter>
 #include <QPointer>
 #include <QPushButton>
-#include <QTextBlock>
 #include <QVBoxLayout>
-#include <cmath>
 
 #include "edid/edid_page.h"
 #include "window/qt_host.h"
@@ -24,18 +20,19 @@ constexpr int kRows = 16;
 constexpr int kGroupsPerRow = 16;
 constexpr int kRowChars = kGroupsPerRow * 3 - 1;  // "00 FF ... 00", no trailing space
 
-// Column labels: above the first, the ninth and the last group of a row.
-struct ColumnLabel {
-  int group;
-  const char* text;
-};
-constexpr ColumnLabel kColumnLabels[] = {{0, "00"}, {8, "08"}, {15, "0F"}};
+// Row labels "00".."f0".
+QStringList HexRowLabels() {
+  QStringList labels;
+  for (int row = 0; row < kRows; ++row)
+    labels << QStringLiteral("%1").arg(row * kGroupsPerRow, 2, 16, QLatin1Char('0'));
+  return labels;
+}
 
-QFont FixedFont() {
-  QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-  font.setStyleHint(QFont::Monospace);
-  font.setFixedPitch(true);
-  return font;
+// Column labels: above the first, the ninth and the last group of a row.
+std::vector<GridTextView::ColumnLabel> HexColumnLabels() {
+  return {{0, QStringLiteral("00"), false},
+          {3 * 8, QStringLiteral("08"), false},
+          {3 * 15, QStringLiteral("0F"), false}};
 }
 
 // A read-only multi-line box whose text the core sets.
@@ -85,100 +82,8 @@ QString ReportText(const std::string& text) {
 // ---------------------------------------------------------------------------------------
 // The hex view
 
-// Paints the row labels (at the view's left) or the column labels (above it), lined up
-// with the rows and groups of the text.
-class HexView::Labels : public QWidget {
- public:
-  enum class Kind { Rows, Columns };
-  Labels(HexView* view, Kind kind) : QWidget(view), view_(view), kind_(kind) {
-    setAttribute(Qt::WA_TransparentForMouseEvents);
-  }
-
- protected:
-  void paintEvent(QPaintEvent*) override {
-    QPainter painter(this);
-    painter.setFont(view_->font());
-    painter.setPen(palette().color(QPalette::WindowText));
-    const QFontMetricsF metrics(view_->font());
-    if (kind_ == Kind::Rows) {
-      const qreal labelWidth = metrics.horizontalAdvance(QStringLiteral("f0"));
-      for (int row = 0; row < kRows; ++row) {
-        const QString label = QStringLiteral("%1").arg(row * 16, 2, 16, QLatin1Char('0'));
-        painter.drawText(QPointF(width() - labelWidth - metrics.averageCharWidth(),
-                                 view_->RowTop(row) - y() + metrics.ascent()),
-                         label);
-      }
-    } else {
-      for (const ColumnLabel& column : kColumnLabels)
-        painter.drawText(QPointF(view_->GroupLeft(column.group) - x(), metrics.ascent()),
-                         QLatin1String(column.text));
-    }
-  }
-
- private:
-  HexView* view_;
-  Kind kind_;
-};
-
-HexView::HexView(QWidget* parent) : QPlainTextEdit(parent) {
-  MakeDisplayBox(this);
-  setFont(FixedFont());
-  setLineWrapMode(QPlainTextEdit::NoWrap);
-  setWordWrapMode(QTextOption::NoWrap);
-  setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-  setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-
-  rowLabels_ = new Labels(this, Labels::Kind::Rows);
-  columnLabels_ = new Labels(this, Labels::Kind::Columns);
-  const QFontMetricsF metrics(font());
-  const int left = static_cast<int>(
-      std::ceil(metrics.horizontalAdvance(QStringLiteral("f0")) + 2 * metrics.averageCharWidth()));
-  const int top = static_cast<int>(std::ceil(metrics.height())) + 2;
-  setViewportMargins(left, top, 0, 0);
-
-  // Room for exactly 16 rows of 16 groups: the box is as wide and as high as its text.
-  const qreal margin = document()->documentMargin();
-  const int textWidth = static_cast<int>(
-      std::ceil(metrics.horizontalAdvance(QString(kRowChars, QLatin1Char('0'))) + 2 * margin));
-  // A row may take a whole pixel more than the font's line spacing.
-  const int textHeight =
-      static_cast<int>(kRows * std::ceil(metrics.lineSpacing()) + std::ceil(2 * margin));
-  setFixedSize(2 * frameWidth() + left + textWidth + cursorWidth() + 2,
-               2 * frameWidth() + top + textHeight + 2);
-
-  connect(this, &QPlainTextEdit::updateRequest, this, [this] {
-    rowLabels_->update();
-    columnLabels_->update();
-  });
-}
-
-qreal HexView::RowTop(int row) const {
-  const QTextBlock first = document()->firstBlock();
-  const QRectF firstRow = blockBoundingGeometry(first).translated(contentOffset());
-  const QTextBlock block = document()->findBlockByNumber(row);
-  // Rows the text does not have yet sit where its lines would (an empty block can be
-  // taller than a line).
-  const qreal top = block.isValid() && block.isVisible()
-                        ? blockBoundingGeometry(block).translated(contentOffset()).top()
-                        : firstRow.top() + row * QFontMetricsF(font()).lineSpacing();
-  return viewport()->geometry().top() + top;
-}
-
-qreal HexView::GroupLeft(int group) const {
-  const QFontMetricsF metrics(font());
-  return viewport()->geometry().left() + contentOffset().x() + document()->documentMargin() +
-         metrics.horizontalAdvance(QString(3 * group, QLatin1Char('0')));
-}
-
-void HexView::resizeEvent(QResizeEvent* event) {
-  QPlainTextEdit::resizeEvent(event);
-  const QRect contents = contentsRect();
-  const QRect port = viewport()->geometry();
-  rowLabels_->setGeometry(contents.left(), contents.top(), port.left() - contents.left(),
-                          contents.height());
-  columnLabels_->setGeometry(port.left(), contents.top(), port.width(),
-                             port.top() - contents.top());
-}
+HexView::HexView(QWidget* parent)
+    : GridTextView(HexRowLabels(), kRowChars, HexColumnLabels(), parent) {}
 
 // ---------------------------------------------------------------------------------------
 // The page

@@ -7,6 +7,7 @@
 #include <QString>
 #include <string>
 
+#include "window/grid_text_view_qt.h"
 #include "window/page_widget_qt.h"
 
 namespace sc {
@@ -23,24 +24,14 @@ QString ReportText(const std::string& text);
 
 // The hex view: a fixed-size read-only box of 16 rows of 16 groups in a fixed-width font,
 // row labels "00".."f0" at its left and column labels "00", "08", "0F" above.
-class HexView : public QPlainTextEdit {
+class HexView : public GridTextView {
   Q_OBJECT
 
  public:
   explicit HexView(QWidget* parent = nullptr);
 
-  // Where the labels stand, in the view's coordinates: the top of row `row` (0..15) and
-  // the left of group `group` (0..15).
-  qreal RowTop(int row) const;
-  qreal GroupLeft(int group) const;
-
- protected:
-  void resizeEvent(QResizeEvent* event) override;
-
- private:
-  class Labels;
-  Labels* rowLabels_ = nullptr;
-  Labels* columnLabels_ = nullptr;
+  // The left of group `group` (0..15), in the view's coordinates.
+  qreal GroupLeft(int group) const { return ColumnLeft(3 * group); }
 };
 
 class EdidPageWidget : public PageWidget {

@@ -1,6 +1,5 @@
 #include "monitor/monitor_page_qt.h"
 
-#include <QFontDatabase>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -11,7 +10,6 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QTextBlock>
 #include <QToolTip>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -30,15 +28,20 @@ constexpr int kPointerReach = 3;
 constexpr int kStripHeight = 18;
 constexpr int kTickLength = 4;
 
-QFont FixedFont() {
-  QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-  font.setStyleHint(QFont::Monospace);
-  font.setFixedPitch(true);
-  return font;
+// " 1", "101", ... "2001".
+QStringList RecordRowLabels() {
+  QStringList labels{QStringLiteral(" 1")};
+  for (int row = 1; row < RecordView::kRows; ++row)
+    labels << QString::number(row * RecordView::kColumns + 1);
+  return labels;
 }
 
-QString RowLabel(int row) {
-  return row == 0 ? QStringLiteral(" 1") : QString::number(row * RecordView::kColumns + 1);
+// "10" ends above the tenth digit, "100" above the hundredth.
+std::vector<GridTextView::ColumnLabel> RulerLabels() {
+  std::vector<GridTextView::ColumnLabel> labels;
+  for (int mark = 10; mark <= RecordView::kColumns; mark += 10)
+    labels.push_back({mark, QString::number(mark), true});
+  return labels;
 }
 
 }  // namespace
@@ -56,104 +59,8 @@ QString RecordRows(const std::string& digits) {
 // ---------------------------------------------------------------------------------------
 // The record field
 
-// Paints the row labels (at the view's left) or the ruler (above it), lined up with the
-// rows and columns of the digits.
-class RecordView::Labels : public QWidget {
- public:
-  enum class Kind { Rows, Ruler };
-  Labels(RecordView* view, Kind kind) : QWidget(view), view_(view), kind_(kind) {
-    setAttribute(Qt::WA_TransparentForMouseEvents);
-  }
-
- protected:
-  void paintEvent(QPaintEvent*) override {
-    QPainter painter(this);
-    painter.setFont(view_->font());
-    painter.setPen(palette().color(QPalette::WindowText));
-    const QFontMetricsF metrics(view_->font());
-    if (kind_ == Kind::Rows) {
-      for (int row = 0; row < kRows; ++row) {
-        const QString label = RowLabel(row);
-        painter.drawText(
-            QPointF(width() - metrics.horizontalAdvance(label) - metrics.averageCharWidth(),
-                    view_->RowTop(row) - y() + metrics.ascent()),
-            label);
-      }
-    } else {
-      // "10" ends above the tenth digit, "100" above the hundredth.
-      for (int mark = 10; mark <= kColumns; mark += 10) {
-        const QString label = QString::number(mark);
-        painter.drawText(QPointF(view_->ColumnLeft(mark) - x() - metrics.horizontalAdvance(label),
-                                 metrics.ascent()),
-                         label);
-      }
-    }
-  }
-
- private:
-  RecordView* view_;
-  Kind kind_;
-};
-
-RecordView::RecordView(QWidget* parent) : QPlainTextEdit(parent) {
-  setReadOnly(true);
-  setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
-  setTabChangesFocus(true);
-  setUndoRedoEnabled(false);
-  setFont(FixedFont());
-  setLineWrapMode(QPlainTextEdit::NoWrap);
-  setWordWrapMode(QTextOption::NoWrap);
-  setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-  setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-
-  rowLabels_ = new Labels(this, Labels::Kind::Rows);
-  ruler_ = new Labels(this, Labels::Kind::Ruler);
-  const QFontMetricsF metrics(font());
-  const int left = static_cast<int>(std::ceil(metrics.horizontalAdvance(QStringLiteral("2001")) +
-                                              2 * metrics.averageCharWidth()));
-  const int top = static_cast<int>(std::ceil(metrics.height())) + 2;
-  setViewportMargins(left, top, 0, 0);
-
-  // Room for exactly 21 rows of 100 digits.
-  const qreal margin = document()->documentMargin();
-  const int textWidth = static_cast<int>(
-      std::ceil(metrics.horizontalAdvance(QString(kColumns, QLatin1Char('0'))) + 2 * margin));
-  // A row may take a whole pixel more than the font's line spacing.
-  const int textHeight =
-      static_cast<int>(kRows * std::ceil(metrics.lineSpacing()) + std::ceil(2 * margin));
-  setFixedSize(2 * frameWidth() + left + textWidth + cursorWidth() + 2,
-               2 * frameWidth() + top + textHeight + 2);
-
-  connect(this, &QPlainTextEdit::updateRequest, this, [this] {
-    rowLabels_->update();
-    ruler_->update();
-  });
-}
-
-qreal RecordView::RowTop(int row) const {
-  const QTextBlock first = document()->firstBlock();
-  const QRectF firstRow = blockBoundingGeometry(first).translated(contentOffset());
-  const QTextBlock block = document()->findBlockByNumber(row);
-  const qreal top = block.isValid() && block.isVisible()
-                        ? blockBoundingGeometry(block).translated(contentOffset()).top()
-                        : firstRow.top() + row * QFontMetricsF(font()).lineSpacing();
-  return viewport()->geometry().top() + top;
-}
-
-qreal RecordView::ColumnLeft(int column) const {
-  const QFontMetricsF metrics(font());
-  return viewport()->geometry().left() + contentOffset().x() + document()->documentMargin() +
-         metrics.horizontalAdvance(QString(column, QLatin1Char('0')));
-}
-
-void RecordView::resizeEvent(QResizeEvent* event) {
-  QPlainTextEdit::resizeEvent(event);
-  const QRect contents = contentsRect();
-  const QRect port = viewport()->geometry();
-  rowLabels_->setGeometry(contents.left(), contents.top(), port.left() - contents.left(),
-                          contents.height());
-  ruler_->setGeometry(port.left(), contents.top(), port.width(), port.top() - contents.top());
-}
+RecordView::RecordView(QWidget* parent)
+    : GridTextView(RecordRowLabels(), kColumns, RulerLabels(), parent) {}
 
 // ---------------------------------------------------------------------------------------
 // The timeline

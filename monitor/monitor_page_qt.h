@@ -9,6 +9,7 @@
 #include <string>
 
 #include "monitor/monitor_timeline.h"
+#include "window/grid_text_view_qt.h"
 #include "window/page_widget_qt.h"
 
 namespace sc {
@@ -20,7 +21,7 @@ QString RecordRows(const std::string& digits);
 
 // The record field: a read-only box of 21 rows of 100 digits in a fixed-width font, its
 // row labels at the left and the ruler above.
-class RecordView : public QPlainTextEdit {
+class RecordView : public GridTextView {
   Q_OBJECT
 
  public:
@@ -28,19 +29,6 @@ class RecordView : public QPlainTextEdit {
   static constexpr int kColumns = 100;
 
   explicit RecordView(QWidget* parent = nullptr);
-
-  // Where the labels stand, in the view's coordinates: the top of row `row` and the left
-  // of column `column` (both from 0).
-  qreal RowTop(int row) const;
-  qreal ColumnLeft(int column) const;
-
- protected:
-  void resizeEvent(QResizeEvent* event) override;
-
- private:
-  class Labels;
-  Labels* rowLabels_ = nullptr;
-  Labels* ruler_ = nullptr;
 };
 
 // The recording drawn along one strip: the 2040 slots from the start to the end, the
