@@ -15,6 +15,7 @@
 #include <QVBoxLayout>
 
 #include "console/console_dialog.h"
+#include "window/accessibility_qt.h"
 
 namespace sc {
 
@@ -94,6 +95,7 @@ void TrafficLogModel::ResetRows() {
 TrafficLogWindow::TrafficLogWindow(ConsoleDialog& dialog, QWidget* parent)
     : QWidget(parent, Qt::Window), dialog_(dialog), log_(dialog.trafficLog) {
   setWindowTitle(QStringLiteral("Traffic Log"));
+  MarkWindow(this);
   auto* layout = new QVBoxLayout(this);
 
   auto* tools = new QHBoxLayout;

@@ -227,6 +227,7 @@ class NamedListAccessible : public QAccessibleWidget {
 };
 
 constexpr const char* kValueTextProperty = "scValueText";
+constexpr const char* kWindowProperty = "scWindow";
 
 // A text showing a value beside its caption: its name is what it shows, also when that is
 // nothing (Qt would name an empty label after the caption whose buddy it is, so a blank
@@ -241,6 +242,9 @@ class ValueTextAccessible : public QAccessibleWidget {
 };
 
 QAccessibleInterface* Factory(const QString& className, QObject* object) {
+  if (auto* widget = qobject_cast<QWidget*>(object);
+      widget && widget->isWindow() && widget->property(kWindowProperty).toBool())
+    return new QAccessibleWidget(widget, QAccessible::Window);
   if (auto* label = qobject_cast<QLabel*>(object)) {
     if (label->property(kValueTextProperty).toBool()) return new ValueTextAccessible(label);
     return nullptr;
@@ -256,6 +260,10 @@ QAccessibleInterface* Factory(const QString& className, QObject* object) {
 
 void MarkValueText(QLabel* label) {
   label->setProperty(kValueTextProperty, true);
+}
+
+void MarkWindow(QWidget* window) {
+  window->setProperty(kWindowProperty, true);
 }
 
 void InstallAccessibility() {

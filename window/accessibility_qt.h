@@ -8,12 +8,17 @@
 // drop-down, and the highlighted item while it is open.
 
 class QLabel;
+class QWidget;
 
 namespace sc {
 
 // A text that shows a value beside its caption reads as what it shows, an empty one as
 // empty (not as its caption).
 void MarkValueText(QLabel* label);
+
+// A window of the console's own that is neither a dialog nor a main window (the traffic
+// log) reads as a window, titled by its window title: Qt would report it as a filler.
+void MarkWindow(QWidget* window);
 
 // Installs the interface for named lists; safe to call more than once. Needs the
 // QApplication.

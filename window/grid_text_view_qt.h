@@ -15,9 +15,9 @@ class GridTextView : public QPlainTextEdit {
 
  public:
   struct ColumnLabel {
-    int column;       // the character the label stands above
+    int column;  // the character the label stands above
     QString text;
-    bool endsThere;   // the label ends at the column's left edge instead of starting there
+    bool endsThere;  // the label ends at the column's left edge instead of starting there
   };
 
   // `rowLabels` has one label a row; they stand right-aligned at the left of the text.

@@ -198,6 +198,9 @@ TEST_F(StatusLogGuiTest, ShortcutsReachTheCommonActionsAndTheNewControlsAreNamed
   TrafficLogWindow* log = window->trafficLog();
   ASSERT_NE(log, nullptr);
   EXPECT_TRUE(log->isVisible());
+  QAccessibleInterface* logWindow = QAccessible::queryAccessibleInterface(log);
+  EXPECT_EQ(logWindow->role(), QAccessible::Window);
+  EXPECT_EQ(logWindow->text(QAccessible::Name), "Traffic Log");
   window->activateWindow();
   QApplication::setActiveWindow(window.get());
 
