@@ -19,6 +19,7 @@
 #include "console/control_ids.h"
 #include "console/main_window_qt.h"
 #include "sim/pty.h"
+#include "tests/gui/console_window_fixture.h"
 #include "tests/gui/gui_testing.h"
 #include "tests/support/console_fixture.h"
 #include "tests/support/temp_dir.h"
@@ -44,20 +45,9 @@ QStringList LabelTexts(QWidget* dialog) {
   return texts;
 }
 
-class AddressDialogGuiTest : public ::testing::Test {
+class AddressDialogGuiTest : public testing::ConsoleWindowTest {
  protected:
-  void SetUp() override {
-    ports[1] = box.SlavePath();
-    dialog = std::make_unique<ConsoleDialog>(host, TestConsoleOptions(dir, &ports));
-    window = std::make_unique<MainWindow>(*dialog, host);
-    window->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
-  }
-  void TearDown() override {
-    window.reset();
-    dialog->Destroy();
-    dialog.reset();
-  }
+  void SetUp() override { ASSERT_NO_FATAL_FAILURE(OpenWindow(box.SlavePath(), false)); }
   // Clicks "Address Management" and runs `action` on the dialog while it is up.
   void WithDialog(std::function<void(QDialog*)> action) {
     bool ran = false;
@@ -71,12 +61,7 @@ class AddressDialogGuiTest : public ::testing::Test {
     ASSERT_TRUE(ran);
   }
 
-  TempDir dir;
   PtyMaster box;
-  std::map<int, std::string> ports;
-  QtHost host;
-  std::unique_ptr<ConsoleDialog> dialog;
-  std::unique_ptr<MainWindow> window;
 };
 
 TEST_F(AddressDialogGuiTest, BoxesAreNamedLimitedAndLabelledByTheirCaptions) {

@@ -32,6 +32,7 @@
 #include "console/main_window_qt.h"
 #include "infoframe/utility_page.h"
 #include "sim/pty.h"
+#include "tests/gui/console_window_fixture.h"
 #include "tests/gui/gui_testing.h"
 #include "tests/support/console_fixture.h"
 #include "tests/support/temp_dir.h"
@@ -75,33 +76,14 @@ QAccessibleInterface* FindAccessible(QAccessibleInterface* node, QAccessible::Ro
   return nullptr;
 }
 
-class MainWindowTest : public ::testing::Test {
+class MainWindowTest : public testing::ConsoleWindowTest {
  protected:
   void SetUp() override {
     ASSERT_TRUE(box.ok());
-    ports[1] = box.SlavePath();
     host.RegisterDialog(ids::kAboutDialog, RunAboutDialog);
-    dialog = std::make_unique<ConsoleDialog>(host, TestConsoleOptions(dir, &ports));
-    window = std::make_unique<MainWindow>(*dialog, host);
-    window->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
-    window->activateWindow();
-    QApplication::setActiveWindow(window.get());
-  }
-  void TearDown() override {
-    window.reset();
-    dialog->Destroy();
-    dialog.reset();
+    ASSERT_NO_FATAL_FAILURE(OpenWindow(box.SlavePath()));
   }
 
-  template <typename T>
-  T* Control(int id) const {
-    return qobject_cast<T*>(window->view().widget(id));
-  }
-  template <typename T>
-  T* PageControl(int pageId, int id) const {
-    return qobject_cast<T*>(window->page(pageId)->view().widget(id));
-  }
   std::vector<bool> PagesVisible() const {
     std::vector<bool> visible;
     for (int id : kPageIds)
@@ -113,12 +95,7 @@ class MainWindowTest : public ::testing::Test {
     QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(index).center());
   }
 
-  TempDir dir;
   PtyMaster box;
-  std::map<int, std::string> ports;
-  QtHost host;
-  std::unique_ptr<ConsoleDialog> dialog;
-  std::unique_ptr<MainWindow> window;
 };
 
 TEST_F(MainWindowTest, StartsWithTheLinkDownAndNothingShown) {

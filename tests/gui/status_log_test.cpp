@@ -25,6 +25,7 @@
 #include "console/traffic_log_qt.h"
 #include "edid/edid_page.h"
 #include "sim/box_server.h"
+#include "tests/gui/console_window_fixture.h"
 #include "tests/gui/gui_testing.h"
 #include "tests/support/console_fixture.h"
 #include "tests/support/temp_dir.h"
@@ -34,22 +35,11 @@
 namespace sc {
 namespace {
 
-class StatusLogGuiTest : public ::testing::Test {
+class StatusLogGuiTest : public testing::ConsoleWindowTest {
  protected:
   void SetUp() override {
     ASSERT_TRUE(server.StartOnPty());
-    ports[1] = server.path();
-    dialog = std::make_unique<ConsoleDialog>(host, TestConsoleOptions(dir, &ports));
-    window = std::make_unique<MainWindow>(*dialog, host);
-    window->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
-    window->activateWindow();
-    QApplication::setActiveWindow(window.get());
-  }
-  void TearDown() override {
-    window.reset();
-    dialog->Destroy();
-    dialog.reset();
+    ASSERT_NO_FATAL_FAILURE(OpenWindow(server.path()));
   }
 
   QString Field(unsigned field) const { return window->statusBar()->field(field)->text(); }
@@ -83,12 +73,7 @@ class StatusLogGuiTest : public ::testing::Test {
     return rows;
   }
 
-  TempDir dir;
   BoxServer server;
-  std::map<int, std::string> ports;
-  QtHost host;
-  std::unique_ptr<ConsoleDialog> dialog;
-  std::unique_ptr<MainWindow> window;
 };
 
 TEST_F(StatusLogGuiTest, TheStatusBarFollowsLinkUpAnswersLinkDownAndAHangUp) {

@@ -24,6 +24,7 @@
 #include "console/control_ids.h"
 #include "console/main_window_qt.h"
 #include "sim/box_server.h"
+#include "tests/gui/console_window_fixture.h"
 #include "tests/gui/gui_testing.h"
 #include "tests/support/console_fixture.h"
 #include "tests/support/temp_dir.h"
@@ -37,29 +38,16 @@ namespace {
 
 using namespace timing_ids;
 
-class TimingPageGuiTest : public ::testing::Test {
+class TimingPageGuiTest : public testing::ConsoleWindowTest {
  protected:
   void SetUp() override {
     ASSERT_TRUE(server.StartOnPty());
-    ports[1] = server.path();
-    dialog = std::make_unique<ConsoleDialog>(host, TestConsoleOptions(dir, &ports));
-    window = std::make_unique<MainWindow>(*dialog, host);
-    window->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
-  }
-  void TearDown() override {
-    window.reset();
-    dialog->Destroy();
-    dialog.reset();
+    ASSERT_NO_FATAL_FAILURE(OpenWindow(server.path(), false));
   }
 
   template <typename T>
-  T* Control(int id) const {
-    return qobject_cast<T*>(window->view().widget(id));
-  }
-  template <typename T>
   T* PageControl(int id) const {
-    return qobject_cast<T*>(window->page(ids::kTimingPage)->view().widget(id));
+    return ConsoleWindowTest::PageControl<T>(ids::kTimingPage, id);
   }
   QString Shown(int id) const { return Control<QLabel>(id)->text(); }
   // Clicks the link icon and waits for the whole chain: the timing text comes with the
@@ -74,12 +62,7 @@ class TimingPageGuiTest : public ::testing::Test {
     return server.WithLine([&](BoxLine& line) { return f(line.box(0)); });
   }
 
-  TempDir dir;
   BoxServer server;
-  std::map<int, std::string> ports;
-  QtHost host;
-  std::unique_ptr<ConsoleDialog> dialog;
-  std::unique_ptr<MainWindow> window;
 };
 
 TEST_F(TimingPageGuiTest, AfterTheChainThePageAndThePanelShowTheBoxsSignal) {
