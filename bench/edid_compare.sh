@@ -16,7 +16,7 @@ if ! command -v edid-decode >/dev/null; then
   [ "$(id -u)" -ne 0 ] && sudo_cmd=(sudo)
   DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq edid-decode
 fi
-if [ ! -x "$build/bench/edid_bench" ] || [ ! -x "$build/edid/signal-edid" ]; then
+if [ ! -x "$build/bench/edid_bench" ] || [ ! -x "$build/cli/signal-edid" ]; then
   cmake -S . -B "$build" -G Ninja -DSC_GUI=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
   cmake --build "$build" --target edid_bench signal-edid -j 2
 fi
@@ -52,7 +52,7 @@ per_process() {
 
 console=$(rate_of BM_ShowEdidCorpus)
 console_load=$(rate_of BM_LoadAndShowEdidCorpus)
-signal_edid=$(per_process "$build/edid/signal-edid")
+signal_edid=$(per_process "$build/cli/signal-edid")
 edid_decode=$(per_process edid-decode)
 
 echo "EDID decoding, $count images from $corpus"

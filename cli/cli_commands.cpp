@@ -12,19 +12,19 @@
 #include <filesystem>
 
 #include "cli/cli_session.h"
+#include "cli/edid_print.h"
 #include "cli/file_output.h"
 #include "cli/png_writer.h"
 #include "cli/signal_cli.h"
 #include "cli/status_report.h"
+#include "cli/text_output.h"
 #include "console/control_ids.h"
 #include "console/traffic_log.h"
 #include "edid/edid_file.h"
-#include "edid/edid_print.h"
 #include "infoframe/utility_page.h"
 #include "monitor/monitor_page.h"
 #include "monitor/monitor_report.h"
 #include "timing/bitmap_writer.h"
-#include "window/text_output.h"
 
 namespace sc {
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "window/text_output.h"
+#include "cli/text_output.h"
 
 namespace sc {
 

@@ -2,10 +2,10 @@
 
 #include <cmath>
 
+#include "cli/text_output.h"
 #include "console/control_ids.h"
 #include "edid/edid_page.h"
 #include "timing/timing_page.h"
-#include "window/text_output.h"
 
 namespace sc {
 

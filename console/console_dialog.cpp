@@ -67,7 +67,7 @@ ConsoleDialog::ConsoleDialog(Host& host, Options options)
       addressDialog(host, addressBook, settingsPath,
                     {[this] { return linkUp; },
                      [this](const uint8_t* bytes, int count) { Transmit(bytes, count); }}),
-      status(host),
+      statusBar(host),
       capture(host, *this, timingPage,
               {linkUp, uploadActive, previewBusy, lineMode, uploadStep,
                [this](int rate) { ReopenAtBaud(rate); }}),
@@ -75,7 +75,7 @@ ConsoleDialog::ConsoleDialog(Host& host, Options options)
       options_(std::move(options)),
       serial_(std::make_unique<SerialPort>(host, ports_)) {
   host_.SetTimerTarget(this);
-  status.deviceOf = [this](int number) { return ports_.PathFor(number); };
+  statusBar.deviceOf = [this](int number) { return ports_.PathFor(number); };
   if (options_.lockDirectories) serial_->SetLockDirectories(*options_.lockDirectories);
 }
 
@@ -140,7 +140,7 @@ bool ConsoleDialog::Startup() {
   previewBusy = false;
   lineMode = false;
   // Saved files go to the current folder.
-  status.SetFilesFolder(CurrentFolder());
+  statusBar.SetFilesFolder(CurrentFolder());
   SyncStatus();
   return true;
 }
@@ -203,7 +203,7 @@ void ConsoleDialog::OnTimer(int id) {
       UploadStartStep();
       break;
     case kRequestWatchTimer:
-      status.requests.OnTimer();
+      statusBar.requests.OnTimer();
       break;
     default:
       break;
@@ -256,7 +256,7 @@ void ConsoleDialog::Transmit(const uint8_t* frame, int size, bool track) {
   serial_->SendBytes(frame, size);
   if (traffic_) traffic_->Sent(frame, static_cast<size_t>(size));
   if (track && size >= static_cast<int>(kFrameOverhead)) {
-    status.requests.Sent(static_cast<uint16_t>(frame[7] | frame[8] << 8));
+    statusBar.requests.Sent(static_cast<uint16_t>(frame[7] | frame[8] << 8));
     SyncStatus();
   }
 }
@@ -269,7 +269,8 @@ void ConsoleDialog::SetTrafficLogOpen(bool open) {
     return;
   }
   traffic_ = &trafficLog;
-  trafficLog.Note("Log opened: " + status.link() + ", " + status.port() + ", " + status.rate());
+  trafficLog.Note("Log opened: " + statusBar.link() + ", " + statusBar.port() + ", " +
+                  statusBar.rate());
 }
 
 void ConsoleDialog::SyncStatus() {
@@ -286,13 +287,15 @@ void ConsoleDialog::SyncStatus() {
   state.uploadActive = uploadActive;
   state.lineMode = lineMode;
   state.uploadProgress = timingPage.uploadProgress;
-  const unsigned changed = status.Update(state);
+  const unsigned changed = statusBar.Update(state);
   if (!traffic_) return;
   // The log notes the link's changes and the requests that went unanswered.
-  if (changed & (ConsoleStatus::kLinkField | ConsoleStatus::kPortField | ConsoleStatus::kRateField))
-    traffic_->Note(status.link() + ", " + status.port() + ", " + status.rate());
-  if ((changed & ConsoleStatus::kActivityField) && status.activity().rfind(kNoAnswerText, 0) == 0)
-    traffic_->Note(status.activity());
+  if (changed &
+      (StatusBarModel::kLinkField | StatusBarModel::kPortField | StatusBarModel::kRateField))
+    traffic_->Note(statusBar.link() + ", " + statusBar.port() + ", " + statusBar.rate());
+  if ((changed & StatusBarModel::kActivityField) &&
+      statusBar.activity().rfind(kNoAnswerText, 0) == 0)
+    traffic_->Note(statusBar.activity());
 }
 
 void ConsoleDialog::SendInputQuery() {
@@ -392,18 +395,18 @@ void ConsoleDialog::ParseReplyByte(uint8_t byte) {
   TakeReply(code);
   if (onDispatch) onDispatch(code);
   (this->*(entry->handler))();
-  status.requests.ReplyHandled();
+  statusBar.requests.ReplyHandled();
 }
 
 void ConsoleDialog::DropReply(uint16_t code, TrafficMark mark) {
   if (traffic_) traffic_->Received(rx.frame.data(), rx.FrameSize(), code, mark);
-  status.requests.ReplyDropped(code, mark);
+  statusBar.requests.ReplyDropped(code, mark);
 }
 
 void ConsoleDialog::TakeReply(uint16_t code) {
   if (traffic_) traffic_->Received(rx.frame.data(), rx.FrameSize(), code, TrafficMark::None);
-  status.Answered(rx.Address());
-  status.requests.ReplyArrived(code);
+  statusBar.Answered(rx.Address());
+  statusBar.requests.ReplyArrived(code);
 }
 
 bool ConsoleDialog::AddressFilter(DeviceAddress target, DeviceAddress frame) {
@@ -589,7 +592,7 @@ void ConsoleDialog::RefreshPorts() {
   // The numbers found before stand: a selected COM number keeps its device.
   const PortDirectory found = options_.ports ? options_.ports() : PortDirectory::FromSystem();
   ports_ = found.KeepingNumbersOf(ports_);
-  status.PortsChanged();
+  statusBar.PortsChanged();
   for (int n = kFirstPort; n <= kLastPort; ++n)
     view().SetItemTip(ids::kCommList, n - 1, ports_.PathFor(n));
 }
@@ -758,7 +761,7 @@ void ConsoleDialog::OnPortGone(int portNumber) {
   if (searchActive || !linkUp || portNumber != port) return;
   linkUp = false;
   SetLinkIcon(false);
-  status.DeviceGone();
+  statusBar.DeviceGone();
   std::string device = serial_->LastOpenDevice();
   char text[256];
   std::snprintf(text, sizeof text,

@@ -14,8 +14,8 @@
 
 #include "addressing/address_book.h"
 #include "addressing/address_dialog.h"
-#include "console/console_status.h"
 #include "console/front_panel.h"
+#include "console/status_bar_model.h"
 #include "console/status_panel.h"
 #include "console/traffic_log.h"
 #include "edid/edid_page.h"
@@ -176,7 +176,7 @@ class ConsoleDialog : public CoreWindow,
   AddressDialog addressDialog;
 
   // The status bar's texts and the requests awaiting an answer.
-  ConsoleStatus status;
+  StatusBarModel statusBar;
   // The traffic log's entries. Frames are recorded only while the log is open: closed, the
   // send and receive paths pay one pointer test.
   TrafficLog trafficLog;

@@ -22,8 +22,8 @@
 #include "addressing/address_dialog_qt.h"
 #include "addressing/notes_dialog_qt.h"
 #include "console/control_ids.h"
-#include "console/hints_qt.h"
 #include "console/status_bar_qt.h"
+#include "console/tooltips_qt.h"
 #include "console/traffic_log_qt.h"
 #include "edid/edid_page_qt.h"
 #include "infoframe/utility_page_qt.h"
@@ -116,7 +116,7 @@ MainWindow::MainWindow(ConsoleDialog& dialog, QtHost& host, QWidget* parent)
   top->addWidget(BuildTabArea(), 1);
   outer->addLayout(top, 1);
   // The status bar reaches the window's edges, as a status bar does.
-  statusBar_ = new ConsoleStatusBar(dialog_.status, this);
+  statusBar_ = new StatusBarWidget(dialog_.statusBar, this);
   outer->addWidget(statusBar_);
   const QMargins margins = outer->contentsMargins();
   outer->setContentsMargins(0, margins.top(), 0, 0);
@@ -151,7 +151,7 @@ MainWindow::MainWindow(ConsoleDialog& dialog, QtHost& host, QWidget* parent)
                        });
   host_.RegisterDialog(address_ids::kNotesDialog, RunNotesDialog);
 
-  ApplyHints(*this);
+  ApplyTooltips(*this);
   dialog_.Startup();
   // The size of the content, also on a small screen (adjustSize() would stop at two
   // thirds of the screen and cut the EDID page off); the window manager keeps it on the

@@ -24,7 +24,7 @@ class QTabBar;
 
 namespace sc {
 
-class ConsoleStatusBar;
+class StatusBarWidget;
 class TrafficLogWindow;
 
 class MainWindow : public QDialog {
@@ -44,7 +44,7 @@ class MainWindow : public QDialog {
   QAction* aboutAction() const { return aboutAction_; }
   // The window menu (the context menu of the window's background).
   QMenu* windowMenu() const { return windowMenu_; }
-  ConsoleStatusBar* statusBar() const { return statusBar_; }
+  StatusBarWidget* statusBar() const { return statusBar_; }
   // The menu entries with their shortcuts, by their text without "&" ("Traffic Log").
   QAction* action(const QString& text) const;
   // The traffic log window, once it has been opened.
@@ -74,7 +74,7 @@ class MainWindow : public QDialog {
   std::map<int, PageWidget*> pages_;
   QAction* aboutAction_ = nullptr;
   QMenu* windowMenu_ = nullptr;
-  ConsoleStatusBar* statusBar_ = nullptr;
+  StatusBarWidget* statusBar_ = nullptr;
   TrafficLogWindow* trafficLog_ = nullptr;
   QAction* trafficLogAction_ = nullptr;
   std::map<QString, QAction*> actions_;

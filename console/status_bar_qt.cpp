@@ -12,15 +12,15 @@ struct FieldEntry {
   const char* tip;
 };
 constexpr FieldEntry kFields[] = {
-    {ConsoleStatus::kPortField, "Port", "The COM port and the device behind it"},
-    {ConsoleStatus::kRateField, "Line rate", "The rate the port runs at"},
-    {ConsoleStatus::kLinkField, "Link", "The state of the link to the box"},
-    {ConsoleStatus::kLastAnswerField, "Last answer",
+    {StatusBarModel::kPortField, "Port", "The COM port and the device behind it"},
+    {StatusBarModel::kRateField, "Line rate", "The rate the port runs at"},
+    {StatusBarModel::kLinkField, "Link", "The state of the link to the box"},
+    {StatusBarModel::kLastAnswerField, "Last answer",
      "The box whose answer the console took last (its address) and the time"},
-    {ConsoleStatus::kActivityField, "Activity",
+    {StatusBarModel::kActivityField, "Activity",
      "What the console waits for, a preview or upload under way, or a request the box did "
      "not answer"},
-    {ConsoleStatus::kFilesField, "Files", "Where saved EDID files, reports and pictures go"},
+    {StatusBarModel::kFilesField, "Files", "Where saved EDID files, reports and pictures go"},
 };
 
 // Texts that can be long (a by-id device path, a deep folder, a request's whole story) are
@@ -30,7 +30,7 @@ constexpr int kMaxFieldWidth = 360;
 
 }  // namespace
 
-ConsoleStatusBar::ConsoleStatusBar(ConsoleStatus& status, QWidget* parent)
+StatusBarWidget::StatusBarWidget(StatusBarModel& status, QWidget* parent)
     : QStatusBar(parent), status_(status) {
   setSizeGripEnabled(false);
   setAccessibleName(QStringLiteral("Status bar"));
@@ -44,34 +44,34 @@ ConsoleStatusBar::ConsoleStatusBar(ConsoleStatus& status, QWidget* parent)
     tips_[entry.field] = QString::fromLatin1(entry.tip);
     label->setToolTip(tips_[entry.field]);
     labels_[entry.field] = label;
-    if (entry.field == ConsoleStatus::kActivityField)
+    if (entry.field == StatusBarModel::kActivityField)
       label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-    if (entry.field == ConsoleStatus::kFilesField)
+    if (entry.field == StatusBarModel::kFilesField)
       addPermanentWidget(label);
     else
-      addWidget(label, entry.field == ConsoleStatus::kActivityField ? 1 : 0);
+      addWidget(label, entry.field == StatusBarModel::kActivityField ? 1 : 0);
   }
   status_.onChange = [this](unsigned fields) { Show(fields); };
   Show(~0u);
 }
 
-ConsoleStatusBar::~ConsoleStatusBar() {
+StatusBarWidget::~StatusBarWidget() {
   status_.onChange = nullptr;
 }
 
-QLabel* ConsoleStatusBar::field(unsigned field) const {
+QLabel* StatusBarWidget::field(unsigned field) const {
   auto it = labels_.find(field);
   return it == labels_.end() ? nullptr : it->second;
 }
 
-void ConsoleStatusBar::Show(unsigned fields) {
+void StatusBarWidget::Show(unsigned fields) {
   const std::pair<unsigned, const std::string*> texts[] = {
-      {ConsoleStatus::kPortField, &status_.port()},
-      {ConsoleStatus::kRateField, &status_.rate()},
-      {ConsoleStatus::kLinkField, &status_.link()},
-      {ConsoleStatus::kLastAnswerField, &status_.lastAnswer()},
-      {ConsoleStatus::kActivityField, &status_.activity()},
-      {ConsoleStatus::kFilesField, &status_.files()}};
+      {StatusBarModel::kPortField, &status_.port()},
+      {StatusBarModel::kRateField, &status_.rate()},
+      {StatusBarModel::kLinkField, &status_.link()},
+      {StatusBarModel::kLastAnswerField, &status_.lastAnswer()},
+      {StatusBarModel::kActivityField, &status_.activity()},
+      {StatusBarModel::kFilesField, &status_.files()}};
   for (const auto& [id, text] : texts) {
     if (!(fields & id)) continue;
     QLabel* label = labels_[id];
@@ -80,7 +80,7 @@ void ConsoleStatusBar::Show(unsigned fields) {
     label->setText(shown);
     label->setAccessibleName(whole);
     label->setToolTip(shown != whole ? whole : tips_[id]);
-    if (id == ConsoleStatus::kActivityField) {
+    if (id == StatusBarModel::kActivityField) {
       // A request the box left unanswered stands out.
       QFont font = label->font();
       font.setBold(whole.startsWith(QLatin1String(kNoAnswerText)));

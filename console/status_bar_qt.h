@@ -1,5 +1,5 @@
 #pragma once
-// The main window's status bar: the texts of ConsoleStatus, each in a label of its own,
+// The main window's status bar: the texts of StatusBarModel, each in a label of its own,
 // set when the core says they changed. Assistive technology reads a label's whole text as
 // its name (a long text is shown cut in the middle); its description says which field it
 // is ("Link", "Port").
@@ -8,26 +8,26 @@
 #include <QString>
 #include <map>
 
-#include "console/console_status.h"
+#include "console/status_bar_model.h"
 
 class QLabel;
 
 namespace sc {
 
-class ConsoleStatusBar : public QStatusBar {
+class StatusBarWidget : public QStatusBar {
   Q_OBJECT
 
  public:
-  ConsoleStatusBar(ConsoleStatus& status, QWidget* parent = nullptr);
-  ~ConsoleStatusBar() override;
+  StatusBarWidget(StatusBarModel& status, QWidget* parent = nullptr);
+  ~StatusBarWidget() override;
 
-  // The label of one field (ConsoleStatus::Field).
+  // The label of one field (StatusBarModel::Field).
   QLabel* field(unsigned field) const;
 
  private:
   void Show(unsigned fields);
 
-  ConsoleStatus& status_;
+  StatusBarModel& status_;
   std::map<unsigned, QLabel*> labels_;
   std::map<unsigned, QString> tips_;
 };

@@ -77,19 +77,19 @@ class StatusLogGuiTest : public testing::ConsoleWindowTest {
 };
 
 TEST_F(StatusLogGuiTest, TheStatusBarFollowsLinkUpAnswersLinkDownAndAHangUp) {
-  EXPECT_EQ(Field(ConsoleStatus::kPortField), QString::fromStdString("COM1  " + server.path()));
-  EXPECT_EQ(Field(ConsoleStatus::kRateField), "115200 baud");
-  EXPECT_EQ(Field(ConsoleStatus::kLinkField), "Link down");
-  EXPECT_EQ(Field(ConsoleStatus::kLastAnswerField), "No answer yet");
-  EXPECT_TRUE(Field(ConsoleStatus::kFilesField).startsWith("Files go to /"));
+  EXPECT_EQ(Field(StatusBarModel::kPortField), QString::fromStdString("COM1  " + server.path()));
+  EXPECT_EQ(Field(StatusBarModel::kRateField), "115200 baud");
+  EXPECT_EQ(Field(StatusBarModel::kLinkField), "Link down");
+  EXPECT_EQ(Field(StatusBarModel::kLastAnswerField), "No answer yet");
+  EXPECT_TRUE(Field(StatusBarModel::kFilesField).startsWith("Files go to /"));
 
   LinkUp();
-  EXPECT_EQ(Field(ConsoleStatus::kLinkField), "Link up");
-  EXPECT_TRUE(Field(ConsoleStatus::kLastAnswerField).startsWith("Last answer: box 0101 at "))
-      << Field(ConsoleStatus::kLastAnswerField).toStdString();
+  EXPECT_EQ(Field(StatusBarModel::kLinkField), "Link up");
+  EXPECT_TRUE(Field(StatusBarModel::kLastAnswerField).startsWith("Last answer: box 0101 at "))
+      << Field(StatusBarModel::kLastAnswerField).toStdString();
 
   ClickLink();
-  EXPECT_EQ(Field(ConsoleStatus::kLinkField), "Link down");
+  EXPECT_EQ(Field(StatusBarModel::kLinkField), "Link down");
 
   LinkUp();
   // The box's line closes under the link: the existing message, and the status bar says why
@@ -100,7 +100,7 @@ TEST_F(StatusLogGuiTest, TheStatusBarFollowsLinkUpAnswersLinkDownAndAHangUp) {
     testing::PressButton(modal, "OK");
   });
   server.HangUp();
-  QTRY_COMPARE_WITH_TIMEOUT(Field(ConsoleStatus::kLinkField),
+  QTRY_COMPARE_WITH_TIMEOUT(Field(StatusBarModel::kLinkField),
                             QString("Link down: the device went away"), 5000);
   QTRY_VERIFY_WITH_TIMEOUT(message.contains("has gone away"), 5000);
 }
@@ -138,7 +138,7 @@ TEST_F(StatusLogGuiTest, TheLogListsAChainInOrderAndMarksACorruptedReply) {
 
 TEST_F(StatusLogGuiTest, ALostAnswerSaysNoAnswerFromTheBoxAndTheNextAnswerClearsIt) {
   LinkUp();
-  QLabel* activity = window->statusBar()->field(ConsoleStatus::kActivityField);
+  QLabel* activity = window->statusBar()->field(StatusBarModel::kActivityField);
   QTRY_COMPARE_WITH_TIMEOUT(activity->text(), QString(), 5000);
   bool modalShown = false;
   testing::OnNextModal([&](QWidget*) { modalShown = true; });
@@ -167,15 +167,15 @@ TEST_F(StatusLogGuiTest, AnUploadShowsItsRateAndProgressInTheStatusBar) {
                     Qt::LeftButton);
   auto* upload = qobject_cast<QPushButton*>(timing->view().widget(timing_ids::kUploadWholeImage));
   QTest::mouseClick(upload, Qt::LeftButton);
-  QTRY_COMPARE_WITH_TIMEOUT(Field(ConsoleStatus::kRateField), QString("512000 baud"), 5000);
+  QTRY_COMPARE_WITH_TIMEOUT(Field(StatusBarModel::kRateField), QString("512000 baud"), 5000);
   QTRY_VERIFY_WITH_TIMEOUT(QRegularExpression("^Upload image: [0-9]+ %$")
-                               .match(Field(ConsoleStatus::kActivityField))
+                               .match(Field(StatusBarModel::kActivityField))
                                .hasMatch(),
                            10000);
 
   QTest::mouseClick(upload, Qt::LeftButton);  // cancelled
-  QTRY_COMPARE_WITH_TIMEOUT(Field(ConsoleStatus::kRateField), QString("115200 baud"), 5000);
-  EXPECT_EQ(Field(ConsoleStatus::kActivityField), "");
+  QTRY_COMPARE_WITH_TIMEOUT(Field(StatusBarModel::kRateField), QString("115200 baud"), 5000);
+  EXPECT_EQ(Field(StatusBarModel::kActivityField), "");
 }
 
 TEST_F(StatusLogGuiTest, ShortcutsReachTheCommonActionsAndTheNewControlsAreNamed) {

@@ -1,4 +1,4 @@
-#include "console/hints_qt.h"
+#include "console/tooltips_qt.h"
 
 #include <QWidget>
 
@@ -66,7 +66,7 @@ constexpr Hint kHints[] = {
 
 }  // namespace
 
-void ApplyHints(MainWindow& window) {
+void ApplyTooltips(MainWindow& window) {
   for (const Hint& hint : kHints) {
     PageWidget* page = hint.pageId ? window.page(hint.pageId) : nullptr;
     if (hint.pageId && !page) continue;

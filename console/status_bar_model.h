@@ -31,7 +31,7 @@ struct LinkState {
   double uploadProgress = 0;  // percent
 };
 
-class ConsoleStatus {
+class StatusBarModel {
  public:
   using WallClock = std::chrono::system_clock;
   // The status bar's fields, as bits of what changed.
@@ -44,7 +44,7 @@ class ConsoleStatus {
     kFilesField = 32,
   };
 
-  explicit ConsoleStatus(Host& host) : requests(host) {}
+  explicit StatusBarModel(Host& host) : requests(host) {}
 
   // The requests awaiting an answer; the main window tells it what it sends and receives.
   RequestTracker requests;

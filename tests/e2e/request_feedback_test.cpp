@@ -21,7 +21,7 @@ class RequestFeedbackTest : public ConsoleFixture {
     ASSERT_TRUE(server.StartOnPty());
     portMap[1] = server.path();
     StartConsole();
-    dialog->status.wallClock = [] { return ConsoleStatus::WallClock::from_time_t(1700000000); };
+    dialog->statusBar.wallClock = [] { return StatusBarModel::WallClock::from_time_t(1700000000); };
     dialog->ToggleLink();
     ASSERT_TRUE(host.PumpUntil([&] { return Dispatched(0x8090); }));
     host.StopTimer(kStatusRecheckTimer);
@@ -35,7 +35,7 @@ class RequestFeedbackTest : public ConsoleFixture {
   void OnBox(F&& f) {
     server.WithLine([&](BoxLine& line) { f(line.box(0)); });
   }
-  const std::string& Activity() const { return dialog->status.activity(); }
+  const std::string& Activity() const { return dialog->statusBar.activity(); }
 
   BoxServer server;
 };
@@ -91,7 +91,7 @@ TEST_F(RequestFeedbackTest, AnUnansweredRequestIsNamedAfterItsWaitAndClearedByTh
 }
 
 TEST_F(RequestFeedbackTest, TheLinkLineFollowsPortChoicesSearchAndRate) {
-  ConsoleStatus& status = dialog->status;
+  StatusBarModel& status = dialog->statusBar;
   EXPECT_EQ(status.port(), "COM1  " + server.path());
   EXPECT_EQ(status.link(), "Link up");
   EXPECT_EQ(status.rate(), "115200 baud");

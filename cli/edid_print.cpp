@@ -1,9 +1,9 @@
-#include "edid/edid_print.h"
+#include "cli/edid_print.h"
 
 #include <cstdio>
 #include <string_view>
 
-#include "window/text_output.h"
+#include "cli/text_output.h"
 
 namespace sc {
 

@@ -16,6 +16,7 @@
 
 #include "cli/cli_options.h"
 #include "cli/signal_cli.h"
+#include "cli/text_output.h"
 #include "console/control_ids.h"
 #include "edid/edid_file.h"
 #include "edid/edid_page.h"
@@ -25,7 +26,6 @@
 #include "sim/pty.h"
 #include "tests/support/console_fixture.h"
 #include "timing/frame_capture.h"
-#include "window/text_output.h"
 
 namespace sc {
 namespace {

@@ -1,4 +1,4 @@
-#include "console/console_status.h"
+#include "console/status_bar_model.h"
 
 #include <cmath>
 #include <cstdio>
@@ -15,7 +15,7 @@ int ShownPercent(double progress) {
 
 }  // namespace
 
-std::string ConsoleStatus::LinkText(const LinkState& state) const {
+std::string StatusBarModel::LinkText(const LinkState& state) const {
   if (state.linkUp) return "Link up";
   if (state.searching) return "Searching COM" + std::to_string(state.port) + "...";
   if (deviceGone_) return "Link down: the device went away";
@@ -23,7 +23,7 @@ std::string ConsoleStatus::LinkText(const LinkState& state) const {
   return "Link down";
 }
 
-std::string ConsoleStatus::CaptureText(const LinkState& state) {
+std::string StatusBarModel::CaptureText(const LinkState& state) {
   const int percent = ShownPercent(state.uploadProgress);
   if (state.uploadActive) {
     const char* what = state.lineMode ? "Line analysis" : "Upload image";
@@ -36,7 +36,7 @@ std::string ConsoleStatus::CaptureText(const LinkState& state) {
   return "";
 }
 
-unsigned ConsoleStatus::Update(const LinkState& s) {
+unsigned StatusBarModel::Update(const LinkState& s) {
   const bool first = !known_;
   // The link went down or a search began: whatever was awaited will not come.
   if (!first && ((state_.linkUp && !s.linkUp) || (!state_.searching && s.searching)))
@@ -78,7 +78,7 @@ unsigned ConsoleStatus::Update(const LinkState& s) {
   return changed;
 }
 
-void ConsoleStatus::Answered(DeviceAddress from) {
+void StatusBarModel::Answered(DeviceAddress from) {
   const auto now = wallClock ? wallClock() : WallClock::now();
   const int64_t second = std::chrono::floor<std::chrono::seconds>(now.time_since_epoch()).count();
   if (answered_ && from == lastFrom_ && second == lastSecond_) return;
@@ -94,7 +94,7 @@ void ConsoleStatus::Answered(DeviceAddress from) {
   if (Set(last_, text)) Notify(kLastAnswerField);
 }
 
-void ConsoleStatus::SetFilesFolder(const std::string& folder) {
+void StatusBarModel::SetFilesFolder(const std::string& folder) {
   if (Set(files_, "Files go to " + (folder.empty() ? std::string("the current folder") : folder)))
     Notify(kFilesField);
 }

@@ -6,6 +6,6 @@ namespace sc {
 
 class MainWindow;
 
-void ApplyHints(MainWindow& window);
+void ApplyTooltips(MainWindow& window);
 
 }  // namespace sc

@@ -1,4 +1,4 @@
-#include "window/text_output.h"
+#include "cli/text_output.h"
 
 namespace sc {
 

@@ -9,9 +9,9 @@
 #include <string_view>
 #include <vector>
 
+#include "cli/edid_print.h"
 #include "edid/edid_decoder.h"
 #include "edid/edid_file.h"
-#include "edid/edid_print.h"
 
 namespace {
 
