@@ -3,7 +3,9 @@
 set -euo pipefail
 packages=(g++ make cmake ninja-build pkg-config qt6-base-dev libgl-dev libgtest-dev libgmock-dev
           libbenchmark-dev xvfb xauth edid-decode clang-format imagemagick python3
-          clang libclang-rt-14-dev dpkg-dev file lintian desktop-file-utils)
+          clang libclang-rt-14-dev dpkg-dev file lintian desktop-file-utils
+          nlohmann-json3-dev libgensio-dev ser2net prometheus-cpp-dev libcivetweb-dev
+          python3-prometheus-client)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
