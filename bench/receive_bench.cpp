@@ -47,7 +47,7 @@ void ReceivePath(benchmark::State& state) {
   dialog.onDispatch = [&](uint16_t) { ++handled; };
   dialog.SetTrafficLogOpen(logOpen);
   dialog.ToggleLink();
-  if (!dialog.linkUp) {
+  if (!dialog.linkUp()) {
     state.SkipWithError("link did not come up");
     return;
   }

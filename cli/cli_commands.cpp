@@ -146,16 +146,16 @@ class Commands {
 
   int Search() {
     d_.SearchDevice();
-    if (!d_.searchActive) return kExitPortUnavailable;  // no port could be opened at all
+    if (!d_.searchActive()) return kExitPortUnavailable;  // no port could be opened at all
     const size_t mark = s_.Mark();
-    int rc = s_.Wait([this] { return !d_.searchActive; }, "the search", std::nullopt);
+    int rc = s_.Wait([this] { return !d_.searchActive(); }, "the search", std::nullopt);
     if (rc != kExitDone) return rc;
-    if (!d_.linkUp) return kExitNoAnswer;  // the console has said so
+    if (!d_.linkUp()) return kExitNoAnswer;  // the console has said so
     s_.NoteLinkUp();
     // The chain the search starts tells the address of the box that answered.
     if ((rc = s_.WaitForChain(mark)) != kExitDone) return rc;
     out_ << s_.PortName() << " " << PrintableLine(s_.DeviceName()) << " "
-         << FormatAddress(d_.TargetAddress) << "\n";
+         << FormatAddress(d_.TargetAddress()) << "\n";
     return kExitDone;
   }
 
@@ -163,13 +163,13 @@ class Commands {
     StatusReport report = ReadStatusReport(s_.mainView, s_.timingView, s_.edidView);
     report.port = s_.PortName();
     report.device = s_.DeviceName();
-    report.address = FormatAddress(d_.TargetAddress);
+    report.address = FormatAddress(d_.TargetAddress());
     out_ << (r_.json ? FormatStatusJson(report) : FormatStatusText(report));
     return kExitDone;
   }
 
   int Hpd() {
-    if (d_.inputIsSdi) return Refused("The SDI input has no hot-plug line: select HDMI first");
+    if (d_.inputIsSdi()) return Refused("The SDI input has no hot-plug line: select HDMI first");
     const bool on = r_.action == "on";
     on ? d_.HpdOn() : d_.HpdOff();
     if (int rc = ReadBack(); rc != kExitDone) return rc;
@@ -196,8 +196,8 @@ class Commands {
     const bool sdi = r_.action == "sdi";
     sdi ? d_.SelectSdiInput() : d_.SelectHdmiInput();
     if (int rc = ReadBack(); rc != kExitDone) return rc;
-    if (d_.inputIsSdi != sdi)
-      return Refused(std::string("The box reports input ") + (d_.inputIsSdi ? "SDI" : "HDMI"));
+    if (d_.inputIsSdi() != sdi)
+      return Refused(std::string("The box reports input ") + (d_.inputIsSdi() ? "SDI" : "HDMI"));
     out_ << "Input " << (sdi ? "SDI" : "HDMI") << "\n";
     return kExitDone;
   }
@@ -352,8 +352,8 @@ class Commands {
   int Preview() {
     const int before = s_.timingView.Repaints(timing_ids::kPreviewFrame);
     d_.capture.UpdateImage();
-    if (!d_.previewBusy) return Refused("The preview could not be asked for");
-    if (int rc = s_.Wait([this] { return !d_.previewBusy; }, "the preview", std::nullopt);
+    if (!d_.previewBusy()) return Refused("The preview could not be asked for");
+    if (int rc = s_.Wait([this] { return !d_.previewBusy(); }, "the preview", std::nullopt);
         rc != kExitDone)
       return rc;
     if (s_.timingView.Repaints(timing_ids::kPreviewFrame) == before) {
@@ -405,19 +405,18 @@ class Commands {
 
     const size_t from = s_.messages().size();
     line ? d_.capture.AnalyseLine() : d_.capture.UploadWholeImage();
-    if (!d_.uploadActive) return Refused("The capture could not start");
+    if (!d_.uploadActive()) return Refused("The capture could not start");
     ProgressBar bar(err_, env_.errIsTerminal);
     const auto ended = [&] {
       bar.Show(d_.timingPage.uploadProgress);
-      return !d_.uploadActive && !d_.lineMode && !d_.capture.rateRestorePending;
+      return !d_.uploadActive() && !d_.lineMode() && !d_.capture.rateRestorePending;
     };
     int rc = s_.Wait(ended, "the capture", std::nullopt);
     bar.Finish();
     if (rc == kExitInterrupted) {
       // Stop the box's transfer and let timer 6 bring the port back to 115200 baud.
       s_.host().ClearInterrupt();
-      if (d_.uploadActive) line ? d_.capture.AnalyseLine() : d_.capture.UploadWholeImage();
-      d_.lineMode = false;
+      d_.capture.CancelUpload();
       s_.Wait([this] { return !d_.capture.rateRestorePending; }, "the end of the capture",
               std::chrono::milliseconds(kUploadStartWait + 1000));
       return kExitInterrupted;
@@ -466,9 +465,9 @@ class Commands {
     const size_t mark = s_.Mark();
     d_.addressDialog.ReadAddressFromDevice();
     if (int rc = s_.WaitForReply(mark, 0xF801, "the address read"); rc != kExitDone) return rc;
-    if (r_.action == "write" && !(d_.TargetAddress == r_.newAddress))
-      return Refused("The box reports address " + FormatAddress(d_.TargetAddress));
-    out_ << FormatAddress(d_.TargetAddress) << "\n";
+    if (r_.action == "write" && !(d_.TargetAddress() == r_.newAddress))
+      return Refused("The box reports address " + FormatAddress(d_.TargetAddress()));
+    out_ << FormatAddress(d_.TargetAddress()) << "\n";
     return kExitDone;
   }
 
@@ -549,7 +548,7 @@ int RunSignalCli(const std::vector<std::string>& args, const CliEnvironment& env
   CliHost ownHost;
   CliHost& host = environment.host ? *environment.host : ownHost;
   CliSession session(host, std::move(options), err, r.timeout);
-  if (r.address) session.dialog().TargetAddress = *r.address;
+  if (r.address) session.dialog().SelectTarget(*r.address);
   Commands commands(r, session, environment);
   commands.port = port;
   const int rc = commands.Run();

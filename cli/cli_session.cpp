@@ -71,10 +71,10 @@ bool CliSession::ChainEnded(size_t mark) const {
 
 int CliSession::Connect(int port) {
   ConsoleDialog& d = *dialog_;
-  d.port = port;
+  d.ChoosePort(port);
   d.ToggleLink();
-  connected_ = d.linkUp;
-  return d.linkUp ? kExitDone : kExitPortUnavailable;
+  connected_ = d.linkUp();
+  return d.linkUp() ? kExitDone : kExitPortUnavailable;
 }
 
 int CliSession::WaitForChain(size_t mark) {
@@ -97,7 +97,7 @@ int CliSession::Wait(const std::function<bool()>& done, const std::string& what,
       [&] {
         if (done()) return true;
         // A device that went away (the console has said so) answers nothing more.
-        linkLost = connected_ && !d.linkUp && !d.searchActive;
+        linkLost = connected_ && !d.linkUp() && !d.searchActive();
         return linkLost;
       },
       limit);
@@ -120,11 +120,11 @@ void CliSession::Error(const std::string& text) {
 }
 
 std::string CliSession::PortName() const {
-  return "COM" + std::to_string(dialog_->port);
+  return "COM" + std::to_string(dialog_->port());
 }
 
 std::string CliSession::DeviceName() const {
-  const std::string path = dialog_->ports().PathFor(dialog_->port);
+  const std::string path = dialog_->ports().PathFor(dialog_->port());
   return path.empty() ? "no device" : path;
 }
 

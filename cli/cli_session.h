@@ -37,7 +37,7 @@ class CliSession {
   // kExitPortUnavailable after the console's message.
   int Connect(int port);
   // After a search: the link the search brought up counts as connected.
-  void NoteLinkUp() { connected_ = dialog_->linkUp; }
+  void NoteLinkUp() { connected_ = dialog_->linkUp(); }
 
   // A place in the record of replies handled; the waits below look after it.
   size_t Mark() const { return replies_.size(); }

@@ -13,9 +13,6 @@ namespace sc {
 
 namespace {
 
-constexpr int kWriteBufferSize = 512;
-constexpr int kReopenWriteBufferSize = 1024;
-
 // Reply codes with a handler of their own.
 constexpr uint16_t kReplyHpd = 0x8081;
 constexpr uint16_t kReplyInput = 0x8082;
@@ -60,29 +57,28 @@ std::vector<std::string> CommItems() {
 }  // namespace
 
 ConsoleDialog::ConsoleDialog(Host& host, Options options)
-    : timingPage(*this, uploadActive),
+    : timingPage(*this, [this] { return capture.uploadActive(); }),
       utilityPage(*this),
       monitorPage(host, *this),
       edidPage(host, *this),
       addressDialog(host, addressBook, settingsPath,
-                    {[this] { return linkUp; },
+                    {[this] { return linkUp(); },
                      [this](const uint8_t* bytes, int count) { Transmit(bytes, count); }}),
       statusBar(host),
       capture(host, *this, timingPage,
-              {linkUp, uploadActive, previewBusy, lineMode, uploadStep,
-               [this](int rate) { ReopenAtBaud(rate); }}),
+              {[this] { return linkUp(); }, [this](int rate) { ReopenAtBaud(rate); },
+               [this] { SyncStatus(); }}),
       host_(host),
       options_(std::move(options)),
-      serial_(std::make_unique<SerialPort>(host, ports_)) {
+      session_(host, *this, *this, {options_.ports, options_.lockDirectories}) {
   host_.SetTimerTarget(this);
-  statusBar.deviceOf = [this](int number) { return ports_.PathFor(number); };
-  if (options_.lockDirectories) serial_->SetLockDirectories(*options_.lockDirectories);
+  statusBar.deviceOf = [this](int number) { return ports().PathFor(number); };
 }
 
 ConsoleDialog::~ConsoleDialog() {
   host_.SetTimerTarget(nullptr);
-  // The SerialPort's destructor ends the worker and closes the port.
-  serial_.reset();
+  // The worker ends and the port closes before anything it could call on is gone.
+  session_.Close();
 }
 
 // ---------------------------------------------------------------------------------------
@@ -99,21 +95,11 @@ bool ConsoleDialog::Startup() {
 
   Push();
   view().SetIcon(ids::kMainDialog, ids::kIconApp);
-  TargetAddress = {0x00, 0x00};
+  targetAddress_ = {0x00, 0x00};
   capture.Startup();
   BuildReplyHandlerTable();
   view().SetSelection(ids::kAddressList, 0);
-  linkUp = false;
-  baud = 115200;
-  port = 1;
-  parity = 'N';
-  dataBits = 8;
-  stopBits = 1;
-  eventMask = 3;
-  SetLinkIcon(false);
-  RefreshPorts();
-  view().SetSelection(ids::kCommList, port - 1);
-  searchStatus = " ";
+  session_.Startup();
   view().SetSelection(ids::kTabControl, 0);
   view().SetVisible(ids::kTimingPage, true);
   view().SetVisible(ids::kUtilityPage, false);
@@ -134,11 +120,6 @@ bool ConsoleDialog::Startup() {
                   [this](const std::string& text) { ShowMessage(text); });
   RefreshAddressList();
 
-  uploadActive = false;
-  searchActive = false;
-  deviceFound = false;
-  previewBusy = false;
-  lineMode = false;
   // Saved files go to the current folder.
   statusBar.SetFilesFolder(CurrentFolder());
   SyncStatus();
@@ -166,7 +147,7 @@ void ConsoleDialog::OnSystemCommand(unsigned command) {
 }
 
 void ConsoleDialog::Exchange(ControlExchange& exchange) {
-  exchange.Text(ids::kSearchStatus, searchStatus);
+  exchange.Text(ids::kSearchStatus, session_.searchStatus);
   statusPanel.Exchange(exchange);
   exchange.Radio(ids::kHpdOn, hpdChoice);
   exchange.Int(ids::kVolumeBox, volumePercent);
@@ -188,19 +169,19 @@ void ConsoleDialog::OnTimer(int id) {
       // A tick that comes while a port step shows its message (the box runs a loop of its
       // own) would run a second step on the port the first one still holds; it waits for
       // the next tick.
-      if (portStepRunning_) break;
-      SearchStep();
+      if (session_.stepRunning()) break;
+      session_.SearchStep();
       break;
     case kUploadEndTimer:
-      if (portStepRunning_) break;
-      UploadEndStep();
+      if (session_.stepRunning()) break;
+      capture.UploadEndStep();
       break;
     case kStatusRecheckTimer:
       StatusRecheck();
       break;
     case kUploadStartTimer:
-      if (portStepRunning_) break;
-      UploadStartStep();
+      if (session_.stepRunning()) break;
+      capture.UploadStartStep();
       break;
     case kRequestWatchTimer:
       statusBar.requests.OnTimer();
@@ -217,7 +198,7 @@ void ConsoleDialog::OnPortMessage(unsigned message, unsigned first, int portNumb
       HandleReceivedByte(first, portNumber);
       break;
     case kMsgPortGone:
-      OnPortGone(portNumber);
+      session_.OnPortGone(portNumber);
       break;
     default:  // write complete and line events: nothing to do
       break;
@@ -228,9 +209,9 @@ void ConsoleDialog::OnPortMessage(unsigned message, unsigned first, int portNumb
 // Send operations
 
 void ConsoleDialog::SendCommand(uint16_t code) {
-  if (uploadActive) return;
-  BuildFrameInto(txFrame_.data(), kCommandLead, TargetAddress, code, nullptr, 0);
-  if (!linkUp) {
+  if (capture.uploadActive()) return;
+  BuildFrameInto(txFrame_.data(), kCommandLead, targetAddress_, code, nullptr, 0);
+  if (!linkUp()) {
     ShowMessage(kLinkDownMessage);
     return;
   }
@@ -243,9 +224,9 @@ void ConsoleDialog::SendCommandWithData(uint16_t code, int count, const uint8_t*
     return;
   }
   if (count < 0 || (count > 0 && !bytes)) return;
-  BuildFrameInto(txFrame_.data(), kCommandLead, TargetAddress, code, bytes,
+  BuildFrameInto(txFrame_.data(), kCommandLead, targetAddress_, code, bytes,
                  static_cast<size_t>(count));
-  if (!linkUp) {
+  if (!linkUp()) {
     ShowMessage(kLinkDownMessage);
     return;
   }
@@ -253,7 +234,7 @@ void ConsoleDialog::SendCommandWithData(uint16_t code, int count, const uint8_t*
 }
 
 void ConsoleDialog::Transmit(const uint8_t* frame, int size, bool track) {
-  serial_->SendBytes(frame, size);
+  serialPort().SendBytes(frame, size);
   if (traffic_) traffic_->Sent(frame, static_cast<size_t>(size));
   if (track && size >= static_cast<int>(kFrameOverhead)) {
     statusBar.requests.Sent(static_cast<uint16_t>(frame[7] | frame[8] << 8));
@@ -273,29 +254,46 @@ void ConsoleDialog::SetTrafficLogOpen(bool open) {
                   statusBar.rate());
 }
 
+ConsoleState ConsoleDialog::State() const {
+  ConsoleState state;
+  state.linkUp = linkUp();
+  state.searchActive = searchActive();
+  state.deviceFound = deviceFound();
+  state.uploadActive = capture.uploadActive();
+  state.previewBusy = capture.previewBusy();
+  state.lineMode = capture.lineMode();
+  state.inputIsSdi = inputIsSdi_;
+  state.target = targetAddress_;
+  state.port = session_.port();
+  state.lineRate = session_.lineRate();
+  return state;
+}
+
 void ConsoleDialog::SyncStatus() {
-  LinkState state;
-  state.port = port;
-  state.linkUp = linkUp;
-  state.searching = searchActive;
-  // A port open without its worker is one chosen while the link was up. (A worker told to
-  // stop closes its port before it ends.) The port's lock is only asked for while the link
-  // is down, never per received byte.
-  state.portOpen = linkUp || searchActive || (!serial_->WorkerRunning() && serial_->IsOpen());
-  state.rate = lineRate_;
-  state.previewBusy = previewBusy;
-  state.uploadActive = uploadActive;
-  state.lineMode = lineMode;
-  state.uploadProgress = timingPage.uploadProgress;
-  const unsigned changed = statusBar.Update(state);
-  if (!traffic_) return;
-  // The log notes the link's changes and the requests that went unanswered.
-  if (changed &
-      (StatusBarModel::kLinkField | StatusBarModel::kPortField | StatusBarModel::kRateField))
-    traffic_->Note(statusBar.link() + ", " + statusBar.port() + ", " + statusBar.rate());
-  if ((changed & StatusBarModel::kActivityField) &&
-      statusBar.activity().rfind(kNoAnswerText, 0) == 0)
-    traffic_->Note(statusBar.activity());
+  LinkState link;
+  link.port = session_.port();
+  link.linkUp = linkUp();
+  link.searching = searchActive();
+  link.portOpen = session_.portOpen();
+  link.rate = session_.lineRate();
+  link.previewBusy = capture.previewBusy();
+  link.uploadActive = capture.uploadActive();
+  link.lineMode = capture.lineMode();
+  link.uploadProgress = timingPage.uploadProgress;
+  const unsigned changed = statusBar.Update(link);
+  if (traffic_) {
+    // The log notes the link's changes and the requests that went unanswered.
+    if (changed &
+        (StatusBarModel::kLinkField | StatusBarModel::kPortField | StatusBarModel::kRateField))
+      traffic_->Note(statusBar.link() + ", " + statusBar.port() + ", " + statusBar.rate());
+    if ((changed & StatusBarModel::kActivityField) &&
+        statusBar.activity().rfind(kNoAnswerText, 0) == 0)
+      traffic_->Note(statusBar.activity());
+  }
+  const ConsoleState state = State();
+  if (toldState_ == state) return;
+  toldState_ = state;
+  if (onStateChanged) onStateChanged(state);
 }
 
 void ConsoleDialog::SendInputQuery() {
@@ -312,19 +310,11 @@ void ConsoleDialog::SendHpdQuery() {
 // Timers. Frame capture runs timers 6 and 8 (the end and the start of a preview or an
 // upload); the status re-check is the status chain's.
 
-void ConsoleDialog::UploadEndStep() {
-  capture.UploadEndStep();
-}
-
 void ConsoleDialog::StatusRecheck() {
   // Cleared first, so that the reply to this request cannot ask again.
-  statusRecheckArmed = false;
+  statusRecheckArmed_ = false;
   SendCommand(0x8090);
   host_.StopTimer(kStatusRecheckTimer);
-}
-
-void ConsoleDialog::UploadStartStep() {
-  capture.UploadStartStep();
 }
 
 // ---------------------------------------------------------------------------------------
@@ -337,7 +327,7 @@ int ConsoleDialog::HandleReceivedByte(unsigned byte, int portNumber) {
     // pass that is under way, which takes them in order once the handler has returned.
     if (heldBytes_.size() < kMaxHeldBytes) heldBytes_.push_back(static_cast<uint8_t>(byte));
     std::array<uint8_t, kDrainBufferSize> more{};
-    const int n = serial_->DrainInput(more.data());
+    const int n = serialPort().DrainInput(more.data());
     const size_t room = kMaxHeldBytes - std::min(kMaxHeldBytes, heldBytes_.size());
     heldBytes_.insert(
         heldBytes_.end(), more.begin(),
@@ -346,9 +336,9 @@ int ConsoleDialog::HandleReceivedByte(unsigned byte, int portNumber) {
   }
   receiving_ = true;
   rxBatch_[0] = static_cast<uint8_t>(byte & 0xFF);
-  const int drained = serial_->DrainInput(rxBatch_.data() + 1);
+  const int drained = serialPort().DrainInput(rxBatch_.data() + 1);
   auto take = [this](uint8_t b) {
-    if (searchActive) {
+    if (searchActive()) {
       if (traffic_) traffic_->SearchByte(b);
       MatchSearchReply(b);
     } else {
@@ -389,7 +379,7 @@ void ConsoleDialog::ParseReplyByte(uint8_t byte) {
   const auto entry = std::find_if(replyHandlers_.begin(), replyHandlers_.end(),
                                   [code](const ReplyHandler& h) { return h.code == code; });
   if (entry == replyHandlers_.end()) return DropReply(code, TrafficMark::UnknownCode);
-  if (code != kReplyAddress && !AddressFilter(TargetAddress, rx.Address()))
+  if (code != kReplyAddress && !AddressFilter(targetAddress_, rx.Address()))
     return DropReply(code, TrafficMark::OtherAddress);
   if (rx.PayloadSize() < entry->minPayload) return DropReply(code, TrafficMark::TooShort);
   TakeReply(code);
@@ -415,29 +405,6 @@ bool ConsoleDialog::AddressFilter(DeviceAddress target, DeviceAddress frame) {
   if (g == 0xFF && d == 0xFF) return true;
   if (g >= 0x01 && g <= 0xFE && (d == 0x00 || d == 0xFF)) return true;
   return frame == target;
-}
-
-void ConsoleDialog::MatchSearchReply(uint8_t byte) {
-  const int s = rx.state;
-  // While a reply is arriving the search step waits for it.
-  if (s != FrameAssembler::kIdle) host_.StartTimer(kSearchTimer, kReplyByteWait);
-  if (byte == kReplyLead && s == FrameAssembler::kIdle) {
-    rx.state = 0;
-    return;
-  }
-  // The answer is AB 01 00 07 00 gg dd 02 F8 01 00 from any address; its checksum is not
-  // looked at (it arrives in the idle state and is ignored).
-  static constexpr int kAnyByte = -1;
-  static constexpr int kExpected[10] = {0x01,     0x00, 0x07, 0x00, kAnyByte,
-                                        kAnyByte, 0x02, 0xF8, 0x01, 0x00};
-  if (s < 0 || s > 9) return;
-  const bool match = kExpected[s] == kAnyByte || kExpected[s] == byte;
-  if (s == 9) {
-    if (match) deviceFound = true;
-    rx.state = FrameAssembler::kIdle;
-    return;
-  }
-  rx.state = match ? s + 1 : FrameAssembler::kIdle;
 }
 
 void ConsoleDialog::BuildReplyHandlerTable() {
@@ -481,7 +448,7 @@ void ConsoleDialog::OnInputReply() {
 
 void ConsoleDialog::OnHpdReply() {
   // Later commands go to the box that answered, even when the list shows a broadcast.
-  TargetAddress = rx.Address();
+  targetAddress_ = rx.Address();
   if (rx.frame[9] == 1) {
     hpdChoice = 1;
     ClearStatusPanel();
@@ -507,12 +474,12 @@ void ConsoleDialog::OnEdidPresetReply() {
 }
 
 void ConsoleDialog::OnTimingReply() {
-  timingPage.TakeTimingRecord(rx.Payload(), inputIsSdi);
+  timingPage.TakeTimingRecord(rx.Payload(), inputIsSdi_);
   ShowTimingText();
   if (timingPage.hActive != 0) {
     SendCommand(0x8090);
     // The status reply may ask once more, 2000 ms later, if it finds HDCP off.
-    statusRecheckArmed = true;
+    statusRecheckArmed_ = true;
     host_.StopTimer(kStatusRecheckTimer);
   } else {
     // No active width: no signal.
@@ -529,10 +496,10 @@ void ConsoleDialog::OnStatusReply() {
     return;
   }
   const uint8_t* status = rx.Payload();
-  timingPage.TakeStatusBytes(status, inputIsSdi);
+  timingPage.TakeStatusBytes(status, inputIsSdi_);
   ShowTimingText();
-  statusPanel.Decode(status, inputIsSdi);
-  if (statusRecheckArmed && status[2] == 0)
+  statusPanel.Decode(status, inputIsSdi_);
+  if (statusRecheckArmed_ && status[2] == 0)
     host_.StartTimer(kStatusRecheckTimer, kStatusRecheckWait);
   Push();
 }
@@ -573,8 +540,8 @@ void ConsoleDialog::OnMonitorRecord() {
 }
 
 void ConsoleDialog::OnAddressReply() {
-  TargetAddress = {rx.frame[9], rx.frame[10]};
-  addressDialog.OnAddressRead(TargetAddress);
+  targetAddress_ = {rx.frame[9], rx.frame[10]};
+  addressDialog.OnAddressRead(targetAddress_);
 }
 
 void ConsoleDialog::OnFrameChunk() {
@@ -583,192 +550,6 @@ void ConsoleDialog::OnFrameChunk() {
 
 void ConsoleDialog::OnPreviewChunk() {
   capture.OnPreviewChunk(rx.Payload(), rx.PayloadSize());
-}
-
-// ---------------------------------------------------------------------------------------
-// Connection and search
-
-void ConsoleDialog::RefreshPorts() {
-  // The numbers found before stand: a selected COM number keeps its device.
-  const PortDirectory found = options_.ports ? options_.ports() : PortDirectory::FromSystem();
-  ports_ = found.KeepingNumbersOf(ports_);
-  statusBar.PortsChanged();
-  for (int n = kFirstPort; n <= kLastPort; ++n)
-    view().SetItemTip(ids::kCommList, n - 1, ports_.PathFor(n));
-}
-
-int ConsoleDialog::OpenCurrentPort(int baudRate, int writeBufferSize) {
-  const int opened = serial_->OpenPort(this, port, baudRate, parity, dataBits, stopBits, eventMask,
-                                       writeBufferSize);
-  if (opened) lineRate_ = baudRate;
-  return opened;
-}
-
-void ConsoleDialog::SetLinkIcon(bool up) {
-  view().SetIcon(ids::kLinkIcon, up ? ids::kIconLinkUp : ids::kIconLinkDown);
-}
-
-void ConsoleDialog::ShowPortUnavailable() {
-  std::string text = kPortUnavailableMessage;
-  if (serial_->LastOpenError() == EACCES) {
-    text += "\nNo permission to open " + serial_->LastOpenDevice() +
-            ": add your user to the dialout group (sudo usermod -aG dialout $USER), then log in "
-            "again.";
-  }
-  if (const auto& holder = serial_->LastOpenHolder()) {
-    const std::string who =
-        (holder->program.empty() ? std::string("a program") : holder->program) +
-        (holder->pid > 0 ? " (process " + std::to_string(holder->pid) + ")" : "");
-    if (holder->lockFile.empty())
-      text += "\n" + serial_->LastOpenDevice() + " is open in " + who + ".";
-    else
-      text += "\n" + serial_->LastOpenDevice() + " is locked by " + who + ": " + holder->lockFile;
-  }
-  ShowMessage(text);
-}
-
-void ConsoleDialog::SelectComPort() {
-  const PortStep step(portStepRunning_);
-  const StatusSyncOnReturn sync([this] { SyncStatus(); });
-  if (serial_->IsOpen()) serial_->StopWorker();
-  const int selected = view().GetSelection(ids::kCommList);
-  if (selected >= 0 && selected < kLastPort) port = selected + 1;
-  RefreshPorts();
-  if (!OpenCurrentPort(baud, kWriteBufferSize)) {
-    SetLinkIcon(false);
-    // The old port is closed by now: a link flagged up would swallow every command.
-    linkUp = false;
-    ShowPortUnavailable();
-    return;
-  }
-  if (linkUp) {
-    // The new port stays open without a worker; choosing it again brings the link up.
-    SetLinkIcon(false);
-    linkUp = false;
-    return;
-  }
-  serial_->StartWorker();
-  SetLinkIcon(true);
-  linkUp = true;
-  SendInputQuery();
-}
-
-void ConsoleDialog::ToggleLink() {
-  const PortStep step(portStepRunning_);
-  const StatusSyncOnReturn sync([this] { SyncStatus(); });
-  if (uploadActive) return;
-  if (linkUp) {
-    linkUp = false;
-    serial_->StopWorker();
-    SetLinkIcon(false);
-    return;
-  }
-  RefreshPorts();
-  if (OpenCurrentPort(baud, kWriteBufferSize)) {
-    serial_->StartWorker();
-    SetLinkIcon(true);
-    linkUp = true;
-    SendInputQuery();
-    return;
-  }
-  linkUp = false;
-  ShowPortUnavailable();
-  SetLinkIcon(false);
-}
-
-bool ConsoleDialog::ProbeFrom(int firstPort) {
-  for (int n = firstPort; n <= kLastPort; ++n) {
-    port = n;
-    // Stray bytes of the port before (the start of a frame) must not eat this one's answer.
-    rx.state = FrameAssembler::kIdle;
-    if (!OpenCurrentPort(baud, kWriteBufferSize)) continue;
-    serial_->StartWorker();
-    // The search has its own wait: the probe is logged, not tracked.
-    Transmit(searchProbe_.data(), static_cast<int>(searchProbe_.size()), false);
-    return true;
-  }
-  return false;
-}
-
-void ConsoleDialog::SearchDevice() {
-  const PortStep step(portStepRunning_);
-  const StatusSyncOnReturn sync([this] { SyncStatus(); });
-  if (uploadActive) return;
-  BuildFrameInto(searchProbe_.data(), kCommandLead, TargetAddress, 0xF802, nullptr, 0);
-  linkUp = false;
-  serial_->StopWorker();
-  SetLinkIcon(false);
-  deviceFound = false;
-  savedPort = port;
-  port = 1;
-  // A frame left half-read would leave the matcher in a state it does not know.
-  rx.state = FrameAssembler::kIdle;
-  trafficLog.SearchStarted();
-  RefreshPorts();
-  if (ProbeFrom(1)) {
-    searchActive = true;
-    searchStatus = kSearchingText;
-    Push();
-    host_.StartTimer(kSearchTimer, kFirstProbeWait);
-    return;
-  }
-  port = 1;
-  searchStatus = " ";
-  Push();
-  ShowMessage(kNoDeviceMessage);
-}
-
-void ConsoleDialog::SearchStep() {
-  const PortStep step(portStepRunning_);
-  if (!searchActive) {
-    host_.StopTimer(kSearchTimer);
-    return;
-  }
-  if (deviceFound) {
-    SetLinkIcon(true);
-    linkUp = true;
-    view().SetSelection(ids::kCommList, port - 1);
-    searchStatus = " ";
-    searchActive = false;
-    rx.state = FrameAssembler::kIdle;
-    // Shown at once: "Please wait....." must not outlive the search.
-    Push();
-    SendInputQuery();
-    host_.StopTimer(kSearchTimer);
-    return;
-  }
-  serial_->StopWorker();
-  if (port < kLastPort && ProbeFrom(port + 1)) {
-    host_.StartTimer(kSearchTimer, kProbeWait);
-    return;
-  }
-  host_.StopTimer(kSearchTimer);
-  searchActive = false;
-  rx.state = FrameAssembler::kIdle;
-  port = savedPort;
-  searchStatus = " ";
-  Push();
-  ShowMessage(kNoDeviceMessage);
-}
-
-void ConsoleDialog::ReopenAtBaud(int rate) {
-  const PortStep step(portStepRunning_);
-  if (OpenCurrentPort(rate, kReopenWriteBufferSize)) serial_->StartWorker();
-}
-
-void ConsoleDialog::OnPortGone(int portNumber) {
-  // During a search the step moves on to the next port by itself.
-  if (searchActive || !linkUp || portNumber != port) return;
-  linkUp = false;
-  SetLinkIcon(false);
-  statusBar.DeviceGone();
-  std::string device = serial_->LastOpenDevice();
-  char text[256];
-  std::snprintf(text, sizeof text,
-                "The device on COM%d (%s) has gone away. Check the cable or adapter, then click "
-                "the link icon to connect again.",
-                portNumber, device.c_str());
-  ShowMessage(text);
 }
 
 // ---------------------------------------------------------------------------------------
@@ -781,20 +562,26 @@ void ConsoleDialog::RefreshAddressList() {
   view().SetSelection(ids::kAddressList, selected);
   // A changed address of the selected entry takes effect at once.
   if (selected >= kAddressListFixedItems && selected < kAddressListSize)
-    TargetAddress = addressBook[selected - kAddressListFixedItems].address;
+    targetAddress_ = addressBook[selected - kAddressListFixedItems].address;
 }
 
 void ConsoleDialog::SelectAddress() {
   const StatusSyncOnReturn sync([this] { SyncStatus(); });
   // During an upload the choice shows but the target stays.
-  if (uploadActive) return;
+  if (capture.uploadActive()) return;
   const std::optional<DeviceAddress> target =
       AddressListTarget(addressBook, view().GetSelection(ids::kAddressList));
   if (!target) return;
-  TargetAddress = *target;
+  targetAddress_ = *target;
   // A book entry is asked for its input, which starts the status chain from that box;
   // the two broadcast items send nothing.
-  if (view().GetSelection(ids::kAddressList) >= kAddressListFixedItems && linkUp) SendInputQuery();
+  if (view().GetSelection(ids::kAddressList) >= kAddressListFixedItems && linkUp())
+    SendInputQuery();
+}
+
+void ConsoleDialog::SelectTarget(DeviceAddress address) {
+  targetAddress_ = address;
+  SyncStatus();
 }
 
 void ConsoleDialog::OpenAddressManagement() {

@@ -15,6 +15,7 @@
 #include "addressing/address_book.h"
 #include "addressing/address_dialog.h"
 #include "console/front_panel.h"
+#include "console/port_session.h"
 #include "console/status_bar_model.h"
 #include "console/status_panel.h"
 #include "console/traffic_log.h"
@@ -37,27 +38,31 @@ inline constexpr const char* kMessageCaption = "TQ-KVAD";
 inline constexpr const char* kWindowCaption = "Signal Analyzer V1.19";
 inline constexpr const char* kLinkDownMessage = "Com port is not on yet.";
 inline constexpr const char* kTooMuchParameterMessage = "Too much parameter.";
-inline constexpr const char* kPortUnavailableMessage =
-    "Can not find this port or used by other application";
-inline constexpr const char* kNoDeviceMessage = "Can not find available device for this console!";
-inline constexpr const char* kSearchingText = "Please wait.....";
 inline constexpr const char* kAboutMenuText = "&About TQ5RCONSOLE...";
 
-// Timers of the main window (6 and 8, the upload's, are frame capture's).
-inline constexpr int kSearchTimer = 4;
+// The status chain's one-shot repeat of the status request (timer 7).
 inline constexpr int kStatusRecheckTimer = 7;
-
 // The one repeat of the status request after a status reply with HDCP off (ms).
 inline constexpr int kStatusRecheckWait = 2000;
 
-// Search step periods (ms): first port, each further port, each byte of a reply.
-inline constexpr int kFirstProbeWait = 300;
-inline constexpr int kProbeWait = 400;
-inline constexpr int kReplyByteWait = 200;
+// The link and capture state of the main window, as its observers are told it.
+struct ConsoleState {
+  bool linkUp = false;
+  bool searchActive = false;
+  bool deviceFound = false;
+  bool uploadActive = false;
+  bool previewBusy = false;
+  bool lineMode = false;
+  bool inputIsSdi = false;
+  DeviceAddress target;
+  int port = 1;
+  int lineRate = 115200;
+  friend bool operator==(const ConsoleState&, const ConsoleState&) = default;
+};
 
 class ConsoleDialog : public CoreWindow,
                       public CommandSender,
-                      public PortOwner,
+                      public PortSessionOwner,
                       public TimerTarget {
  public:
   struct Options {
@@ -83,9 +88,9 @@ class ConsoleDialog : public CoreWindow,
   // Window events.
   void OnTabChanged();
   void OnSystemCommand(unsigned command);
-  void SelectComPort();
-  void ToggleLink();
-  void SearchDevice();
+  void SelectComPort() { session_.SelectComPort(); }
+  void ToggleLink() { session_.ToggleLink(capture.uploadActive()); }
+  void SearchDevice() { session_.SearchDevice(capture.uploadActive()); }
   void OnTimer(int id) override;
   void OnPortMessage(unsigned message, unsigned first, int port) override;
 
@@ -96,12 +101,12 @@ class ConsoleDialog : public CoreWindow,
   // Receive path.
   int HandleReceivedByte(unsigned byte, int port);
   void ParseReplyByte(uint8_t byte);
-  void MatchSearchReply(uint8_t byte);
+  void MatchSearchReply(uint8_t byte) { session_.MatchSearchReply(rx, byte); }
   // Whether a reply from `frame` passes while the console addresses `target`.
   static bool AddressFilter(DeviceAddress target, DeviceAddress frame);
 
   // Re-opens the current port at another rate (uploads); failures are silent.
-  void ReopenAtBaud(int rate);
+  void ReopenAtBaud(int rate) { session_.ReopenAtBaud(rate); }
 
   // The address list's book items rebuilt from the book; re-targets a selected entry.
   void RefreshAddressList();
@@ -109,6 +114,11 @@ class ConsoleDialog : public CoreWindow,
   void SelectAddress();
   // "Address Management": the address dialog runs modally, then the list is refreshed.
   void OpenAddressManagement();
+  // Commands go to `address` from now on (signal-cli's --address, as an entry of the
+  // address list would).
+  void SelectTarget(DeviceAddress address);
+  // The COM port the link icon opens, without opening it.
+  void ChoosePort(int number) { session_.ChoosePort(number); }
 
   // Front-panel controls (front_panel.cpp): the HPD radios, volume "-" and "+", the HDMI
   // and SDI lamps and texts.
@@ -133,33 +143,24 @@ class ConsoleDialog : public CoreWindow,
   // Told each reply code just before its handler runs (diagnostics and tests).
   std::function<void(uint16_t code)> onDispatch;
 
-  // Link and capture flags.
-  bool linkUp = false;
-  bool uploadActive = false;
-  bool previewBusy = false;
-  bool lineMode = false;
-  bool searchActive = false;
-  bool deviceFound = false;
-  bool inputIsSdi = false;
-  bool statusRecheckArmed = false;
-  // Which half of an upload start timer 8 runs next.
-  int uploadStep = 0;
+  // The link and capture state. Only the core changes it; onStateChanged hears of each
+  // change once, after the entry point that made it (a click, a reply, a timer step).
+  bool linkUp() const { return session_.linkUp(); }
+  bool searchActive() const { return session_.searchActive(); }
+  bool deviceFound() const { return session_.deviceFound(); }
+  bool uploadActive() const { return capture.uploadActive(); }
+  bool previewBusy() const { return capture.previewBusy(); }
+  bool lineMode() const { return capture.lineMode(); }
+  bool inputIsSdi() const { return inputIsSdi_; }
+  DeviceAddress TargetAddress() const { return targetAddress_; }
+  int port() const { return session_.port(); }
+  ConsoleState State() const;
+  std::function<void(const ConsoleState&)> onStateChanged;
 
-  // Port settings.
-  int baud = 115200;
-  int port = 1;
-  char parity = 'N';
-  int dataBits = 8;
-  int stopBits = 1;
-  unsigned eventMask = 3;
-  int savedPort = 1;
-
-  DeviceAddress TargetAddress;
   AddressBook addressBook;
   std::string settingsPath;
 
   // Exchanged values.
-  std::string searchStatus;
   // The "Received Signal info" panel's ten texts.
   StatusPanel statusPanel;
   int hpdChoice = -1;  // 0 "ON", 1 "OFF", -1 neither
@@ -182,17 +183,14 @@ class ConsoleDialog : public CoreWindow,
   TrafficLog trafficLog;
   void SetTrafficLogOpen(bool open);
   bool trafficLogOpen() const { return traffic_ != nullptr; }
-  // Brings the status bar up to date with the window's flags. Clicks, replies, timer steps
-  // and sends do so by themselves; frame capture calls it after it changes previewBusy,
-  // uploadActive, lineMode or the Timing page's upload progress anywhere else.
-  void CaptureStateChanged() { SyncStatus(); }
 
-  // The preview, the whole-frame and line captures: their buffers and the capture's part
-  // of timers 6 and 8.
+  // The preview, the whole-frame and line captures: their buffers, their flags and the
+  // capture's part of timers 6 and 8.
   FrameCapture capture;
 
-  SerialPort& serialPort() { return *serial_; }
-  const PortDirectory& ports() const { return ports_; }
+  PortSession& portSession() { return session_; }
+  SerialPort& serialPort() { return session_.serialPort(); }
+  const PortDirectory& ports() const { return session_.ports(); }
   Host& host() { return host_; }
 
   // Empties the ten status texts.
@@ -210,6 +208,7 @@ class ConsoleDialog : public CoreWindow,
   void BuildReplyHandlerTable();
   // Shows a message box; the status bar is brought up to date first.
   void ShowMessage(const std::string& text);
+  // Brings the status bar up to date and tells onStateChanged of a changed state.
   void SyncStatus();
   // Hands a frame to the serial driver and tells the traffic log and, when `track`, the
   // request tracker.
@@ -219,19 +218,20 @@ class ConsoleDialog : public CoreWindow,
   void TakeReply(uint16_t code);
   // The query 0x8081 first resets the Timing page's upload progress.
   void SendHpdQuery();
-  void RefreshPorts();
-  int OpenCurrentPort(int baudRate, int writeBufferSize);
-  void SetLinkIcon(bool up);
-  void ShowPortUnavailable();
-  // Tries port, port+1 ... 99 for the search; true when one opened (probe sent).
-  bool ProbeFrom(int firstPort);
-  void SearchStep();
-  void OnPortGone(int port);
+
+  // What the port session asks of the window.
+  void LinkCameUp() override { SendInputQuery(); }
+  void ShowSessionMessage(const std::string& text) override { ShowMessage(text); }
+  void TransmitProbe(const uint8_t* frame, int size) override { Transmit(frame, size, false); }
+  void ResetReceiver() override { rx.state = FrameAssembler::kIdle; }
+  void SearchStarted() override { trafficLog.SearchStarted(); }
+  void PortsRefreshed() override { statusBar.PortsChanged(); }
+  void DeviceWentAway() override { statusBar.DeviceGone(); }
+  void SessionChanged() override { SyncStatus(); }
+  DeviceAddress ProbeTarget() const override { return targetAddress_; }
 
   // Timer steps.
-  void UploadEndStep();    // timer 6
-  void StatusRecheck();    // timer 7
-  void UploadStartStep();  // timer 8
+  void StatusRecheck();  // timer 7
 
   // Front panel.
   void SetHotPlug(int choice);
@@ -257,20 +257,8 @@ class ConsoleDialog : public CoreWindow,
   void OnFrameChunk();
   void OnPreviewChunk();
 
-  // Marks a port step (a port choice, the link icon, a search or one of its steps) as
-  // under way for as long as it runs, message boxes included.
-  class PortStep {
-   public:
-    explicit PortStep(bool& flag) : flag_(flag), outer_(flag) { flag_ = true; }
-    ~PortStep() { flag_ = outer_; }
-    PortStep(const PortStep&) = delete;
-    PortStep& operator=(const PortStep&) = delete;
+  friend struct ConsoleTestAccess;
 
-   private:
-    bool& flag_;
-    bool outer_;
-  };
-  bool portStepRunning_ = false;
   // Bytes that came while a reply handler's message box was open.
   bool receiving_ = false;
   std::vector<uint8_t> heldBytes_;
@@ -278,15 +266,15 @@ class ConsoleDialog : public CoreWindow,
 
   Host& host_;
   Options options_;
-  PortDirectory ports_;
-  std::unique_ptr<SerialPort> serial_;
+  PortSession session_;
+  bool inputIsSdi_ = false;
+  bool statusRecheckArmed_ = false;
+  DeviceAddress targetAddress_;
+  std::optional<ConsoleState> toldState_;
   TrafficLog* traffic_ = nullptr;
-  // The rate the port was last opened at (115200, or 512000 during an upload).
-  int lineRate_ = 115200;
   std::array<ReplyHandler, kReplyHandlerCount> replyHandlers_{};
   std::array<uint8_t, 300> txFrame_{};
   std::array<uint8_t, 1 + kDrainBufferSize> rxBatch_{};
-  std::array<uint8_t, kFrameOverhead> searchProbe_{};
 };
 
 }  // namespace sc

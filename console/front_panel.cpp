@@ -96,7 +96,7 @@ void ConsoleDialog::ShowInput(bool sdi) {
   view().SetIcon(ids::kSdiIcon, sdi ? ids::kIconLampLit : ids::kIconLampUnlit);
   view().SetEnabled(ids::kHpdOn, !sdi);
   view().SetEnabled(ids::kHpdOff, !sdi);
-  inputIsSdi = sdi;
+  inputIsSdi_ = sdi;
 }
 
 }  // namespace sc

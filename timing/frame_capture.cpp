@@ -38,8 +38,14 @@ void ConvertPreview(const uint8_t* bytes, PreviewImage& image) {
   }
 }
 
-FrameCapture::FrameCapture(Host& host, CommandSender& sender, TimingPage& page, WindowState window)
-    : host_(host), sender_(sender), page_(page), window_(std::move(window)) {}
+FrameCapture::FrameCapture(Host& host, CommandSender& sender, TimingPage& page, Link link)
+    : host_(host), sender_(sender), page_(page), window_(std::move(link)) {}
+
+void FrameCapture::Set(bool& flag, bool value) {
+  if (flag == value) return;
+  flag = value;
+  if (window_.stateChanged) window_.stateChanged();
+}
 
 void FrameCapture::Startup() {
   frameImage = FrameImage{};
@@ -60,7 +66,7 @@ void FrameCapture::Show(const std::string& text) {
 
 void FrameCapture::Reopen(int rate) {
   // A port the user has taken down (or replaced by another) stays as the user left it.
-  if (window_.linkUp && window_.reopenAtBaud) window_.reopenAtBaud(rate);
+  if (window_.linkUp() && window_.reopenAtBaud) window_.reopenAtBaud(rate);
 }
 
 void FrameCapture::ReadPageControls() {
@@ -74,10 +80,10 @@ void FrameCapture::ReadPageControls() {
 void FrameCapture::UpdateImage() {
   // Until timer 6 has brought the port back from an upload, a preview would take over the
   // timer and leave the port at the upload rate for good.
-  if (window_.previewBusy || window_.uploadActive || !window_.linkUp || rateRestorePending) return;
+  if (previewBusy_ || uploadActive_ || !window_.linkUp() || rateRestorePending) return;
   ReadPageControls();
   sender_.SendCommand(kPreviewRequest);
-  window_.previewBusy = true;
+  SetPreviewBusy(true);
   host_.StartTimer(kUploadEndTimer, kPreviewWait);
   page_.uploadProgress = 0;
 }
@@ -95,10 +101,10 @@ void FrameCapture::OnPreviewChunk(const uint8_t* payload, size_t size) {
   previewPosition_ = 0;
   // Timer 6 is the preview's only while a preview is outstanding: a stray end of preview
   // during an upload must not stop the timer that brings the port back.
-  if (window_.previewBusy) host_.StopTimer(kUploadEndTimer);
+  if (previewBusy_) host_.StopTimer(kUploadEndTimer);
   ConvertPreview(previewBuffer_.data(), previewImage);
   page_.view().Repaint(timing_ids::kPreviewFrame);
-  window_.previewBusy = false;
+  SetPreviewBusy(false);
 }
 
 // ---------------------------------------------------------------------------------------
@@ -106,48 +112,54 @@ void FrameCapture::OnPreviewChunk(const uint8_t* payload, size_t size) {
 
 void FrameCapture::StartOrCancelUpload(bool lineAnalysis) {
   ReadPageControls();
-  if (window_.previewBusy || !window_.linkUp) return;
+  if (previewBusy_ || !window_.linkUp()) return;
   page_.uploadProgress = 0;
-  if (!window_.uploadActive) {
+  if (!uploadActive_) {
     static constexpr uint8_t kRate[3] = {kUploadRate & 0xFF, (kUploadRate >> 8) & 0xFF,
                                          (kUploadRate >> 16) & 0xFF};
     sender_.SendCommandWithData(kBaudSwitchCommand, 3, kRate);
-    window_.uploadActive = true;
+    SetUploadActive(true);
     rateRestorePending = true;
     lineErrorShown_ = overflowErrorShown_ = false;
     host_.StartTimer(kUploadStartTimer, kUploadStartFirstTick);
     page_.uploadLabel = kUploadingLabel;
     host_.StartTimer(kUploadEndTimer, kUploadStartWait);
     if (lineAnalysis) {
-      window_.lineMode = true;
+      SetLineMode(true);
       page_.lineNumber = std::min(page_.lineNumber, 99);
     }
     page_.Push();
     return;
   }
-  window_.uploadActive = false;
+  SetUploadActive(false);
   // A cancel also ends a start still under way: otherwise its second tick would request
   // the frame and set the upload going again.
   host_.StopTimer(kUploadStartTimer);
-  window_.uploadStep = 0;
+  uploadStep_ = 0;
   sender_.SendCommand(kStopUploadCommand);
   page_.uploadLabel = " ";
   page_.Push();
-  if (lineAnalysis) window_.lineMode = false;
+  if (lineAnalysis) SetLineMode(false);
+}
+
+void FrameCapture::CancelUpload() {
+  if (uploadActive_) StartOrCancelUpload(lineMode_);
+  SetLineMode(false);
 }
 
 void FrameCapture::UploadStartStep() {
-  if (window_.uploadStep == 0) {
+  if (uploadStep_ == 0) {
     Reopen(kUploadRate);
     host_.StartTimer(kUploadStartTimer, kUploadStartSecondTick);
-    window_.uploadStep = 1;
+    uploadStep_ = 1;
     return;
   }
-  window_.uploadStep = 0;
-  // The frame request is the one command without payload let through during an upload.
-  window_.uploadActive = false;
+  uploadStep_ = 0;
+  // The frame request is the one command without payload let through during an upload
+  // (the flag is lowered for the send only: no change anyone need be told of).
+  uploadActive_ = false;
   sender_.SendCommand(kFrameRequest);
-  window_.uploadActive = true;
+  uploadActive_ = true;
   host_.StopTimer(kUploadStartTimer);
 }
 
@@ -184,7 +196,7 @@ void FrameCapture::ShowDataError(const char* text, bool& shown) {
 }
 
 void FrameCapture::OnFrameChunk(const uint8_t* payload, size_t size) {
-  if (!window_.uploadActive) return;
+  if (!uploadActive_) return;
   host_.StartTimer(kUploadEndTimer, kChunkWait);
   const auto chunk = PaddedChunk(payload, size);
   const uint8_t flags = chunk[2];
@@ -220,9 +232,9 @@ void FrameCapture::OnFrameChunk(const uint8_t* payload, size_t size) {
   f.lineBytes += n;
   if (endsLine) f.lineBytes = 0;
 
-  if (window_.lineMode && f.linesCompleted == page_.lineNumber) {
+  if (lineMode_ && f.linesCompleted == page_.lineNumber) {
     // The chosen line is in: the box is told to stop, and timer 6 writes the chart.
-    window_.uploadActive = false;
+    SetUploadActive(false);
     sender_.SendCommand(kStopUploadCommand);
     page_.uploadLabel = " ";
     page_.uploadProgress = 0;
@@ -257,8 +269,8 @@ void FrameCapture::OnFrameChunk(const uint8_t* payload, size_t size) {
   // A frame that could not be saved ends the upload as a saved one does: the port still
   // has to come back to 115200 baud. The upload ends before the message is up, so the
   // port does not wait for the user's OK.
-  window_.uploadActive = false;
-  window_.previewBusy = false;
+  SetUploadActive(false);
+  SetPreviewBusy(false);
   page_.uploadLabel = " ";
   page_.Push();
   host_.StartTimer(kUploadEndTimer, kAfterFrameWait);
@@ -266,14 +278,14 @@ void FrameCapture::OnFrameChunk(const uint8_t* payload, size_t size) {
 }
 
 void FrameCapture::UploadEndStep() {
-  if (window_.previewBusy) {
+  if (previewBusy_) {
     // A preview runs at the link rate: it is only given up.
-    window_.previewBusy = false;
+    SetPreviewBusy(false);
     host_.StopTimer(kUploadEndTimer);
     return;
   }
-  if (window_.lineMode) {
-    window_.lineMode = false;
+  if (lineMode_) {
+    SetLineMode(false);
     const BitmapSaveResult chart = WriteLineChart();
     if (!chart.ok) {
       // The timer keeps running: its next tick ends the upload.
@@ -288,8 +300,8 @@ void FrameCapture::UploadEndStep() {
 }
 
 void FrameCapture::EndUpload() {
-  window_.uploadActive = false;
-  window_.previewBusy = false;
+  SetUploadActive(false);
+  SetPreviewBusy(false);
   Reopen(kLinkRate);
   rateRestorePending = false;
   page_.uploadLabel = " ";

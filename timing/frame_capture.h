@@ -6,7 +6,8 @@
 // line's red, green and blue levels, "RGBline_BMP%02d.BMP". It keeps the preview and frame
 // buffers and does the capture's part of the main window's timers 6 (end of a preview or
 // upload) and 8 (two-tick upload start); the main window's reply handlers and timer steps
-// hand over to it. The flags it reads and sets are the main window's own.
+// hand over to it. It owns the capture's flags: others read them, and are told when they
+// change.
 
 #include <array>
 #include <cstddef>
@@ -94,18 +95,24 @@ struct FrameImage {
 
 class FrameCapture {
  public:
-  // The main window's state the capture shares.
-  struct WindowState {
-    const bool& linkUp;
-    bool& uploadActive;
-    bool& previewBusy;
-    bool& lineMode;
-    int& uploadStep;  // which half of an upload start timer 8 runs next
+  // What the capture asks of the main window's link.
+  struct Link {
+    std::function<bool()> linkUp;
     // Re-opens the current port at another rate (failures are silent).
     std::function<void(int rate)> reopenAtBaud;
+    // Told after uploadActive, previewBusy or lineMode changed.
+    std::function<void()> stateChanged;
   };
 
-  FrameCapture(Host& host, CommandSender& sender, TimingPage& page, WindowState window);
+  FrameCapture(Host& host, CommandSender& sender, TimingPage& page, Link link);
+
+  // A preview is awaited; an upload (whole frame or line) runs; a line analysis runs (its
+  // chart is written when the line is in).
+  bool previewBusy() const { return previewBusy_; }
+  bool uploadActive() const { return uploadActive_; }
+  bool lineMode() const { return lineMode_; }
+  // Which half of an upload start timer 8 runs next.
+  int uploadStep() const { return uploadStep_; }
 
   // Window start-up: the first 10-byte frame buffer and the grey preview (every byte 0x40).
   void Startup();
@@ -118,6 +125,9 @@ class FrameCapture {
   // upload, or cancels the one running.
   void UploadWholeImage() { StartOrCancelUpload(false); }
   void AnalyseLine() { StartOrCancelUpload(true); }
+  // Stops a running upload and drops a line analysis whose chart is not yet written;
+  // timer 6 still brings the port back to 115200 baud.
+  void CancelUpload();
 
   // Replies; payload bytes beyond `size` read as 0.
   void OnPreviewChunk(const uint8_t* payload, size_t size);
@@ -152,11 +162,21 @@ class FrameCapture {
   void ShowDataError(const char* text, bool& shown);
   void Show(const std::string& text);
   void Reopen(int rate);
+  void Set(bool& flag, bool value);
+  void SetUploadActive(bool value) { Set(uploadActive_, value); }
+  void SetPreviewBusy(bool value) { Set(previewBusy_, value); }
+  void SetLineMode(bool value) { Set(lineMode_, value); }
+
+  friend struct ConsoleTestAccess;
 
   Host& host_;
   CommandSender& sender_;
   TimingPage& page_;
-  WindowState window_;
+  Link window_;
+  bool uploadActive_ = false;
+  bool previewBusy_ = false;
+  bool lineMode_ = false;
+  int uploadStep_ = 0;
   std::array<uint8_t, kPreviewBufferSize> previewBuffer_{};
   size_t previewPosition_ = 0;
   bool lineErrorShown_ = false;

@@ -47,7 +47,7 @@ void TimingPage::ZeroTimingFields() {
 }
 
 void TimingPage::UpdateStatus() {
-  if (uploadActive_) return;
+  if (uploadActive_ && uploadActive_()) return;
   uploadProgress = 0;
   // Enters the status chain at its hot-plug step: hot-plug, volume, EDID preset, timing
   // and status follow, each from the previous reply.

@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "timing/timing_decoder.h"
@@ -51,10 +52,9 @@ inline constexpr int kCaptureControls = 1301;
 
 class TimingPage : public CoreWindow {
  public:
-  // `uploadActive` is the main window's flag: while a whole-image upload runs the page
-  // asks nothing.
-  TimingPage(CommandSender& sender, const bool& uploadActive)
-      : sender_(sender), uploadActive_(uploadActive) {}
+  // `uploadActive` tells whether an upload runs: then the page asks nothing.
+  TimingPage(CommandSender& sender, std::function<bool()> uploadActive)
+      : sender_(sender), uploadActive_(std::move(uploadActive)) {}
 
   // The sixteen displayed fields.
   double pixelClock = 0;  // MHz
@@ -101,7 +101,7 @@ class TimingPage : public CoreWindow {
 
  private:
   CommandSender& sender_;
-  const bool& uploadActive_;
+  std::function<bool()> uploadActive_;
 };
 
 }  // namespace sc

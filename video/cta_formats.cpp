@@ -225,8 +225,9 @@ std::string RateText(double hz) {
 }
 
 std::string FormatName(const CtaFormat& f) {
-  return std::to_string(f.hActive) + "x" + std::to_string(f.vActive) + (f.interlaced ? "i " : "p ") +
-         RateText(f.fieldRateHz()) + " Hz " + PictureAspectText(f.aspect);
+  return std::to_string(f.hActive) + "x" + std::to_string(f.vActive) +
+         (f.interlaced ? "i " : "p ") + RateText(f.fieldRateHz()) + " Hz " +
+         PictureAspectText(f.aspect);
 }
 
 }  // namespace sc

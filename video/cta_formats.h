@@ -36,7 +36,8 @@ struct CtaFormat {
   // Lines a second in kHz, and fields (interlaced) or frames a second in Hz.
   double hRateKhz() const { return static_cast<double>(pixelClockKhz) / hTotal(); }
   double fieldRateHz() const {
-    return 1000.0 * pixelClockKhz * (interlaced ? 2 : 1) / (static_cast<double>(hTotal()) * vTotal());
+    return 1000.0 * pixelClockKhz * (interlaced ? 2 : 1) /
+           (static_cast<double>(hTotal()) * vTotal());
   }
 };
 

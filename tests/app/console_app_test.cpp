@@ -73,7 +73,7 @@ TEST_F(ConsoleAppTest, ClosingWithTheLinkUpEndsTheWorkerAndClosesThePort) {
     dialog.AttachView(&view);
     ASSERT_TRUE(dialog.Startup());
     dialog.ToggleLink();
-    ASSERT_TRUE(dialog.linkUp);
+    ASSERT_TRUE(dialog.linkUp());
     received = box.Read(10, 2000ms);
     EXPECT_EQ(ThreadCount(), threadsBefore + 1);
     EXPECT_FALSE(HungUp(box));

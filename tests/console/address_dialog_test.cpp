@@ -10,6 +10,7 @@
 #include "console/control_ids.h"
 #include "sim/pty.h"
 #include "tests/support/console_fixture.h"
+#include "tests/support/console_test_access.h"
 
 namespace sc {
 namespace {
@@ -78,7 +79,7 @@ class AddressDialogTest : public ConsoleFixture {
 
   void LinkUp() {
     dialog->ToggleLink();
-    ASSERT_TRUE(dialog->linkUp);
+    ASSERT_TRUE(dialog->linkUp());
     ASSERT_EQ(box.Read(10, 2s), Command({0, 0}, 0x8082));
   }
 
@@ -114,8 +115,8 @@ TEST_F(AddressDialogTest, WriteSendsTheNewAddressToAllOrRefusesWithItsMessage) {
   };
   LinkUp();
   // Neither the console's target nor a running upload changes where the frame goes.
-  dialog->TargetAddress = {0x0B, 0x05};
-  dialog->uploadActive = true;
+  dialog->SelectTarget({0x0B, 0x05});
+  ConsoleTestAccess::SetUploadActive(*dialog, true);
   Bytes expected;
   for (const Case& c : cases) {
     host.messages.clear();
@@ -140,7 +141,7 @@ TEST_F(AddressDialogTest, WriteSendsTheNewAddressToAllOrRefusesWithItsMessage) {
   EXPECT_EQ(Bytes(line.begin(), line.begin() + 12),
             (Bytes{0xAA, 0x01, 0x00, 0x07, 0x00, 0x00, 0x00, 0x01, 0x78, 0x0A, 0x03, 0xC8}));
 
-  dialog->uploadActive = false;
+  ConsoleTestAccess::SetUploadActive(*dialog, false);
   dialog->ToggleLink();  // down
   host.messages.clear();
   boxes().SetText(aid::kNewGroup, "0A");
@@ -154,12 +155,12 @@ TEST_F(AddressDialogTest, ReadGoesToAllAndTheReplyShowsTheAddressAndTargetsIt) {
   EXPECT_EQ(MessageTexts(), std::vector<std::string>{"Com port is not on yet."});
   EXPECT_EQ(host.messages[0].caption, "TQ-KVAD");
   LinkUp();
-  dialog->TargetAddress = {0x0B, 0x05};
-  dialog->uploadActive = true;
+  dialog->SelectTarget({0x0B, 0x05});
+  ConsoleTestAccess::SetUploadActive(*dialog, true);
   address().ReadAddressFromDevice();
   host.PumpFor(30ms);
   EXPECT_EQ(box.Read(11, 1s), (Bytes{0xAA, 0x01, 0x00, 0x05, 0x00, 0x00, 0x00, 0x01, 0xF8, 0x57}));
-  dialog->uploadActive = false;
+  ConsoleTestAccess::SetUploadActive(*dialog, false);
 
   // Something the user is typing meanwhile stays where it is.
   boxes().SetText(aid::GroupBox(4), "7");
@@ -168,7 +169,7 @@ TEST_F(AddressDialogTest, ReadGoesToAllAndTheReplyShowsTheAddressAndTargetsIt) {
   // than the target is taken.
   ASSERT_TRUE(box.Write(Reply({0x0A, 0x03}, 0xF801, {0x0A})));
   ASSERT_TRUE(box.Write(Reply({0x0A, 0x03}, 0xF801, {0x0A, 0x03})));
-  ASSERT_TRUE(host.PumpUntil([&] { return dialog->TargetAddress == DeviceAddress{0x0A, 0x03}; }));
+  ASSERT_TRUE(host.PumpUntil([&] { return dialog->TargetAddress() == DeviceAddress{0x0A, 0x03}; }));
   EXPECT_EQ(dispatched, std::vector<uint16_t>{0xF801});
   EXPECT_EQ(boxes().GetText(aid::kOriginalGroup), "0a");
   EXPECT_EQ(boxes().GetText(aid::kOriginalDevice), "03");

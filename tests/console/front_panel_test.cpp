@@ -7,6 +7,7 @@
 
 #include "console/control_ids.h"
 #include "tests/support/console_fixture.h"
+#include "tests/support/console_test_access.h"
 
 namespace sc {
 namespace {
@@ -50,14 +51,14 @@ TEST_F(FrontPanelTest, ControlsTakeTheirStateAlsoWhileTheLinkIsDown) {
   EXPECT_EQ(view.GetInt(ids::kVolumeBox), 12);
 
   dialog->SelectSdiInput();
-  EXPECT_TRUE(dialog->inputIsSdi);
+  EXPECT_TRUE(dialog->inputIsSdi());
   EXPECT_EQ(view.Icon(ids::kHdmiIcon), ids::kIconLampUnlit);
   EXPECT_EQ(view.Icon(ids::kSdiIcon), ids::kIconLampLit);
   EXPECT_FALSE(view.Enabled(ids::kHpdOn));
   EXPECT_FALSE(view.Enabled(ids::kHpdOff));
   // The box's input reply, HDMI, brings hot-plug back.
   Feed(Reply({0x01, 0x01}, 0x8082, {0x00}));
-  EXPECT_FALSE(dialog->inputIsSdi);
+  EXPECT_FALSE(dialog->inputIsSdi());
   EXPECT_EQ(view.Icon(ids::kHdmiIcon), ids::kIconLampLit);
   EXPECT_TRUE(view.Enabled(ids::kHpdOn));
   EXPECT_TRUE(view.Enabled(ids::kHpdOff));
@@ -67,15 +68,15 @@ TEST_F(FrontPanelTest, ControlsTakeTheirStateAlsoWhileTheLinkIsDown) {
   dialog->addressBook[0].address = {0x0A, 0x03};
   view.SetSelection(ids::kAddressList, 2);
   dialog->SelectAddress();
-  EXPECT_EQ(dialog->TargetAddress, (DeviceAddress{0x0A, 0x03}));
+  EXPECT_EQ(dialog->TargetAddress(), (DeviceAddress{0x0A, 0x03}));
   view.SetSelection(ids::kAddressList, 0);
   dialog->SelectAddress();
-  EXPECT_EQ(dialog->TargetAddress, (DeviceAddress{0x00, 0x00}));
+  EXPECT_EQ(dialog->TargetAddress(), (DeviceAddress{0x00, 0x00}));
   // During an upload the target stays.
-  dialog->uploadActive = true;
+  ConsoleTestAccess::SetUploadActive(*dialog, true);
   view.SetSelection(ids::kAddressList, 2);
   dialog->SelectAddress();
-  EXPECT_EQ(dialog->TargetAddress, (DeviceAddress{0x00, 0x00}));
+  EXPECT_EQ(dialog->TargetAddress(), (DeviceAddress{0x00, 0x00}));
   EXPECT_TRUE(host.messages.empty());
 }
 

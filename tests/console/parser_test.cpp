@@ -4,6 +4,7 @@
 
 #include "console/control_ids.h"
 #include "tests/support/console_fixture.h"
+#include "tests/support/console_test_access.h"
 
 namespace sc {
 namespace {
@@ -30,7 +31,7 @@ TEST_F(ParserTest, VolumeReplyPassesOrNotByTargetAddress) {
   for (const auto& c : cases) {
     dispatched.clear();
     dialog->volumePercent = 0;
-    dialog->TargetAddress = c.target;
+    dialog->SelectTarget(c.target);
     Feed(kVolumeFrom0A03);
     const std::string where =
         "target " + std::to_string(c.target.group) + "/" + std::to_string(c.target.device);
@@ -41,7 +42,7 @@ TEST_F(ParserTest, VolumeReplyPassesOrNotByTargetAddress) {
 }
 
 TEST_F(ParserTest, AddressReadBackPassesFromAnyAddress) {
-  dialog->TargetAddress = {0x0A, 0x05};
+  dialog->SelectTarget({0x0A, 0x05});
   Feed(Reply({0x12, 0x34}, 0xF801, {0x12, 0x34}));
   EXPECT_EQ(dispatched, std::vector<uint16_t>{0xF801});
 }
@@ -161,11 +162,11 @@ TEST_F(ParserTest, SearchMatcherTakesOnlyTheProbeAnswer) {
        true},
   };
   for (const auto& c : cases) {
-    dialog->searchActive = true;
-    dialog->deviceFound = false;
+    ConsoleTestAccess::SetSearchActive(*dialog, true);
+    ConsoleTestAccess::SetDeviceFound(*dialog, false);
     dialog->rx.state = FrameAssembler::kIdle;
     Feed(c.bytes);
-    EXPECT_EQ(dialog->deviceFound, c.found) << c.name;
+    EXPECT_EQ(dialog->deviceFound(), c.found) << c.name;
     EXPECT_TRUE(dispatched.empty()) << c.name;
   }
   // Each byte of a reply in progress gives the search step 200 ms more.

@@ -4,6 +4,7 @@
 
 #include "sim/pty.h"
 #include "tests/support/console_fixture.h"
+#include "tests/support/console_test_access.h"
 
 namespace sc {
 namespace {
@@ -22,7 +23,7 @@ class SendTest : public ConsoleFixture {
   // Brings the link up on COM1 and takes the input query it sends.
   void LinkUp() {
     dialog->ToggleLink();
-    ASSERT_TRUE(dialog->linkUp);
+    ASSERT_TRUE(dialog->linkUp());
     ASSERT_EQ(box.Read(10, 2s), Command({0, 0}, 0x8082));
   }
 
@@ -57,11 +58,11 @@ class SendTest : public ConsoleFixture {
 
 TEST_F(SendTest, WorkedExamplesReachTheLine) {
   LinkUp();
-  dialog->TargetAddress = {0x0A, 0x03};
+  dialog->SelectTarget({0x0A, 0x03});
   dialog->SendCommand(0x8082);
   EXPECT_EQ(Line(10), (Bytes{0xAA, 0x01, 0x00, 0x05, 0x00, 0x0A, 0x03, 0x82, 0x80, 0x41}));
 
-  dialog->TargetAddress = {0x00, 0x00};
+  dialog->SelectTarget({0x00, 0x00});
   const uint8_t off = 0x01;
   dialog->SendCommandWithData(0x0081, 1, &off);
   EXPECT_EQ(Line(11), (Bytes{0xAA, 0x01, 0x00, 0x06, 0x00, 0x00, 0x00, 0x81, 0x00, 0x01, 0xCD}));
@@ -103,12 +104,12 @@ TEST_F(SendTest, LinkDownShowsTheMessageAndSendsNothing) {
 }
 
 TEST_F(SendTest, DuringAnUploadSendCommandIsSilentButDataStillGoesOut) {
-  dialog->uploadActive = true;
+  ConsoleTestAccess::SetUploadActive(*dialog, true);
   dialog->SendCommand(0x8090);  // link down, yet no message
   EXPECT_TRUE(host.messages.empty());
-  dialog->uploadActive = false;
+  ConsoleTestAccess::SetUploadActive(*dialog, false);
   LinkUp();
-  dialog->uploadActive = true;
+  ConsoleTestAccess::SetUploadActive(*dialog, true);
   dialog->SendCommand(0x8090);
   EXPECT_TRUE(NothingOnTheLine());
   const uint8_t rate[3] = {0x00, 0xD0, 0x07};

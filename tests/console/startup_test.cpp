@@ -45,13 +45,13 @@ TEST_F(StartupTest, StartsWithTheLinkDownAndEverythingEmpty) {
   EXPECT_EQ(view.GetText(ids::kSearchStatus), "");
   EXPECT_EQ(view.GetRadio(ids::kHpdOn), -1);
   EXPECT_EQ(view.GetInt(ids::kVolumeBox), 0);
-  EXPECT_EQ(dialog->TargetAddress, (DeviceAddress{0, 0}));
-  EXPECT_FALSE(dialog->linkUp || dialog->uploadActive || dialog->searchActive ||
-               dialog->deviceFound || dialog->previewBusy || dialog->lineMode);
+  EXPECT_EQ(dialog->TargetAddress(), (DeviceAddress{0, 0}));
+  EXPECT_FALSE(dialog->linkUp() || dialog->uploadActive() || dialog->searchActive() ||
+               dialog->deviceFound() || dialog->previewBusy() || dialog->lineMode());
   EXPECT_EQ(dialog->rx.state, FrameAssembler::kIdle);
-  EXPECT_EQ(dialog->baud, 115200);
-  EXPECT_EQ(dialog->port, 1);
-  EXPECT_EQ(dialog->searchStatus, " ");  // set, but not shown until the next push
+  EXPECT_EQ(dialog->portSession().baud(), 115200);
+  EXPECT_EQ(dialog->port(), 1);
+  EXPECT_EQ(dialog->portSession().searchStatus, " ");  // set, but not shown until the next push
   for (uint8_t b : dialog->capture.previewImage)
     ASSERT_EQ(b, 0x40);
   EXPECT_TRUE(host.messages.empty());
@@ -103,14 +103,14 @@ TEST_F(StartupTest, AddressListRefreshRetargetsTheSelectedEntryOnly) {
   dialog->RefreshAddressList();
   EXPECT_EQ(view.Items(ids::kAddressList)[4], "No. 3:0A03: Rack A");
   EXPECT_EQ(view.GetSelection(ids::kAddressList), 4);
-  EXPECT_EQ(dialog->TargetAddress, (DeviceAddress{0x0A, 0x03}));
+  EXPECT_EQ(dialog->TargetAddress(), (DeviceAddress{0x0A, 0x03}));
 
   // With a broadcast item selected the refresh leaves the target and items 0 and 1 alone.
-  dialog->TargetAddress = {0x01, 0x02};
+  dialog->SelectTarget({0x01, 0x02});
   view.SetSelection(ids::kAddressList, 1);
   dialog->addressBook[2].address = {0x0B, 0x04};
   dialog->RefreshAddressList();
-  EXPECT_EQ(dialog->TargetAddress, (DeviceAddress{0x01, 0x02}));
+  EXPECT_EQ(dialog->TargetAddress(), (DeviceAddress{0x01, 0x02}));
   EXPECT_EQ(view.Items(ids::kAddressList)[0], "All: 0000(with ACT)");
   EXPECT_EQ(view.Items(ids::kAddressList)[1], "All: FFFF(no ACT)");
   EXPECT_EQ(view.Items(ids::kAddressList)[4], "No. 3:0B04: Rack A");
@@ -138,7 +138,7 @@ TEST_F(StartupTest, AboutEntryOpensTheAboutBox) {
 
 TEST_F(StartupTest, DestroyReleasesTheFrameBufferAndTheLink) {
   dialog->ToggleLink();
-  ASSERT_TRUE(dialog->linkUp);
+  ASSERT_TRUE(dialog->linkUp());
   ASSERT_TRUE(dialog->serialPort().WorkerRunning());
   dialog->Destroy();
   EXPECT_TRUE(dialog->capture.frameImage.bytes.empty());

@@ -101,7 +101,7 @@ TEST_F(TrafficLogReceiveTest, EachReplyIsListedWithWhatBecameOfIt) {
   dialog->SetTrafficLogOpen(true);
   for (const Case& c : cases) {
     dialog->trafficLog.Clear();
-    dialog->TargetAddress = c.target;
+    dialog->SelectTarget(c.target);
     Feed(c.bytes);
     dialog->trafficLog.FlushUnframed();
     EXPECT_EQ(Summaries(dialog->trafficLog), c.listed) << c.what;

@@ -94,7 +94,7 @@ TEST_F(CaptureEndToEndTest, AWholeFrameOfTheBoxIsSavedAndOpensInAnImageReader) {
   EXPECT_EQ(MessageTexts(), std::vector<std::string>{saved});
   EXPECT_EQ(capture().frameImage.linesCompleted, 1080);
   EXPECT_EQ(capture().frameImage.chunkCounter, 1080 * 32);
-  EXPECT_FALSE(dialog->uploadActive);
+  EXPECT_FALSE(dialog->uploadActive());
   host.Advance(499);
   EXPECT_EQ(Rates(), kAtUploadRate);
   host.Advance(1);
@@ -147,10 +147,10 @@ TEST_F(CaptureEndToEndTest, ASilentOrStalledUploadEndsAtTheLinkRate) {
     host.PumpFor(50ms);
     EXPECT_EQ(capture().frameImage.chunkCounter, c.stallAfter);
     host.Advance(c.wait - 1);
-    EXPECT_TRUE(dialog->uploadActive);
+    EXPECT_TRUE(dialog->uploadActive());
     EXPECT_EQ(Rates(), kAtUploadRate);
     host.Advance(1);
-    EXPECT_FALSE(dialog->uploadActive);
+    EXPECT_FALSE(dialog->uploadActive());
     EXPECT_EQ(Rates(), kAtLinkRate);
     EXPECT_TRUE(host.messages.empty());
     EXPECT_TRUE(fs::is_empty(images.path()));
@@ -190,7 +190,7 @@ TEST_F(CaptureEndToEndTest, PreviewsShowTheBoxsPictureMoving) {
   PreviewImage first;
   for (int round = 0; round < 2; ++round) {
     capture().UpdateImage();
-    ASSERT_TRUE(host.PumpUntil([&] { return !dialog->previewBusy; }));
+    ASSERT_TRUE(host.PumpUntil([&] { return !dialog->previewBusy(); }));
     const BoxPicture picture = OnBox([](SimulatedBox& b) { return b.lastPicture(); });
     const PreviewImage& image = capture().previewImage;
     for (int row = 0; row < kPreviewHeight; row += 7) {

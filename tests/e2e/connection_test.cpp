@@ -17,6 +17,7 @@
 #include "sim/box_server.h"
 #include "sim/pty.h"
 #include "tests/support/console_fixture.h"
+#include "tests/support/console_test_access.h"
 
 namespace sc {
 namespace {
@@ -61,20 +62,20 @@ TEST_F(ConnectionTest, ChoosingAPortWithTheLinkUpTakesItDownThenUp) {
   BoxServer& third = AddBox(3);
   StartConsole();
   dialog->ToggleLink();
-  ASSERT_TRUE(dialog->linkUp);
+  ASSERT_TRUE(dialog->linkUp());
   EXPECT_EQ(view.Icon(ids::kLinkIcon), ids::kIconLinkUp);
   ASSERT_TRUE(BoxSaw(first, {0x8082}));
 
   view.SetSelection(ids::kCommList, 2);
   dialog->SelectComPort();
-  EXPECT_FALSE(dialog->linkUp);
-  EXPECT_EQ(dialog->port, 3);
+  EXPECT_FALSE(dialog->linkUp());
+  EXPECT_EQ(dialog->port(), 3);
   EXPECT_EQ(view.Icon(ids::kLinkIcon), ids::kIconLinkDown);
   EXPECT_TRUE(dialog->serialPort().IsOpen());  // open, but without a worker
   EXPECT_FALSE(dialog->serialPort().WorkerRunning());
 
   dialog->SelectComPort();  // the same port again
-  EXPECT_TRUE(dialog->linkUp);
+  EXPECT_TRUE(dialog->linkUp());
   EXPECT_EQ(view.Icon(ids::kLinkIcon), ids::kIconLinkUp);
   EXPECT_TRUE(BoxSaw(third, {0x8082}));
   EXPECT_TRUE(host.messages.empty());
@@ -84,13 +85,13 @@ TEST_F(ConnectionTest, LinkIconTogglesAndReleasesThePort) {
   AddBox(1);
   StartConsole();
   dialog->ToggleLink();
-  EXPECT_TRUE(dialog->linkUp);
+  EXPECT_TRUE(dialog->linkUp());
   dialog->ToggleLink();
-  EXPECT_FALSE(dialog->linkUp);
+  EXPECT_FALSE(dialog->linkUp());
   EXPECT_EQ(view.Icon(ids::kLinkIcon), ids::kIconLinkDown);
   ASSERT_TRUE(host.PumpUntil([&] { return !dialog->serialPort().IsOpen(); }));
   dialog->ToggleLink();
-  EXPECT_TRUE(dialog->linkUp);
+  EXPECT_TRUE(dialog->linkUp());
   EXPECT_TRUE(host.messages.empty());
 }
 
@@ -98,7 +99,7 @@ TEST_F(ConnectionTest, PortThatCannotOpenShowsTheMessage) {
   portMap[1] = dir / "no-such-device";
   StartConsole();
   dialog->ToggleLink();
-  EXPECT_FALSE(dialog->linkUp);
+  EXPECT_FALSE(dialog->linkUp());
   EXPECT_EQ(view.Icon(ids::kLinkIcon), ids::kIconLinkDown);
   EXPECT_EQ(MessageTexts(),
             std::vector<std::string>{"Can not find this port or used by other application"});
@@ -113,11 +114,11 @@ TEST_F(ConnectionTest, FailedChoiceWhileUpLeavesTheLinkDown) {
   AddBox(1);
   StartConsole();
   dialog->ToggleLink();
-  ASSERT_TRUE(dialog->linkUp);
+  ASSERT_TRUE(dialog->linkUp());
   view.SetSelection(ids::kCommList, 5);  // COM6, unmapped
   dialog->SelectComPort();
   // The old port is closed; a link still flagged up would swallow commands silently.
-  EXPECT_FALSE(dialog->linkUp);
+  EXPECT_FALSE(dialog->linkUp());
   host.messages.clear();
   dialog->SendCommand(0x8090);
   EXPECT_EQ(MessageTexts(), std::vector<std::string>{"Com port is not on yet."});
@@ -153,7 +154,7 @@ TEST_F(ConnectionTest, NoPermissionNamesTheDeviceAndTheDialoutGroup) {
         held.SlavePath() +
         ": add your user to the dialout group (sudo usermod -aG dialout $USER), then log in "
         "again.";
-    bool ok = !dialog->linkUp && host.messages.size() == 1 && host.messages[0].text == expected;
+    bool ok = !dialog->linkUp() && host.messages.size() == 1 && host.messages[0].text == expected;
     ::_exit(ok ? 0 : 1);
   }
   int status = 0;
@@ -169,7 +170,7 @@ TEST_F(ConnectionTest, SearchFindsTheBoxOnCom5AfterTheSilentPorts) {
   BoxServer& box = AddBox(5, {0x12, 0x34});
   StartConsole();
   dialog->SearchDevice();
-  EXPECT_TRUE(dialog->searchActive);
+  EXPECT_TRUE(dialog->searchActive());
   EXPECT_EQ(view.GetText(ids::kSearchStatus), "Please wait.....");
   EXPECT_EQ(view.Icon(ids::kLinkIcon), ids::kIconLinkDown);
 
@@ -179,16 +180,16 @@ TEST_F(ConnectionTest, SearchFindsTheBoxOnCom5AfterTheSilentPorts) {
     host.PumpFor(20ms);
     EXPECT_EQ(quiet[i]->Read(kProbe.size(), 2s), kProbe) << "COM" << i + 1;
     host.Advance(waits[i] - 1);
-    EXPECT_EQ(dialog->port, i + 1);
+    EXPECT_EQ(dialog->port(), i + 1);
     host.Advance(1);
   }
-  EXPECT_EQ(dialog->port, 5);
+  EXPECT_EQ(dialog->port(), 5);
   EXPECT_EQ(host.Now(), 1500ms);
-  ASSERT_TRUE(host.PumpUntil([&] { return dialog->deviceFound; }));
-  EXPECT_FALSE(dialog->linkUp);
+  ASSERT_TRUE(host.PumpUntil([&] { return dialog->deviceFound(); }));
+  EXPECT_FALSE(dialog->linkUp());
   host.Advance(kReplyByteWait);
-  EXPECT_FALSE(dialog->searchActive);
-  EXPECT_TRUE(dialog->linkUp);
+  EXPECT_FALSE(dialog->searchActive());
+  EXPECT_TRUE(dialog->linkUp());
   EXPECT_FALSE(host.TimerRunning(kSearchTimer));
   EXPECT_EQ(view.Icon(ids::kLinkIcon), ids::kIconLinkUp);
   EXPECT_EQ(view.Items(ids::kCommList)[view.GetSelection(ids::kCommList)], "COM5");
@@ -205,19 +206,19 @@ TEST_F(ConnectionTest, PortsThatCannotOpenAreSkippedAtOnce) {
   dialog->SearchDevice();
   host.Advance(300);
   // COM2 failed to open and COM3 was tried in the same step.
-  EXPECT_EQ(dialog->port, 3);
-  ASSERT_TRUE(host.PumpUntil([&] { return dialog->deviceFound; }));
+  EXPECT_EQ(dialog->port(), 3);
+  ASSERT_TRUE(host.PumpUntil([&] { return dialog->deviceFound(); }));
   host.Advance(200);
-  EXPECT_TRUE(dialog->linkUp);
+  EXPECT_TRUE(dialog->linkUp());
   EXPECT_TRUE(BoxSaw(box, {0xF802, 0x8082}));
 }
 
 TEST_F(ConnectionTest, SearchWithoutAnyPortGivesUpAtOnce) {
   StartConsole();
-  dialog->port = 7;
+  dialog->ChoosePort(7);
   dialog->SearchDevice();
-  EXPECT_FALSE(dialog->searchActive);
-  EXPECT_EQ(dialog->port, 1);
+  EXPECT_FALSE(dialog->searchActive());
+  EXPECT_EQ(dialog->port(), 1);
   EXPECT_EQ(view.GetText(ids::kSearchStatus), " ");
   EXPECT_EQ(MessageTexts(),
             std::vector<std::string>{"Can not find available device for this console!"});
@@ -228,12 +229,12 @@ TEST_F(ConnectionTest, SearchWhereNobodyAnswersReturnsToThePortUsedBefore) {
   AddSilent(1);
   AddSilent(2);
   StartConsole();
-  dialog->port = 9;
+  dialog->ChoosePort(9);
   dialog->SearchDevice();
   host.Advance(300 + 400);
-  EXPECT_FALSE(dialog->searchActive);
-  EXPECT_FALSE(dialog->linkUp);
-  EXPECT_EQ(dialog->port, 9);
+  EXPECT_FALSE(dialog->searchActive());
+  EXPECT_FALSE(dialog->linkUp());
+  EXPECT_EQ(dialog->port(), 9);
   EXPECT_EQ(view.GetText(ids::kSearchStatus), " ");
   EXPECT_EQ(MessageTexts(),
             std::vector<std::string>{"Can not find available device for this console!"});
@@ -248,7 +249,7 @@ TEST_F(ConnectionTest, SearchStartsFromAnIdleParser) {
   Feed({0xAB, 0x01, 0x00, 0x20, 0x00, 0x01, 0x01, 0x80, 0x80, 0x00, 0x00, 0x00});
   ASSERT_GE(dialog->rx.state, 10);
   dialog->SearchDevice();
-  ASSERT_TRUE(host.PumpUntil([&] { return dialog->deviceFound; }));
+  ASSERT_TRUE(host.PumpUntil([&] { return dialog->deviceFound(); }));
 }
 
 TEST_F(ConnectionTest, StrayBytesOnOnePortDoNotHideTheAnswerOnTheNext) {
@@ -262,11 +263,11 @@ TEST_F(ConnectionTest, StrayBytesOnOnePortDoNotHideTheAnswerOnTheNext) {
   ASSERT_TRUE(chatty.Write({0xAB, 0x01, 0x00}));
   ASSERT_TRUE(host.PumpUntil([&] { return dialog->rx.state == 2; }));
   host.Advance(kFirstProbeWait + kReplyByteWait);
-  ASSERT_EQ(dialog->port, 2);
+  ASSERT_EQ(dialog->port(), 2);
   ASSERT_TRUE(BoxSaw(box, {0xF802}));
-  ASSERT_TRUE(host.PumpUntil([&] { return dialog->deviceFound; }));
+  ASSERT_TRUE(host.PumpUntil([&] { return dialog->deviceFound(); }));
   host.Advance(kReplyByteWait);
-  EXPECT_TRUE(dialog->linkUp);
+  EXPECT_TRUE(dialog->linkUp());
   EXPECT_TRUE(host.messages.empty());
 }
 
@@ -285,12 +286,12 @@ TEST_F(ConnectionTest, ATimerTickUnderAPortsMessageDoesNotStepTheSearchTwice) {
   ASSERT_EQ(host.messages.size(), 1u);
   EXPECT_EQ(host.messages[0].caption, "Application Error");
   EXPECT_NE(host.messages[0].text.find("GetCommState()"), std::string::npos);
-  EXPECT_EQ(dialog->port, 2);
+  EXPECT_EQ(dialog->port(), 2);
   host.Advance(kProbeWait);
-  EXPECT_EQ(dialog->port, 3);
-  ASSERT_TRUE(host.PumpUntil([&] { return dialog->deviceFound; }));
+  EXPECT_EQ(dialog->port(), 3);
+  ASSERT_TRUE(host.PumpUntil([&] { return dialog->deviceFound(); }));
   host.Advance(kReplyByteWait);
-  EXPECT_TRUE(dialog->linkUp);
+  EXPECT_TRUE(dialog->linkUp());
   EXPECT_TRUE(BoxSaw(box, {0xF802, 0x8082}));
   // The box was probed once, not once for each step.
   auto codes = box.WithLine([](BoxLine& line) { return line.box(0).CommandCodes(); });
@@ -320,7 +321,7 @@ TEST_F(ConnectionTest, APortAProgramOpenedFirstIsRefusedUntilItLetsGo) {
   ASSERT_EQ(opened, 'y');
   StartConsole();
   dialog->ToggleLink();
-  const bool refused = !dialog->linkUp;
+  const bool refused = !dialog->linkUp();
   ::kill(terminal, SIGKILL);
   ::waitpid(terminal, nullptr, 0);
   EXPECT_TRUE(refused);
@@ -330,7 +331,7 @@ TEST_F(ConnectionTest, APortAProgramOpenedFirstIsRefusedUntilItLetsGo) {
 
   host.messages.clear();
   dialog->ToggleLink();
-  EXPECT_TRUE(dialog->linkUp);
+  EXPECT_TRUE(dialog->linkUp());
   EXPECT_TRUE(BoxSaw(box, {0x8082}));
   EXPECT_TRUE(host.messages.empty());
 }
@@ -369,7 +370,7 @@ TEST_F(ConnectionTest, LockFilesOfOtherProgramsAreHonouredAndOursIsTakenWhileOpe
     if (!c.content.empty()) std::ofstream(lock) << c.content;
     host.messages.clear();
     dialog->ToggleLink();
-    EXPECT_EQ(dialog->linkUp, !c.refused) << c.name;
+    EXPECT_EQ(dialog->linkUp(), !c.refused) << c.name;
     if (c.refused) {
       ASSERT_EQ(host.messages.size(), 1u) << c.name;
       EXPECT_EQ(host.messages[0].text.rfind(kPortUnavailableMessage, 0), 0u) << c.name;
@@ -412,14 +413,14 @@ TEST_F(ConnectionTest, AComNumberKeepsItsDeviceWhileAdaptersComeAndGo) {
 
   view.SetSelection(ids::kCommList, 1);  // COM2: box b
   dialog->SelectComPort();
-  ASSERT_TRUE(dialog->linkUp);
+  ASSERT_TRUE(dialog->linkUp());
   ASSERT_TRUE(BoxSaw(b, {0x8082}));
   dialog->ToggleLink();
 
   found = {b.path()};  // a's adapter pulled out
   dialog->ToggleLink();
-  EXPECT_TRUE(dialog->linkUp);
-  EXPECT_EQ(dialog->port, 2);
+  EXPECT_TRUE(dialog->linkUp());
+  EXPECT_EQ(dialog->port(), 2);
   EXPECT_EQ(tips(), (std::vector<std::string>{"", b.path(), "", ""}));
   EXPECT_TRUE(BoxSaw(b, {0x8082, 0x8082}));
   EXPECT_TRUE(host.messages.empty());
@@ -442,11 +443,11 @@ TEST_F(ConnectionTest, AComNumberKeepsItsDeviceWhileAdaptersComeAndGo) {
 TEST_F(ConnectionTest, UploadBlocksTheLinkIconAndTheSearch) {
   AddBox(1);
   StartConsole();
-  dialog->uploadActive = true;
+  ConsoleTestAccess::SetUploadActive(*dialog, true);
   dialog->ToggleLink();
   dialog->SearchDevice();
-  EXPECT_FALSE(dialog->linkUp);
-  EXPECT_FALSE(dialog->searchActive);
+  EXPECT_FALSE(dialog->linkUp());
+  EXPECT_FALSE(dialog->searchActive());
   EXPECT_FALSE(dialog->serialPort().IsOpen());
   EXPECT_TRUE(host.messages.empty());
 }
@@ -455,9 +456,9 @@ TEST_F(ConnectionTest, BoxThatHangsUpTakesTheLinkDownWithOneMessage) {
   BoxServer& box = AddBox(1);
   StartConsole();
   dialog->ToggleLink();
-  ASSERT_TRUE(dialog->linkUp);
+  ASSERT_TRUE(dialog->linkUp());
   box.HangUp();
-  ASSERT_TRUE(host.PumpUntil([&] { return !dialog->linkUp; }));
+  ASSERT_TRUE(host.PumpUntil([&] { return !dialog->linkUp(); }));
   host.PumpFor(100ms);
   EXPECT_EQ(view.Icon(ids::kLinkIcon), ids::kIconLinkDown);
   ASSERT_EQ(host.messages.size(), 1u);

@@ -28,7 +28,7 @@ class EdidEndToEndTest : public ConsoleFixture {
     ASSERT_TRUE(host.PumpUntil([&] { return Dispatched(0x8090); }));
     host.StopTimer(kStatusRecheckTimer);
     host.PumpFor(50ms);
-    ASSERT_EQ(dialog->TargetAddress, kBox);
+    ASSERT_EQ(dialog->TargetAddress(), kBox);
     server.WithLine([](BoxLine& line) { line.box(0).ClearRecords(); });
     dispatched.clear();
   }

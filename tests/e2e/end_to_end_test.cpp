@@ -8,6 +8,7 @@
 #include "console/control_ids.h"
 #include "sim/box_server.h"
 #include "tests/support/console_fixture.h"
+#include "tests/support/console_test_access.h"
 
 namespace sc {
 namespace {
@@ -33,8 +34,8 @@ class EndToEndTest : public ConsoleFixture {
 
 TEST_F(EndToEndTest, ProbeIsAnsweredAndTheAnswerFindsTheBox) {
   dialog->SearchDevice();
-  ASSERT_TRUE(dialog->searchActive);
-  ASSERT_TRUE(host.PumpUntil([&] { return dialog->deviceFound; }));
+  ASSERT_TRUE(dialog->searchActive());
+  ASSERT_TRUE(host.PumpUntil([&] { return dialog->deviceFound(); }));
   EXPECT_EQ(BoxCodes(), std::vector<uint16_t>{0xF802});
   // The answer is not a reply for the handler table.
   EXPECT_TRUE(dispatched.empty());
@@ -50,7 +51,7 @@ TEST_F(EndToEndTest, InputQueryIsAnsweredAndReachesItsEntry) {
 
 TEST_F(EndToEndTest, CorruptedOrLostReplyEndsTheChainQuietly) {
   for (auto fault : {&BoxFaults::corruptFrames, &BoxFaults::dropFrames}) {
-    dialog->linkUp = false;
+    ConsoleTestAccess::SetLinkUp(*dialog, false);
     dialog->serialPort().StopWorker();
     dispatched.clear();
     server.WithLine([&](BoxLine& line) {
@@ -68,12 +69,12 @@ TEST_F(EndToEndTest, CorruptedOrLostReplyEndsTheChainQuietly) {
 }
 
 TEST_F(EndToEndTest, RepliesFromAnotherBoxAreNotTaken) {
-  dialog->TargetAddress = {0x0A, 0x05};
+  dialog->SelectTarget({0x0A, 0x05});
   dialog->ToggleLink();
   // The box at 0A03 does not act on a command for 0A05: nothing comes back.
   host.PumpFor(200ms);
   EXPECT_TRUE(dispatched.empty());
-  dialog->TargetAddress = {0x0A, 0x00};  // its group: it answers
+  dialog->SelectTarget({0x0A, 0x00});  // its group: it answers
   dialog->SendCommand(0x8082);
   ASSERT_TRUE(host.PumpUntil([&] { return Dispatched(0x8082); }));
 }

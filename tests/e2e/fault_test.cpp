@@ -79,9 +79,9 @@ TEST_F(FaultTest, TheStatusChainUnderFaultsOfTheBox) {
     host.messages.clear();
     StartConsole();
     // The box answers from its own address: the console then addresses it alone.
-    dialog->TargetAddress = {0x0A, 0x03};
+    dialog->SelectTarget({0x0A, 0x03});
     Timed([&] { dialog->ToggleLink(); });
-    ASSERT_TRUE(dialog->linkUp);
+    ASSERT_TRUE(dialog->linkUp());
     auto seen = [&] { return box.WithLine([](BoxLine& l) { return l.box(0).CommandCodes(); }); };
     const size_t expected = chain.empty() ? kChainStart.size() : sc.seen(chain).size();
     ASSERT_TRUE(host.PumpUntil([&] { return seen().size() >= expected; }));
@@ -95,7 +95,7 @@ TEST_F(FaultTest, TheStatusChainUnderFaultsOfTheBox) {
       ASSERT_TRUE(std::equal(kChainStart.begin(), kChainStart.end(), chain.begin()));
     }
     EXPECT_EQ(seen(), sc.seen(chain));
-    EXPECT_TRUE(dialog->linkUp);
+    EXPECT_TRUE(dialog->linkUp());
     EXPECT_TRUE(host.messages.empty()) << host.messages.front().text;
     EXPECT_LE(dialog->serialPort().WorkerWakeups() - worker, 2u);
     EXPECT_LE(box.wakeups() - server, 2u);
@@ -112,7 +112,7 @@ TEST_F(FaultTest, TheStatusChainUnderFaultsOfTheBox) {
   portMap[1] = box.path();
   host.messages.clear();
   StartConsole();
-  dialog->TargetAddress = {0x0A, 0x03};
+  dialog->SelectTarget({0x0A, 0x03});
   dialog->ToggleLink();
   auto seen = [&] { return box.WithLine([](BoxLine& l) { return l.box(0).CommandCodes(); }); };
   ASSERT_TRUE(host.PumpUntil([&] {
@@ -144,7 +144,7 @@ TEST_F(FaultTest, TheBoxHangsUpMidChain) {
     return box.WithLine([](BoxLine& l) { return l.box(0).CommandCodes().size() >= 3; });
   }));
   box.HangUp();
-  ASSERT_TRUE(host.PumpUntil([&] { return !dialog->linkUp; }));
+  ASSERT_TRUE(host.PumpUntil([&] { return !dialog->linkUp(); }));
   host.PumpFor(100ms);
   ASSERT_EQ(host.messages.size(), 1u);
   EXPECT_NE(host.messages[0].text.find("has gone away"), std::string::npos);
@@ -162,7 +162,7 @@ TEST_F(FaultTest, APortThatOpensButNeverAnswers) {
   portMap[1] = silent.SlavePath();
   StartConsole();
   Timed([&] { dialog->ToggleLink(); });
-  EXPECT_TRUE(dialog->linkUp);
+  EXPECT_TRUE(dialog->linkUp());
   EXPECT_EQ(silent.Read(10, 2s), Command({0x00, 0x00}, 0x8082));
   // Nothing comes back: no message, no retry, no busy worker.
   const uint64_t before = dialog->serialPort().WorkerWakeups();
@@ -170,7 +170,7 @@ TEST_F(FaultTest, APortThatOpensButNeverAnswers) {
   EXPECT_LE(dialog->serialPort().WorkerWakeups() - before, 1u);
   EXPECT_TRUE(silent.Read(1, 50ms).empty());
   EXPECT_TRUE(host.messages.empty());
-  EXPECT_TRUE(dialog->linkUp);
+  EXPECT_TRUE(dialog->linkUp());
 }
 
 TEST_F(FaultTest, AStalledLineGivesOneMessageAndNeverHoldsTheWindow) {
@@ -183,7 +183,7 @@ TEST_F(FaultTest, AStalledLineGivesOneMessageAndNeverHoldsTheWindow) {
   portMap[1] = deaf.SlavePath();
   StartConsole();
   Timed([&] { dialog->ToggleLink(); });
-  ASSERT_TRUE(dialog->linkUp);
+  ASSERT_TRUE(dialog->linkUp());
 
   const std::string stall =
       "WARNING:  WriteFile() Failed with the following error: \nConnection timed out\n"
@@ -212,7 +212,7 @@ TEST_F(FaultTest, AStalledLineGivesOneMessageAndNeverHoldsTheWindow) {
     Timed([&] { dialog->SendCommandWithData(0x7851, 257, slot.data()); });
   Timed([&] { dialog->ToggleLink(); });
   Timed([&] { dialog->ToggleLink(); });
-  ASSERT_TRUE(dialog->linkUp);
+  ASSERT_TRUE(dialog->linkUp());
   ASSERT_TRUE(sendUntilStalled());
 
   // The far end reads again; a last frame goes through.

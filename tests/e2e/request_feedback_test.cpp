@@ -9,6 +9,7 @@
 
 #include "sim/box_server.h"
 #include "tests/support/console_fixture.h"
+#include "tests/support/console_test_access.h"
 
 namespace sc {
 namespace {
@@ -98,10 +99,8 @@ TEST_F(RequestFeedbackTest, TheLinkLineFollowsPortChoicesSearchAndRate) {
   EXPECT_EQ(status.lastAnswer().rfind("Last answer: box 0101 at ", 0), 0u) << status.lastAnswer();
 
   dialog->ReopenAtBaud(kUploadRate);
-  dialog->CaptureStateChanged();
   EXPECT_EQ(status.rate(), "512000 baud");
   dialog->ReopenAtBaud(kLinkRate);
-  dialog->CaptureStateChanged();
   EXPECT_EQ(status.rate(), "115200 baud");
 
   // Choosing the port with the link up leaves it open and down; choosing it again connects.
@@ -114,7 +113,7 @@ TEST_F(RequestFeedbackTest, TheLinkLineFollowsPortChoicesSearchAndRate) {
 
   dialog->SearchDevice();
   EXPECT_EQ(status.link(), "Searching COM1...");
-  ASSERT_TRUE(host.PumpUntil([&] { return dialog->deviceFound; }));
+  ASSERT_TRUE(host.PumpUntil([&] { return dialog->deviceFound(); }));
   host.Advance(kReplyByteWait);
   EXPECT_EQ(status.link(), "Link up");
 
@@ -145,11 +144,11 @@ TEST_F(RequestFeedbackTest, APreviewOrAnUploadShowsItsProgress) {
       {false, false, false, 0, ""},
   };
   for (const Case& c : cases) {
-    dialog->previewBusy = c.previewBusy;
-    dialog->uploadActive = c.uploadActive;
-    dialog->lineMode = c.lineMode;
+    ConsoleTestAccess::SetPreviewBusy(*dialog, c.previewBusy);
+    ConsoleTestAccess::SetUploadActive(*dialog, c.uploadActive);
+    ConsoleTestAccess::SetLineMode(*dialog, c.lineMode);
     dialog->timingPage.uploadProgress = c.progress;
-    dialog->CaptureStateChanged();
+    ConsoleTestAccess::SyncStatus(*dialog);
     EXPECT_EQ(Activity(), c.shown) << c.progress;
   }
 }

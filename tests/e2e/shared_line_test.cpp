@@ -99,7 +99,7 @@ TEST_F(SharedLineTest, BookEntriesReachTheirBoxOrGroupAndAReprogrammedBoxIsReach
   // One box: the choice made while the link is down sends nothing; the link then asks
   // only that box, and the whole status chain stays with it.
   Choose(2);
-  EXPECT_EQ(dialog->TargetAddress, kRackA1);
+  EXPECT_EQ(dialog->TargetAddress(), kRackA1);
   dialog->ToggleLink();
   ASSERT_TRUE(host.PumpUntil(
       [&] { return std::find(dispatched.begin(), dispatched.end(), 0x8091) != dispatched.end(); }));
@@ -133,7 +133,7 @@ TEST_F(SharedLineTest, BookEntriesReachTheirBoxOrGroupAndAReprogrammedBoxIsReach
   dialog->addressDialog.WriteAddressToDevice();
   ASSERT_TRUE(server.WaitUntil([](BoxLine& line) { return line.box(0).address() == kMoved; }, 5s));
   dialog->addressDialog.ReadAddressFromDevice();
-  ASSERT_TRUE(host.PumpUntil([&] { return dialog->TargetAddress == kMoved; }));
+  ASSERT_TRUE(host.PumpUntil([&] { return dialog->TargetAddress() == kMoved; }));
   EXPECT_EQ(dialog->addressDialog.view().GetText(aid::kOriginalGroup), "0c");
   EXPECT_EQ(dialog->addressDialog.view().GetText(aid::kOriginalDevice), "07");
 
@@ -151,7 +151,7 @@ TEST_F(SharedLineTest, BookEntriesReachTheirBoxOrGroupAndAReprogrammedBoxIsReach
   EXPECT_EQ(moved.front(), std::make_pair(uint16_t{0x8082}, kMoved));
   EXPECT_TRUE(Acted(kRackA2).empty());
   EXPECT_TRUE(Acted(kRackB1).empty());
-  EXPECT_EQ(dialog->TargetAddress, kMoved);
+  EXPECT_EQ(dialog->TargetAddress(), kMoved);
   EXPECT_TRUE(host.messages.empty());
 }
 

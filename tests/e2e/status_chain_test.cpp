@@ -8,6 +8,7 @@
 #include "console/control_ids.h"
 #include "sim/box_server.h"
 #include "tests/support/console_fixture.h"
+#include "tests/support/console_test_access.h"
 
 namespace sc {
 namespace {
@@ -89,9 +90,9 @@ TEST_F(StatusChainTest, EachRequestFollowsThePreviousReply) {
 TEST_F(StatusChainTest, ALostReplyEndsTheChainWithoutRetry) {
   for (size_t lost = 0; lost < kChain.size(); ++lost) {
     SCOPED_TRACE(lost);
-    dialog->linkUp = false;
+    ConsoleTestAccess::SetLinkUp(*dialog, false);
     dialog->serialPort().StopWorker();
-    dialog->TargetAddress = {0, 0};
+    dialog->SelectTarget({0, 0});
     Forget();
     // The reply to request `lost` never comes back.
     if (lost == 0) ChangeBox([](SimulatedBox& b) { b.faults().dropFrames = 1; });
@@ -241,7 +242,7 @@ TEST_F(StatusChainTest, ChoosingABoxInTheAddressListAsksItsState) {
 
   view.SetSelection(ids::kAddressList, 1);  // "All: FFFF(no ACT)": no question
   dialog->SelectAddress();
-  EXPECT_EQ(dialog->TargetAddress, (DeviceAddress{0xFF, 0xFF}));
+  EXPECT_EQ(dialog->TargetAddress(), (DeviceAddress{0xFF, 0xFF}));
   view.SetSelection(ids::kAddressList, 6);  // "No. 5:"
   dialog->SelectAddress();
   ASSERT_TRUE(Handled(0x8090));
@@ -261,7 +262,7 @@ TEST_F(StatusChainTest, UploadTimersSwitchTheRateAndBack) {
   Forget();
   // The box takes the frame request but never sends a chunk.
   ChangeBox([](SimulatedBox& b) { b.faults().stallFrameAfter = 0; });
-  dialog->uploadActive = true;
+  ConsoleTestAccess::SetUploadActive(*dialog, true);
   host.StartTimer(kUploadStartTimer, 10);
   host.StartTimer(kUploadEndTimer, 5500);
   host.Advance(10);
@@ -269,14 +270,14 @@ TEST_F(StatusChainTest, UploadTimersSwitchTheRateAndBack) {
   EXPECT_TRUE(BoxCodes().empty());
   host.Advance(50);
   ASSERT_TRUE(host.PumpUntil([&] { return BoxCodes() == Codes{0x8094}; }));
-  EXPECT_TRUE(dialog->uploadActive);
+  EXPECT_TRUE(dialog->uploadActive());
   EXPECT_FALSE(host.TimerRunning(kUploadStartTimer));
-  EXPECT_EQ(dialog->uploadStep, 0);
+  EXPECT_EQ(dialog->capture.uploadStep(), 0);
 
   host.Advance(5439);
-  EXPECT_TRUE(dialog->uploadActive);
+  EXPECT_TRUE(dialog->uploadActive());
   host.Advance(1);
-  EXPECT_FALSE(dialog->uploadActive);
+  EXPECT_FALSE(dialog->uploadActive());
   EXPECT_EQ(dialog->serialPort().CurrentRates(), std::make_pair(115200, 115200));
   EXPECT_EQ(page().view().GetText(timing_ids::kUploadLabel), " ");
   EXPECT_FALSE(host.TimerRunning(kUploadEndTimer));

@@ -248,14 +248,14 @@ TEST_F(MainWindowTest, EnterOnTheFocusedLinkIconBringsTheLinkUp) {
   auto* link = Control<QToolButton>(ids::kLinkIcon);
   link->setFocus();
   QTest::keyClick(link, Qt::Key_Return);
-  QTRY_VERIFY_WITH_TIMEOUT(dialog->linkUp, 2000);
+  QTRY_VERIFY_WITH_TIMEOUT(dialog->linkUp(), 2000);
   EXPECT_EQ(finished.count(), 0);
   EXPECT_EQ(link->property(WidgetView::kIconIdProperty).toInt(), ids::kIconLinkUp);
   EXPECT_EQ(box.Read(10, 2000ms), InputQuery());
 
   // A click takes it down again.
   QTest::mouseClick(link, Qt::LeftButton);
-  EXPECT_FALSE(dialog->linkUp);
+  EXPECT_FALSE(dialog->linkUp());
   EXPECT_EQ(link->property(WidgetView::kIconIdProperty).toInt(), ids::kIconLinkDown);
 }
 
@@ -267,8 +267,8 @@ TEST_F(MainWindowTest, ChoosingAPortInTheListOpensIt) {
   comm->setFocus();
   QTest::keyClick(comm, Qt::Key_Down);  // the user's choice: COM2
   EXPECT_EQ(comm->currentText(), "COM2");
-  EXPECT_TRUE(dialog->linkUp);
-  EXPECT_EQ(dialog->port, 2);
+  EXPECT_TRUE(dialog->linkUp());
+  EXPECT_EQ(dialog->port(), 2);
   EXPECT_EQ(second.Read(10, 2000ms), InputQuery());
   EXPECT_TRUE(box.Read(1, 50ms).empty());
 }
@@ -289,7 +289,7 @@ TEST_F(MainWindowTest, CoreMessagesShowOverTheWindow) {
   EXPECT_EQ(caption, "TQ-KVAD");
   EXPECT_EQ(text, "Can not find this port or used by other application");
   EXPECT_EQ(parent, window.get());
-  EXPECT_FALSE(dialog->linkUp);
+  EXPECT_FALSE(dialog->linkUp());
 }
 
 TEST_F(MainWindowTest, EveryControlCanBeFoundByAssistiveTechnology) {
@@ -388,7 +388,7 @@ TEST(ConsoleAppGuiTest, ClosingWithTheLinkUpEndsTheWorkerAndClosesThePort) {
       QTest::keyClick(comm, Qt::Key_Escape);
     });
     window.exec();
-    EXPECT_TRUE(dialog.linkUp);
+    EXPECT_TRUE(dialog.linkUp());
   });
 
   EXPECT_EQ(status, 0);

@@ -190,7 +190,7 @@ TEST_F(StatusLogGuiTest, ShortcutsReachTheCommonActionsAndTheNewControlsAreNamed
   QApplication::setActiveWindow(window.get());
 
   QTest::keyClick(window.get(), Qt::Key_L, Qt::ControlModifier);
-  EXPECT_TRUE(dialog->linkUp);
+  EXPECT_TRUE(dialog->linkUp());
   QTRY_COMPARE_WITH_TIMEOUT(Shown(ids::kChannelsText), QString("2ch"), 5000);
   OnBox([](SimulatedBox& b) { b.ClearRecords(); });
   QTest::keyClick(window.get(), Qt::Key_F5);

@@ -292,7 +292,7 @@ TEST_F(TimingPageGuiTest, ThePreviewIsPaintedLargeAndSharp) {
   LinkUp();
   QTest::mouseClick(PageControl<QPushButton>(kUpdateImage), Qt::LeftButton);
   QTRY_VERIFY_WITH_TIMEOUT(dialog->capture.previewImage[0] != 0x40, 5000);
-  QTRY_VERIFY_WITH_TIMEOUT(!dialog->previewBusy, 5000);
+  QTRY_VERIFY_WITH_TIMEOUT(!dialog->previewBusy(), 5000);
   const QImage after = shown();
   const PreviewImage& image = dialog->capture.previewImage;
   // Every preview pixel is a 3 x 3 square of its own colour: no smoothing between them.
@@ -328,7 +328,7 @@ TEST_F(TimingPageGuiTest, AnUploadShowsItsProgressAndCanBeCancelled) {
 
   QTest::mouseClick(upload, Qt::LeftButton);
   EXPECT_EQ(PageControl<QLabel>(kUploadLabel)->text(), " ");
-  EXPECT_FALSE(dialog->uploadActive);
+  EXPECT_FALSE(dialog->uploadActive());
   // The window thread keeps running meanwhile: the serial worker hands it what arrives.
   QTRY_VERIFY_WITH_TIMEOUT(!server.WithLine([](BoxLine& line) { return line.Streaming(); }), 5000);
   // Timer 6 brings the port back; the link answers again.

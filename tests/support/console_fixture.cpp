@@ -37,7 +37,7 @@ std::vector<uint8_t> ConsoleFixture::Reply(DeviceAddress from, uint16_t code,
 
 void ConsoleFixture::Feed(const std::vector<uint8_t>& bytes) {
   for (uint8_t b : bytes) {
-    if (dialog->searchActive)
+    if (dialog->searchActive())
       dialog->MatchSearchReply(b);
     else
       dialog->ParseReplyByte(b);

@@ -83,7 +83,7 @@ class FrameCaptureTest : public ConsoleFixture {
     page().Push();
     capture().workingDirectory = images.path().string();
     dialog->ToggleLink();
-    ASSERT_TRUE(dialog->linkUp);
+    ASSERT_TRUE(dialog->linkUp());
     ASSERT_EQ(SentCodes(), std::vector<uint16_t>{0x8082});
   }
 
@@ -164,7 +164,7 @@ TEST_F(FrameCaptureTest, APreviewFillsThePictureAndEndsItsTimer) {
   EXPECT_EQ(capture().previewImage[0], 0x40);  // grey until the first preview
   capture().UpdateImage();
   EXPECT_EQ(SentCodes(), std::vector<uint16_t>{kPreviewRequest});
-  EXPECT_TRUE(dialog->previewBusy);
+  EXPECT_TRUE(dialog->previewBusy());
   EXPECT_EQ(host.TimerPeriod(kUploadEndTimer), 2000);
   capture().UpdateImage();  // outstanding: nothing more goes out
   EXPECT_TRUE(TakeSent().empty());
@@ -191,7 +191,7 @@ TEST_F(FrameCaptureTest, APreviewFillsThePictureAndEndsItsTimer) {
             (Bytes{0x01, 0x23, 0xF0}));
   EXPECT_EQ(image.back(), 0);
   EXPECT_EQ(pageView.Repaints(timing_ids::kPreviewFrame), 1);
-  EXPECT_FALSE(dialog->previewBusy);
+  EXPECT_FALSE(dialog->previewBusy());
   EXPECT_FALSE(host.TimerRunning(kUploadEndTimer));
 
   // A preview that runs on past the buffer: what does not fit is dropped, the picture is
@@ -207,7 +207,7 @@ TEST_F(FrameCaptureTest, APreviewFillsThePictureAndEndsItsTimer) {
   capture().UpdateImage();
   EXPECT_EQ(SentCodes(), std::vector<uint16_t>{kPreviewRequest});
   host.Advance(2000);
-  EXPECT_FALSE(dialog->previewBusy);
+  EXPECT_FALSE(dialog->previewBusy());
   EXPECT_FALSE(host.TimerRunning(kUploadEndTimer));
   EXPECT_EQ(Rates(), kAtLinkRate);
   EXPECT_TRUE(host.messages.empty());
@@ -237,7 +237,7 @@ TEST_F(FrameCaptureTest, AFourByTwoFrameIsSavedWithItsSecondLineFirst) {
                    3,  2,  1,  6,  5,  4,  9,  8,  7,  12, 11, 10}));
 
   // The upload is over; 500 ms later the port is back at the link rate.
-  EXPECT_FALSE(dialog->uploadActive);
+  EXPECT_FALSE(dialog->uploadActive());
   EXPECT_EQ(page().view().GetText(timing_ids::kUploadLabel), " ");
   EXPECT_EQ(host.TimerPeriod(kUploadEndTimer), 500);
   host.Advance(499);
@@ -353,7 +353,7 @@ TEST_F(FrameCaptureTest, BadChunksAreReportedOnceAndStayInsideTheFrame) {
     // A stalled upload still ends at the link rate, with no file.
     host.Advance(800);
     EXPECT_EQ(Rates(), kAtLinkRate);
-    EXPECT_FALSE(dialog->uploadActive);
+    EXPECT_FALSE(dialog->uploadActive());
     EXPECT_TRUE(FileNames(images.path()).empty());
     host.messages.clear();
   }
@@ -363,7 +363,7 @@ TEST_F(FrameCaptureTest, ALineAnalysisChartsTheChosenLine) {
   PictureSize(4, 5);
   page().view().SetInt(timing_ids::kLineNumber, 3);
   StartUpload(true);
-  EXPECT_TRUE(dialog->lineMode);
+  EXPECT_TRUE(dialog->lineMode());
   const Bytes line3 = {0, 0, 0, 255, 255, 255, 100, 50, 200, 77, 77, 10};
   FrameChunk(0, 0, kChunkLineEnd, Bytes(12, 1));
   FrameChunk(1, 0, kChunkLineEnd, Bytes(12, 2));
@@ -371,7 +371,7 @@ TEST_F(FrameCaptureTest, ALineAnalysisChartsTheChosenLine) {
   FrameChunk(2, 0, kChunkLineEnd, line3);
   // The third line is in: the box is told to stop, still at the upload rate.
   EXPECT_EQ(SentCodes(), std::vector<uint16_t>{kStopUploadCommand});
-  EXPECT_FALSE(dialog->uploadActive);
+  EXPECT_FALSE(dialog->uploadActive());
   EXPECT_EQ(page().view().GetText(timing_ids::kUploadLabel), " ");
   EXPECT_EQ(page().view().GetFloat(timing_ids::kUploadProgress), 0.0);
   FrameChunk(3, 0, kChunkLineEnd, Bytes(12, 4));  // still on its way: ignored
@@ -383,7 +383,7 @@ TEST_F(FrameCaptureTest, ALineAnalysisChartsTheChosenLine) {
   host.Advance(1);
   EXPECT_EQ(MessageTexts(), std::vector<std::string>{"Save image data to ./RGBline_BMP00.BMP"});
   EXPECT_EQ(Rates(), kAtLinkRate);
-  EXPECT_FALSE(dialog->lineMode);
+  EXPECT_FALSE(dialog->lineMode());
   const Bytes chart = ReadWholeFile(images.path() / "RGBline_BMP00.BMP");
   ASSERT_EQ(chart.size(), 54u + 12 * 256);
   EXPECT_EQ(Le32(chart, 18), 4u);
@@ -414,7 +414,7 @@ TEST_F(FrameCaptureTest, TheLineNumberIsCheckedAndALineNotReceivedIsNotCharted) 
   page().view().SetInt(timing_ids::kLineNumber, 0);
   capture().AnalyseLine();
   EXPECT_EQ(MessageTexts(), std::vector<std::string>{kLineNumberRangeMessage});
-  EXPECT_TRUE(dialog->uploadActive);
+  EXPECT_TRUE(dialog->uploadActive());
   RunTimersOut();
   // 100 is accepted and becomes 99 when the analysis starts.
   page().view().SetInt(timing_ids::kLineNumber, 100);
@@ -431,7 +431,7 @@ TEST_F(FrameCaptureTest, TheLineNumberIsCheckedAndALineNotReceivedIsNotCharted) 
   FrameChunk(0, 0, kChunkLineEnd, Bytes(12, 9));
   capture().UploadWholeImage();
   EXPECT_EQ(SentCodes(), std::vector<uint16_t>{kStopUploadCommand});
-  EXPECT_TRUE(dialog->lineMode);
+  EXPECT_TRUE(dialog->lineMode());
   host.Advance(800);
   EXPECT_EQ(MessageTexts(), std::vector<std::string>{"Line 3 was not received: no chart saved"});
   EXPECT_TRUE(FileNames(images.path()).empty());
@@ -477,7 +477,7 @@ TEST_F(FrameCaptureTest, AFailedSaveLeavesNoFileAndTheUploadStillEnds) {
     StartUpload();
     FeedFourByTwoFrame();
     EXPECT_EQ(MessageTexts(), std::vector<std::string>{message});
-    EXPECT_FALSE(dialog->uploadActive);
+    EXPECT_FALSE(dialog->uploadActive());
     EXPECT_EQ(page().view().GetText(timing_ids::kUploadLabel), " ");
     host.Advance(500);
     EXPECT_EQ(Rates(), kAtLinkRate);
@@ -518,7 +518,7 @@ TEST_F(FrameCaptureTest, ThePortAlwaysComesBackOnceAnUploadHasRun) {
          host.Advance(kUploadStartFirstTick);
          capture().UploadWholeImage();
          host.Advance(kUploadStartSecondTick);
-         EXPECT_FALSE(dialog->uploadActive);
+         EXPECT_FALSE(dialog->uploadActive());
        }},
   };
   PictureSize(4, 2);
@@ -531,7 +531,7 @@ TEST_F(FrameCaptureTest, ThePortAlwaysComesBackOnceAnUploadHasRun) {
     EXPECT_EQ(Rates(), kAtLinkRate);
     EXPECT_FALSE(host.TimerRunning(kUploadEndTimer));
     EXPECT_FALSE(host.TimerRunning(kUploadStartTimer));
-    EXPECT_FALSE(dialog->uploadActive);
+    EXPECT_FALSE(dialog->uploadActive());
     // The link works: a preview can be had again.
     capture().UpdateImage();
     EXPECT_EQ(SentCodes(), std::vector<uint16_t>{kPreviewRequest});
@@ -544,7 +544,7 @@ TEST_F(FrameCaptureTest, ThePortAlwaysComesBackOnceAnUploadHasRun) {
   StartUpload();
   capture().UploadWholeImage();
   dialog->ToggleLink();
-  ASSERT_FALSE(dialog->linkUp);
+  ASSERT_FALSE(dialog->linkUp());
   ASSERT_TRUE(host.PumpUntil([&] { return !dialog->serialPort().IsOpen(); }));
   host.Advance(5500);
   host.PumpFor(30ms);

@@ -33,11 +33,11 @@ bool HaveEdidDecode() {
 // then "Hfront 88 Hsync 44 Hback 148 Hpol P" and "Vfront 2 Vsync 5 Vback 15 Vpol P ...".
 std::string Describe(const CtaFormat& f) {
   char text[256];
-  std::snprintf(text, sizeof text,
-                "%ux%u%s %.3f Hz %s %.3f MHz H %u %u %u %c V %u %u %u %c", f.hActive, f.vActive,
-                f.interlaced ? "i" : "", f.fieldRateHz(), PictureAspectText(f.aspect),
-                f.pixelClockKhz / 1000.0, f.hFront, f.hSync, f.hBack, f.hSyncPositive ? 'P' : 'N',
-                f.vFront, f.vSync, f.vBack, f.vSyncPositive ? 'P' : 'N');
+  std::snprintf(text, sizeof text, "%ux%u%s %.3f Hz %s %.3f MHz H %u %u %u %c V %u %u %u %c",
+                f.hActive, f.vActive, f.interlaced ? "i" : "", f.fieldRateHz(),
+                PictureAspectText(f.aspect), f.pixelClockKhz / 1000.0, f.hFront, f.hSync, f.hBack,
+                f.hSyncPositive ? 'P' : 'N', f.vFront, f.vSync, f.vBack,
+                f.vSyncPositive ? 'P' : 'N');
   return text;
 }
 
@@ -90,10 +90,10 @@ TEST(CtaFormatsTest, NamesInWords) {
     int vic;
     const char* name;
   } cases[] = {
-      {16, "1920x1080p 60 Hz 16:9"},  {2, "720x480p 59.94 Hz 4:3"},
-      {20, "1920x1080i 50 Hz 16:9"},  {8, "1440x240p 60.05 Hz 4:3"},
-      {32, "1920x1080p 24 Hz 16:9"},  {98, "4096x2160p 24 Hz 256:135"},
-      {79, "1680x720p 24 Hz 64:27"},  {201, "7680x4320p 120 Hz 16:9"},
+      {16, "1920x1080p 60 Hz 16:9"}, {2, "720x480p 59.94 Hz 4:3"},
+      {20, "1920x1080i 50 Hz 16:9"}, {8, "1440x240p 60.05 Hz 4:3"},
+      {32, "1920x1080p 24 Hz 16:9"}, {98, "4096x2160p 24 Hz 256:135"},
+      {79, "1680x720p 24 Hz 64:27"}, {201, "7680x4320p 120 Hz 16:9"},
   };
   for (const auto& c : cases) {
     ASSERT_NE(FindCtaFormat(c.vic), nullptr);
