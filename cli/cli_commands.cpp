@@ -22,6 +22,7 @@
 #include "console/traffic_log.h"
 #include "edid/edid_file.h"
 #include "infoframe/utility_page.h"
+#include "link/codes.h"
 #include "monitor/monitor_page.h"
 #include "monitor/monitor_report.h"
 #include "timing/bitmap_writer.h"
@@ -224,7 +225,8 @@ class Commands {
     s_.edidView.SetSelection(edid_ids::kSelectionList, r_.number);
     const size_t mark = s_.Mark();
     d_.edidPage.ReadEdidFromDevice();
-    if (int rc = s_.WaitForReply(mark, 0xF851, "the EDID of preset " + std::to_string(r_.number));
+    if (int rc = s_.WaitForReply(mark, code::kEdidData,
+                                 "the EDID of preset " + std::to_string(r_.number));
         rc != kExitDone)
       return rc;
     const EdidImage& image = d_.edidPage.image;
@@ -268,7 +270,8 @@ class Commands {
     const size_t mark = s_.Mark();
     d_.utilityPage.ReadInfoFrame();
     const std::string name = kPacketListEntries[static_cast<size_t>(r_.number)];
-    if (int rc = s_.WaitForReply(mark, 0x8092, "the InfoFrame " + name); rc != kExitDone) return rc;
+    if (int rc = s_.WaitForReply(mark, code::kInfoFrame, "the InfoFrame " + name); rc != kExitDone)
+      return rc;
     out_ << name << "\n";
     for (int row = 0; row < utility_ids::kGridRows; ++row) {
       const int labelId = utility_ids::kGridLabel[row];
@@ -312,7 +315,8 @@ class Commands {
                            m.startHour, m.startMinute, m.startSecond};
       const size_t mark = s_.Mark();
       m.ReadStatusRecord();
-      if (int rc = s_.WaitForReply(mark, 0x8096, "the recording's settings"); rc != kExitDone)
+      if (int rc = s_.WaitForReply(mark, code::kMonitorRecord, "the recording's settings");
+          rc != kExitDone)
         return rc;
       // The box keeps five bits of the year.
       const bool taken = static_cast<int>(m.slotLength) == r_.number && m.slotUnit == r_.slotUnit &&
@@ -326,7 +330,8 @@ class Commands {
     }
     const size_t mark = s_.Mark();
     m.ReadStatusRecord();
-    if (int rc = s_.WaitForReply(mark, 0x8096, "the recording"); rc != kExitDone) return rc;
+    if (int rc = s_.WaitForReply(mark, code::kMonitorRecord, "the recording"); rc != kExitDone)
+      return rc;
     const MonitorTimeline timeline = m.Timeline();
     out_ << "Start:     " << StartText(m) << "\n"
          << "Settings:  " << SettingsText(m) << "\n"
@@ -464,7 +469,8 @@ class Commands {
     }
     const size_t mark = s_.Mark();
     d_.addressDialog.ReadAddressFromDevice();
-    if (int rc = s_.WaitForReply(mark, 0xF801, "the address read"); rc != kExitDone) return rc;
+    if (int rc = s_.WaitForReply(mark, code::kAddress, "the address read"); rc != kExitDone)
+      return rc;
     if (r_.action == "write" && !(d_.TargetAddress() == r_.newAddress))
       return Refused("The box reports address " + FormatAddress(d_.TargetAddress()));
     out_ << FormatAddress(d_.TargetAddress()) << "\n";

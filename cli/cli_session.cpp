@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "cli/text_output.h"
+#include "link/codes.h"
 
 namespace sc {
 
@@ -54,7 +55,8 @@ bool CliSession::Handled(size_t mark, uint16_t code) const {
 
 bool CliSession::ChainEnded(size_t mark) const {
   Settle();
-  static constexpr uint16_t kChain[] = {0x8082, 0x8081, 0x8080, 0xF850, 0x8091};
+  static constexpr uint16_t kChain[] = {code::kInput, code::kHotPlug, code::kVolume,
+                                        code::kEdidPreset, code::kTiming};
   size_t i = mark;
   size_t timing = replies_.size();
   for (const uint16_t code : kChain) {
@@ -65,7 +67,7 @@ bool CliSession::ChainEnded(size_t mark) const {
   }
   if (replies_[timing].hActiveAfter == 0) return true;  // no signal: no status is asked
   for (size_t k = timing + 1; k < replies_.size(); ++k)
-    if (replies_[k].code == 0x8090) return true;
+    if (replies_[k].code == code::kStatus) return true;
   return false;
 }
 

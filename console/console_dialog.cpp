@@ -8,28 +8,11 @@
 #include <cstdio>
 
 #include "console/control_ids.h"
+#include "link/codes.h"
 
 namespace sc {
 
 namespace {
-
-// Reply codes with a handler of their own.
-constexpr uint16_t kReplyHpd = 0x8081;
-constexpr uint16_t kReplyInput = 0x8082;
-constexpr uint16_t kReplyVolume = 0x8080;
-constexpr uint16_t kReplyTiming = 0x8091;
-constexpr uint16_t kReplyStatus = 0x8090;
-constexpr uint16_t kReplySignalNotice = 0x809F;
-constexpr uint16_t kReplyAddress = 0xF801;
-constexpr uint16_t kReplyEdidPreset = 0xF850;
-constexpr uint16_t kReplyEdidData = 0xF851;
-constexpr uint16_t kReplyAcknowledge = 0xFFFF;
-constexpr uint16_t kReplyInfoFrame = 0x8092;
-constexpr uint16_t kReplyMonitorRecord = 0x8096;
-constexpr uint16_t kReplyFrameChunk = 0x8094;
-constexpr uint16_t kReplyPreviewChunk = 0x8095;
-// A chunk's two leading bytes and its flags.
-constexpr size_t kChunkHeaderSize = 3;
 
 // Brings the status bar up to date when an entry point of the window returns, whichever
 // way it returns.
@@ -298,12 +281,12 @@ void ConsoleDialog::SyncStatus() {
 
 void ConsoleDialog::SendInputQuery() {
   timingPage.uploadProgress = 0;
-  SendCommand(0x8082);
+  SendCommand(code::kInput);
 }
 
 void ConsoleDialog::SendHpdQuery() {
   timingPage.uploadProgress = 0;
-  SendCommand(0x8081);
+  SendCommand(code::kHotPlug);
 }
 
 // ---------------------------------------------------------------------------------------
@@ -313,7 +296,7 @@ void ConsoleDialog::SendHpdQuery() {
 void ConsoleDialog::StatusRecheck() {
   // Cleared first, so that the reply to this request cannot ask again.
   statusRecheckArmed_ = false;
-  SendCommand(0x8090);
+  SendCommand(code::kStatus);
   host_.StopTimer(kStatusRecheckTimer);
 }
 
@@ -379,7 +362,7 @@ void ConsoleDialog::ParseReplyByte(uint8_t byte) {
   const auto entry = std::find_if(replyHandlers_.begin(), replyHandlers_.end(),
                                   [code](const ReplyHandler& h) { return h.code == code; });
   if (entry == replyHandlers_.end()) return DropReply(code, TrafficMark::UnknownCode);
-  if (code != kReplyAddress && !AddressFilter(targetAddress_, rx.Address()))
+  if (code != code::kAddress && !AddressFilter(targetAddress_, rx.Address()))
     return DropReply(code, TrafficMark::OtherAddress);
   if (rx.PayloadSize() < entry->minPayload) return DropReply(code, TrafficMark::TooShort);
   TakeReply(code);
@@ -408,33 +391,47 @@ bool ConsoleDialog::AddressFilter(DeviceAddress target, DeviceAddress frame) {
 }
 
 void ConsoleDialog::BuildReplyHandlerTable() {
-  static constexpr uint16_t kCodes[kReplyHandlerCount] = {
-      0x0061, 0x0062, 0x0063, 0x0064, 0x0065, 0x0066, 0x0067, 0x0068, 0x0069,
-      0x006A, 0x00A0, 0x00A8, 0x7801, 0x7802, 0x7878, 0x8081, 0x8082, 0x8063,
-      0x8064, 0x8065, 0x8066, 0x8067, 0x8068, 0x8080, 0x8094, 0x8095, 0x8091,
-      0x8096, 0x8090, 0x8092, 0x809F, 0xF801, 0xF850, 0xF851, 0xFFFF};
-  for (int i = 0; i < kReplyHandlerCount; ++i)
-    replyHandlers_[i] = {kCodes[i], &ConsoleDialog::OnNoAction};
-  // The EDID data, the acknowledgement and the InfoFrame look at their payload's length
-  // themselves; a record needs its header.
-  const ReplyHandler own[] = {
-      {kReplyHpd, &ConsoleDialog::OnHpdReply, 1},
-      {kReplyInput, &ConsoleDialog::OnInputReply, 1},
-      {kReplyVolume, &ConsoleDialog::OnVolumeReply, 1},
-      {kReplyEdidPreset, &ConsoleDialog::OnEdidPresetReply, 1},
-      {kReplyTiming, &ConsoleDialog::OnTimingReply, kTimingRecordSize},
-      {kReplyStatus, &ConsoleDialog::OnStatusReply, kSignalStatusSize},
-      {kReplySignalNotice, &ConsoleDialog::OnSignalNotice, 1},
-      {kReplyAddress, &ConsoleDialog::OnAddressReply, 2},
-      {kReplyFrameChunk, &ConsoleDialog::OnFrameChunk, kChunkHeaderSize},
-      {kReplyPreviewChunk, &ConsoleDialog::OnPreviewChunk, kChunkHeaderSize},
-      {kReplyEdidData, &ConsoleDialog::OnEdidData, 0},
-      {kReplyAcknowledge, &ConsoleDialog::OnAcknowledgement, 0},
-      {kReplyInfoFrame, &ConsoleDialog::OnInfoFrameData, 0},
-      {kReplyMonitorRecord, &ConsoleDialog::OnMonitorRecord, kMonitorRecordHeader}};
-  for (const auto& o : own) {
-    for (auto& entry : replyHandlers_)
-      if (entry.code == o.code) entry = o;
+  // The handlers' payload sizes are those of the records they read.
+  static_assert(kTimingRecordSize == 20 && kSignalStatusSize == 10 && kMonitorRecordHeader == 10);
+  const std::span<const ReplyCode> codes = ReplyCodes();
+  for (size_t i = 0; i < replyHandlers_.size() && i < codes.size(); ++i) {
+    const ReplyCode& reply = codes[i];
+    replyHandlers_[i] = {reply.code, HandlerOf(reply.code), reply.minPayload};
+  }
+}
+
+void (ConsoleDialog::*ConsoleDialog::HandlerOf(uint16_t reply))() {
+  switch (reply) {
+    case code::kHotPlug:
+      return &ConsoleDialog::OnHpdReply;
+    case code::kInput:
+      return &ConsoleDialog::OnInputReply;
+    case code::kVolume:
+      return &ConsoleDialog::OnVolumeReply;
+    case code::kEdidPreset:
+      return &ConsoleDialog::OnEdidPresetReply;
+    case code::kTiming:
+      return &ConsoleDialog::OnTimingReply;
+    case code::kStatus:
+      return &ConsoleDialog::OnStatusReply;
+    case code::kSignalNotice:
+      return &ConsoleDialog::OnSignalNotice;
+    case code::kAddress:
+      return &ConsoleDialog::OnAddressReply;
+    case code::kFrameChunk:
+      return &ConsoleDialog::OnFrameChunk;
+    case code::kPreviewChunk:
+      return &ConsoleDialog::OnPreviewChunk;
+    case code::kEdidData:
+      return &ConsoleDialog::OnEdidData;
+    case code::kAcknowledge:
+      return &ConsoleDialog::OnAcknowledgement;
+    case code::kInfoFrame:
+      return &ConsoleDialog::OnInfoFrameData;
+    case code::kMonitorRecord:
+      return &ConsoleDialog::OnMonitorRecord;
+    default:
+      return &ConsoleDialog::OnNoAction;
   }
 }
 
@@ -455,29 +452,29 @@ void ConsoleDialog::OnHpdReply() {
     Push();
     timingPage.ZeroTimingFields();
     timingPage.Push();
-    SendCommand(0x8080);
+    SendCommand(code::kVolume);
   } else {
-    SendCommand(0x8080);
+    SendCommand(code::kVolume);
     hpdChoice = 0;
   }
 }
 
 void ConsoleDialog::OnVolumeReply() {
   volumePercent = VolumePercentOfStep(static_cast<int8_t>(rx.frame[9]));
-  SendCommand(0xF850);
+  SendCommand(code::kEdidPreset);
   Push();
 }
 
 void ConsoleDialog::OnEdidPresetReply() {
   edidPage.OnPresetReport(static_cast<int8_t>(rx.frame[9]));
-  SendCommand(0x8091);
+  SendCommand(code::kTiming);
 }
 
 void ConsoleDialog::OnTimingReply() {
   timingPage.TakeTimingRecord(rx.Payload(), inputIsSdi_);
   ShowTimingText();
   if (timingPage.hActive != 0) {
-    SendCommand(0x8090);
+    SendCommand(code::kStatus);
     // The status reply may ask once more, 2000 ms later, if it finds HDCP off.
     statusRecheckArmed_ = true;
     host_.StopTimer(kStatusRecheckTimer);
@@ -513,7 +510,7 @@ void ConsoleDialog::OnSignalNotice() {
     Push();
     return;
   }
-  SendCommand(0x8091);
+  SendCommand(code::kTiming);
   hpdChoice = 0;
   Push();
 }

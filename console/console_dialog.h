@@ -206,6 +206,8 @@ class ConsoleDialog : public CoreWindow,
 
  private:
   void BuildReplyHandlerTable();
+  // The handler of a reply code of the code table (OnNoAction for the codes nobody acts on).
+  static void (ConsoleDialog::*HandlerOf(uint16_t reply))();
   // Shows a message box; the status bar is brought up to date first.
   void ShowMessage(const std::string& text);
   // Brings the status bar up to date and tells onStateChanged of a changed state.

@@ -4,6 +4,7 @@
 
 #include "console/console_dialog.h"
 #include "console/control_ids.h"
+#include "link/codes.h"
 
 namespace sc {
 
@@ -18,11 +19,6 @@ std::optional<int> StepOfPercent(int percent) {
 VolumeSetting AtStep(int step) {
   return {static_cast<uint8_t>(step), kVolumePercent[step]};
 }
-
-// Commands that set the box's front panel.
-constexpr uint16_t kSetVolume = 0x0080;
-constexpr uint16_t kSetHotPlug = 0x0081;
-constexpr uint16_t kSetInput = 0x0082;
 
 }  // namespace
 
@@ -57,7 +53,7 @@ void ConsoleDialog::SetHotPlug(int choice) {
   // The clicked button is the checked one, also when the command cannot go out.
   hpdChoice = choice;
   const uint8_t setting = static_cast<uint8_t>(choice);
-  SendCommandWithData(kSetHotPlug, 1, &setting);
+  SendCommandWithData(code::kSetHotPlug, 1, &setting);
   Push();
 }
 
@@ -73,14 +69,14 @@ void ConsoleDialog::VolumeUp() {
 
 void ConsoleDialog::SetVolume(const VolumeSetting& setting) {
   volumePercent = setting.percent;
-  SendCommandWithData(kSetVolume, 1, &setting.step);
+  SendCommandWithData(code::kSetVolume, 1, &setting.step);
   Push();
 }
 
 void ConsoleDialog::SelectHdmiInput() {
   ShowInput(false);
   const uint8_t hdmi = 0;
-  SendCommandWithData(kSetInput, 1, &hdmi);
+  SendCommandWithData(code::kSetInput, 1, &hdmi);
 }
 
 void ConsoleDialog::SelectSdiInput() {
@@ -88,7 +84,7 @@ void ConsoleDialog::SelectSdiInput() {
   // SDI has no hot-plug line; the radios show "OFF" at the next refresh of the window.
   hpdChoice = 1;
   const uint8_t sdi = 1;
-  SendCommandWithData(kSetInput, 1, &sdi);
+  SendCommandWithData(code::kSetInput, 1, &sdi);
 }
 
 void ConsoleDialog::ShowInput(bool sdi) {

@@ -79,10 +79,10 @@ class PortSession {
   void Startup();
 
   // Window events.
-  void SelectComPort();                   // an item of the "Comm:" list was chosen
-  void ToggleLink(bool uploadActive);     // the link icon
-  void SearchDevice(bool uploadActive);   // "Search Machine"
-  void SearchStep();                      // timer 4
+  void SelectComPort();                  // an item of the "Comm:" list was chosen
+  void ToggleLink(bool uploadActive);    // the link icon
+  void SearchDevice(bool uploadActive);  // "Search Machine"
+  void SearchStep();                     // timer 4
   // A byte that came while the search runs: the matcher looks for the search's answer.
   void MatchSearchReply(FrameAssembler& rx, uint8_t byte);
   // Re-opens the current port at another rate (uploads); failures are silent.

@@ -5,7 +5,7 @@
 #include <optional>
 #include <string_view>
 
-#include "link/code_names.h"
+#include "link/codes.h"
 
 namespace sc {
 

@@ -9,7 +9,7 @@
 #include <cstring>
 #include <ctime>
 
-#include "link/code_names.h"
+#include "link/codes.h"
 
 namespace sc {
 

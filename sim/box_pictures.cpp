@@ -4,8 +4,6 @@
 #include <functional>
 #include <string_view>
 
-#include "timing/timing_decoder.h"
-
 namespace sc {
 
 namespace {
@@ -24,17 +22,14 @@ int LookOf(const BoxSignal& signal) {
 
 }  // namespace
 
-BoxPicture PictureOf(const BoxSignal& signal, uint8_t input, uint32_t phase) {
+BoxPicture PictureOf(const BoxSignal& signal, uint32_t phase) {
   BoxPicture picture;
   picture.phase = phase;
   if (!signal.Present()) return picture;
-  // The picture has the size the console's Timing page shows for the format.
-  const auto bytes = signal.timing.Bytes();
-  const TimingFields f = DecodeTiming(TimingRecord::FromBytes(bytes),
-                                      {signal.status.colourSpace, signal.status.pixelRepetition,
-                                       signal.status.structure3d, input == kSdiInput});
-  picture.width = std::max(f.hActive, 0);
-  picture.height = std::max(f.vActive, 0);
+  // The format's own picture size, not the console's reading of the timing: a capture of
+  // another size shows the console's decoding at fault.
+  picture.width = signal.picture.width;
+  picture.height = signal.picture.height;
   picture.look = LookOf(signal);
   return picture;
 }

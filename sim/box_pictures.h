@@ -28,7 +28,7 @@ struct BoxPicture {
 };
 
 // The picture of the signal the box receives (black, 0 x 0, when there is none).
-BoxPicture PictureOf(const BoxSignal& signal, uint8_t input, uint32_t phase);
+BoxPicture PictureOf(const BoxSignal& signal, uint32_t phase);
 Rgb PicturePixel(const BoxPicture& picture, int x, int y);
 
 // Chunk layout: two bytes (the chunk's number from 0, little-endian, so both are zero in

@@ -50,6 +50,13 @@ struct BoxSignalStatus {
   std::array<uint8_t, 10> Bytes() const;
 };
 
+// The picture a source sends, as a capture holds it: pixel repetition undone, both fields
+// of an interlaced frame, the whole width of a 4:2:0 signal, one picture of a 3D pair.
+struct BoxPictureSize {
+  uint16_t width = 0;
+  uint16_t height = 0;
+};
+
 // A signal format: what the box measures and reports about it.
 struct BoxSignal {
   std::string name;
@@ -57,6 +64,7 @@ struct BoxSignal {
   uint8_t input = kHdmiInput;  // the connector it arrives on
   BoxTiming timing;
   BoxSignalStatus status;
+  BoxPictureSize picture;
 
   // No signal is reported as an active width of 0.
   bool Present() const { return timing.hActive != 0; }

@@ -228,7 +228,7 @@ std::vector<uint8_t> SimulatedBox::TakeUnsolicited() {
 }
 
 BoxPicture SimulatedBox::TakePicture() {
-  lastPicture_ = PictureOf(signal(), panel_.input, picturesTaken_++);
+  lastPicture_ = PictureOf(signal(), picturesTaken_++);
   return lastPicture_;
 }
 

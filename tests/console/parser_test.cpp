@@ -2,7 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <map>
+
 #include "console/control_ids.h"
+#include "link/codes.h"
+#include "sim/simulated_box.h"
 #include "tests/support/console_fixture.h"
 #include "tests/support/console_test_access.h"
 
@@ -130,16 +135,45 @@ TEST_F(ParserTest, ReplyWithoutThePayloadItsHandlerReadsIsDropped) {
   EXPECT_EQ(dispatched, std::vector<uint16_t>{0x8063});
 }
 
-TEST_F(ParserTest, HandlerTableHasTheRepliesInOrder) {
-  const uint16_t expected[] = {0x0061, 0x0062, 0x0063, 0x0064, 0x0065, 0x0066, 0x0067,
-                               0x0068, 0x0069, 0x006A, 0x00A0, 0x00A8, 0x7801, 0x7802,
-                               0x7878, 0x8081, 0x8082, 0x8063, 0x8064, 0x8065, 0x8066,
-                               0x8067, 0x8068, 0x8080, 0x8094, 0x8095, 0x8091, 0x8096,
-                               0x8090, 0x8092, 0x809F, 0xF801, 0xF850, 0xF851, 0xFFFF};
+TEST_F(ParserTest, TheDispatcherFollowsTheCodeTable) {
   const auto& table = dialog->ReplyHandlerTable();
-  ASSERT_EQ(table.size(), std::size(expected));
-  for (size_t i = 0; i < table.size(); ++i)
-    EXPECT_EQ(table[i].code, expected[i]) << i;
+  const std::span<const ReplyCode> codes = ReplyCodes();
+  ASSERT_EQ(table.size(), codes.size());
+  for (size_t i = 0; i < table.size(); ++i) {
+    EXPECT_EQ(table[i].code, codes[i].code) << i;
+    EXPECT_EQ(table[i].minPayload, codes[i].minPayload) << i;
+  }
+}
+
+// Every request the console can send, answered by the simulated box (which keeps codes of
+// its own): the answer is the reply the code table expects, and the console takes it.
+TEST_F(ParserTest, TheBoxsAnswerToEachRequestIsTaken) {
+  SimulatedBox box;
+  Bytes edidWrite(1 + 256, 0xFF);
+  edidWrite[0] = 2;
+  const std::map<uint16_t, Bytes> payloads = {
+      {code::kInfoFrame, {0x82}}, {code::kEdidData, {0x01}}, {code::kWriteEdid, edidWrite}};
+  int asked = 0;
+  for (const CommandCode& command : CommandCodes()) {
+    // The chunks of a picture are the capture's business, and the probe's answer the search's.
+    if (!command.reply || command.reply == code::kFrameChunk ||
+        command.reply == code::kPreviewChunk)
+      continue;
+    SCOPED_TRACE(command.name);
+    dispatched.clear();
+    const auto payload = payloads.find(command.code);
+    const Bytes answer = box.Receive(
+        Command({0, 0}, command.code, payload == payloads.end() ? Bytes{} : payload->second));
+    ASSERT_GE(answer.size(), kFrameOverhead);
+    Feed(answer);
+    EXPECT_NE(std::find(dispatched.begin(), dispatched.end(), *command.reply), dispatched.end());
+    ++asked;
+  }
+  EXPECT_EQ(asked, 11);
+  // The search probe's answer is the search's.
+  ConsoleTestAccess::SetSearchActive(*dialog, true);
+  Feed(box.Receive(Command({0, 0}, code::kSearchProbe)));
+  EXPECT_TRUE(dialog->deviceFound());
 }
 
 TEST_F(ParserTest, SearchMatcherTakesOnlyTheProbeAnswer) {

@@ -81,7 +81,7 @@ TEST(BoxPictures, EachFormatLooksItsOwnAndThePictureMoves) {
       {"2160p60", {3840, 2160}}, {"1080p24-3d", {1920, 1080}}, {"sdi-1080i50", {1920, 1080}}};
   for (const auto& [name, size] : sizes) {
     const BoxSignal signal = *FindBoxSignal(name);
-    const BoxPicture picture = PictureOf(signal, signal.input, 0);
+    const BoxPicture picture = PictureOf(signal, 0);
     EXPECT_EQ(std::make_pair(picture.width, picture.height), size) << name;
   }
 
@@ -90,14 +90,14 @@ TEST(BoxPictures, EachFormatLooksItsOwnAndThePictureMoves) {
   for (const BoxSignal& signal : BoxSignalPresets()) {
     if (!signal.Present()) continue;
     ++formats;
-    const auto first = PreviewChunks(PictureOf(signal, signal.input, 0));
+    const auto first = PreviewChunks(PictureOf(signal, 0));
     ASSERT_EQ(first.size(), 64u) << signal.name;
     for (size_t k = 0; k < first.size(); ++k) {
       EXPECT_EQ(first[k].size(), 195u);
       EXPECT_EQ(first[k][2], k == 63 ? kPictureLineEnd : 0) << k;
     }
     previews.insert(first);
-    EXPECT_NE(PreviewChunks(PictureOf(signal, signal.input, 1)), first) << signal.name;
+    EXPECT_NE(PreviewChunks(PictureOf(signal, 1)), first) << signal.name;
   }
   EXPECT_EQ(previews.size(), static_cast<size_t>(formats));
   // 16-bit colour, blue high: white is FF FF, pure red 00 1F, pure blue F8 00.
