@@ -10,6 +10,7 @@
 #include <ctime>
 
 #include "link/codes.h"
+#include "storage/safe_file.h"
 
 namespace sc {
 
@@ -44,19 +45,6 @@ std::string ClockText(TrafficEntry::Clock::time_point time) {
 std::string BaseName(const std::string& path) {
   const size_t slash = path.rfind('/');
   return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-bool WriteAll(int fd, const std::string& text) {
-  size_t done = 0;
-  while (done < text.size()) {
-    const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    done += static_cast<size_t>(n);
-  }
-  return true;
 }
 
 }  // namespace
@@ -344,21 +332,13 @@ std::string TrafficLog::Save(const std::string& path) const {
   for (uint64_t serial : rows_) {
     if (const TrafficEntry* entry = Entry(serial)) text += FormatTrafficLine(*entry) + "\n";
   }
-  const std::string name = BaseName(path);
-  std::string temporary = path + ".XXXXXX";
-  const int fd = ::mkstemp(temporary.data());
-  if (fd < 0) return "Failed to write " + name + " (" + std::strerror(errno) + ")";
-  // mkstemp makes the file private; a saved log reads like any other text file.
-  ::fchmod(fd, 0644);
-  int error = WriteAll(fd, text) ? 0 : errno;
-  if (error == 0 && ::fsync(fd) != 0) error = errno;
-  if (::close(fd) != 0 && error == 0) error = errno;
-  if (error == 0 && ::rename(temporary.c_str(), path.c_str()) != 0) error = errno;
-  if (error != 0) {
-    ::unlink(temporary.c_str());
-    return "Failed to write " + name + " (" + std::strerror(error) + ")";
-  }
-  return "";
+  // Written beside and renamed into place, as every file of the console: a kill leaves the
+  // old log or the new one; only a regular file is replaced, keeping its permissions.
+  const SafeWriteResult written = ReplaceFileSafely(path, text);
+  if (written.ok()) return "";
+  const std::string reason =
+      written.error == EEXIST ? "not a regular file" : std::strerror(written.error);
+  return "Failed to write " + BaseName(path) + " (" + reason + ")";
 }
 
 }  // namespace sc

@@ -11,7 +11,7 @@
 #include <optional>
 #include <variant>
 
-#include "storage/safe_file.h"
+#include "storage/numbered_file.h"
 
 namespace sc {
 namespace {
@@ -161,49 +161,16 @@ ssize_t ReadUpTo(int fd, uint8_t* out, size_t count) {
   return static_cast<ssize_t>(done);
 }
 
-std::string JoinPath(const std::string& directory, const std::string& name) {
-  if (directory.empty()) return name;
-  if (directory.back() == '/') return directory + name;
-  return directory + "/" + name;
-}
-
-bool NameExists(const std::string& path) {
-  struct stat info;
-  return ::lstat(path.c_str(), &info) == 0;
-}
-
-std::string EdidFileName(int number, const char* extension) {
-  char name[32];
-  std::snprintf(name, sizeof name, "TQ_EDID%02d.%s", number, extension);
-  return name;
-}
-
 // Writes bytes under the first free "TQ_EDID%02d.<extension>" of directory, or over
 // number 99 when all are taken. Returns the name written, or the message of a failure.
-// The file appears (or is replaced) only with its whole content: a kill part way leaves
-// no new file, or the old 99 as it was.
-std::variant<std::string, std::string> WriteNumberedFile(const std::string& directory,
-                                                         const char* extension,
-                                                         std::string_view bytes) {
+std::variant<std::string, std::string> WriteEdidFile(const std::string& directory,
+                                                     const char* extension,
+                                                     std::string_view bytes) {
   using Result = std::variant<std::string, std::string>;
-  // Another writer may take a free name between the look and the write: look again.
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    const std::string name = FirstFreeEdidFileName(directory, extension);
-    const std::string path = JoinPath(directory, name);
-    const bool taken = NameExists(path);  // all hundred are: number 99 is overwritten
-    // Only a regular file is overwritten: not a FIFO (the window would wait on it), a
-    // device, or a link whose target would be overwritten instead.
-    const SafeWriteResult written =
-        taken ? ReplaceFileSafely(path, bytes) : CreateFileSafely(path, bytes);
-    if (written.error == EEXIST && !taken) continue;
-    if (!written.created) return Result(std::in_place_index<1>, kEdidCreateFailed);
-    if (written.error != 0)
-      return Result(std::in_place_index<1>,
-                    "Failed to write " + name + " (" + std::strerror(written.error) + ")");
-    if (!NameExists(path)) return Result(std::in_place_index<1>, kEdidMissingAfterCreate);
-    return Result(std::in_place_index<0>, name);
-  }
-  return Result(std::in_place_index<1>, kEdidCreateFailed);
+  const std::string pattern = std::string("TQ_EDID%02d.") + extension;
+  const NumberedFileResult written = WriteNumberedFile(directory, pattern.c_str(), bytes);
+  if (!written.ok()) return Result(std::in_place_index<1>, written.FailureMessage());
+  return Result(std::in_place_index<0>, written.name);
 }
 
 }  // namespace
@@ -268,19 +235,13 @@ std::string FormatEdidTextFile(const EdidImage& image) {
 }
 
 std::string FirstFreeEdidFileName(const std::string& directory, const char* extension) {
-  for (int n = 0; n < 100; ++n) {
-    std::string name = EdidFileName(n, extension);
-    if (!NameExists(JoinPath(directory, name))) return name;
-  }
-  return EdidFileName(99, extension);
+  return FirstFreeNumberedName(directory, (std::string("TQ_EDID%02d.") + extension).c_str());
 }
 
 EdidSaveResult SaveEdidFiles(const EdidImage& image, const std::string& directory) {
   EdidSaveResult result;
-  // What a killed save of any number left behind goes now.
-  RemoveStaleTemporariesIn(directory, "TQ_EDID");
   // Each file takes its own first free number.
-  auto text = WriteNumberedFile(directory, "txt", FormatEdidTextFile(image));
+  auto text = WriteEdidFile(directory, "txt", FormatEdidTextFile(image));
   if (text.index() == 1) {
     result.message = std::get<1>(text);
     return result;
@@ -288,7 +249,7 @@ EdidSaveResult SaveEdidFiles(const EdidImage& image, const std::string& director
   result.textFile = std::get<0>(text);
 
   const std::string_view raw(reinterpret_cast<const char*>(image.data()), image.size());
-  auto binary = WriteNumberedFile(directory, "bin", raw);
+  auto binary = WriteEdidFile(directory, "bin", raw);
   if (binary.index() == 1) {
     result.message = std::get<1>(binary);
     return result;

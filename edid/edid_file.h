@@ -21,8 +21,6 @@ namespace sc {
 // The page's messages.
 inline constexpr char kEdidFileReadFailed[] = "File read failed";
 inline constexpr char kEdidNotBinOrTxt[] = "It is not bin or txt file";
-inline constexpr char kEdidCreateFailed[] = "Faild to create file";
-inline constexpr char kEdidMissingAfterCreate[] = "failed";
 // Files go to the current folder; the name is shown as a Linux user reads it there.
 inline constexpr char kEdidSavedPrefix[] = "Save EDID data to ./";
 

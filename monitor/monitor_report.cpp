@@ -9,7 +9,7 @@
 #include <cstring>
 #include <optional>
 
-#include "storage/safe_file.h"
+#include "storage/numbered_file.h"
 
 namespace sc {
 
@@ -17,22 +17,7 @@ namespace {
 
 constexpr size_t kDigitsPerRow = 100;
 
-std::string JoinPath(const std::string& directory, const std::string& name) {
-  if (directory.empty()) return name;
-  if (directory.back() == '/') return directory + name;
-  return directory + "/" + name;
-}
-
-bool NameExists(const std::string& path) {
-  struct stat info;
-  return ::lstat(path.c_str(), &info) == 0;
-}
-
-std::string ReportName(int number) {
-  char name[40];
-  std::snprintf(name, sizeof name, "TQ5R_StatusRecord%02d.txt", number);
-  return name;
-}
+constexpr char kReportPattern[] = "TQ5R_StatusRecord%02d.txt";
 
 }  // namespace
 
@@ -61,45 +46,20 @@ std::string MonitorReportText(const MonitorReport& r) {
 }
 
 std::string FirstFreeReportName(const std::string& directory) {
-  for (int n = 0; n < 100; ++n) {
-    std::string name = ReportName(n);
-    if (!NameExists(JoinPath(directory, name))) return name;
-  }
-  return ReportName(99);
+  return FirstFreeNumberedName(directory, kReportPattern);
 }
 
 ReportSaveResult SaveMonitorReport(const MonitorReport& report, const std::string& directory) {
   ReportSaveResult result;
-  // What a killed save left beside any report goes now.
-  RemoveStaleTemporariesIn(directory, "TQ5R_StatusRecord");
-  const std::string text = MonitorReportText(report);
-  // The report appears (or replaces number 99) only whole; a new name is taken
-  // exclusively, so a report another save made meanwhile is never overwritten.
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    const std::string name = FirstFreeReportName(directory);
-    const std::string path = JoinPath(directory, name);
-    const bool taken = NameExists(path);
-    const SafeWriteResult written =
-        taken ? ReplaceFileSafely(path, text) : CreateFileSafely(path, text);
-    if (written.error == EEXIST && !taken) continue;
-    if (!written.created) {
-      result.message = kReportCreateFailed;
-      return result;
-    }
-    if (written.error != 0) {
-      result.message = "Failed to write " + name + " (" + std::strerror(written.error) + ")";
-      return result;
-    }
-    if (!NameExists(path)) {
-      result.message = kReportMissingAfterCreate;
-      return result;
-    }
-    result.ok = true;
-    result.fileName = name;
-    result.message = kReportSavedPrefix + name;
+  const NumberedFileResult written =
+      WriteNumberedFile(directory, kReportPattern, MonitorReportText(report));
+  if (!written.ok()) {
+    result.message = written.FailureMessage();
     return result;
   }
-  result.message = kReportCreateFailed;
+  result.ok = true;
+  result.fileName = written.name;
+  result.message = kReportSavedPrefix + written.name;
   return result;
 }
 

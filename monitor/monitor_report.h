@@ -9,8 +9,6 @@
 
 namespace sc {
 
-inline constexpr char kReportCreateFailed[] = "Faild to create file";
-inline constexpr char kReportMissingAfterCreate[] = "failed";
 // The report goes to the current folder; its name is shown as a Linux user reads it there.
 inline constexpr char kReportSavedPrefix[] = "Save EDID data to ./";
 

@@ -30,18 +30,6 @@ std::string Join(const std::string& directory, const std::string& name) {
   return directory == "/" ? "/" + name : directory + "/" + name;
 }
 
-int WriteAll(int fd, std::string_view bytes) {
-  size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return errno;
-    if (n == 0) return ENOSPC;
-    done += static_cast<size_t>(n);
-  }
-  return 0;
-}
-
 // A fresh temporary beside `path` that no one else is writing.
 int CreateTemporary(const std::string& path, std::string& tempPath) {
   static std::atomic<unsigned> counter{0};
@@ -96,7 +84,7 @@ SafeWriteResult WriteSafely(const std::string& path, std::string_view bytes, Pla
   result.created = true;
   int error = 0;
   if (exists && ::fchmod(fd, old.st_mode & 07777) != 0) error = errno;
-  if (!error) error = WriteAll(fd, bytes);
+  if (!error) error = WriteAll(fd, bytes.data(), bytes.size());
   if (!error && ::fsync(fd) != 0) error = errno;
   if (::close(fd) != 0 && !error) error = errno;
   if (!error) {
@@ -123,6 +111,30 @@ bool AllDigits(std::string_view text) {
 }
 
 }  // namespace
+
+std::string JoinPath(const std::string& directory, const std::string& name) {
+  if (directory.empty()) return name;
+  if (directory.back() == '/') return directory + name;
+  return directory + "/" + name;
+}
+
+bool PathExists(const std::string& path) {
+  struct stat info {};
+  return ::lstat(path.c_str(), &info) == 0;
+}
+
+int WriteAll(int fd, const void* bytes, size_t count) {
+  const auto* at = static_cast<const char*>(bytes);
+  size_t done = 0;
+  while (done < count) {
+    const ssize_t n = ::write(fd, at + done, count - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return errno;
+    if (n == 0) return ENOSPC;
+    done += static_cast<size_t>(n);
+  }
+  return 0;
+}
 
 bool ParseTemporaryName(std::string_view name, std::string_view* target, long* pid) {
   // "." target "." digits "-" digits "-" digits

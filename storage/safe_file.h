@@ -9,6 +9,7 @@
 // for a new name by an exclusive rename that fails when the name has meanwhile been
 // taken. A temporary left by a killed process is removed by the next write beside it.
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -42,6 +43,14 @@ int PlaceTemporary(const std::string& tempPath, const std::string& path, bool re
 int RemoveStaleTemporaries(const std::string& path);
 // The same for every target in `directory` whose name begins with `prefix`.
 int RemoveStaleTemporariesIn(const std::string& directory, std::string_view prefix);
+
+// `directory`/`name` ("." or "" means the current directory: the bare name).
+std::string JoinPath(const std::string& directory, const std::string& name);
+// Something, even a dangling link, has this name.
+bool PathExists(const std::string& path);
+// Writes all `count` bytes to `fd`, retrying short writes; 0 or the errno of the failure
+// (ENOSPC for a write that makes no progress).
+int WriteAll(int fd, const void* bytes, size_t count);
 
 // When `name` (a bare file name) is one of this program's temporaries, the name of its
 // target and the writer's process id.

@@ -15,14 +15,16 @@
 #include <functional>
 #include <string>
 
+#include "storage/numbered_file.h"
+
 namespace sc {
 
 inline constexpr char kFrameBitmapPattern[] = "IMAGEFULL_BMP%02d.BMP";
 inline constexpr char kLineChartPattern[] = "RGBline_BMP%02d.BMP";
 
 // The messages of a save.
-inline constexpr char kBitmapCreateFailed[] = "Faild to create file";
-inline constexpr char kBitmapMissingAfterCreate[] = "failed";
+inline constexpr const char* kBitmapCreateFailed = kCreateFailedMessage;
+inline constexpr const char* kBitmapMissingAfterCreate = kMissingAfterCreateMessage;
 // Pictures go to the current folder; the name is shown as a Linux user reads it there.
 inline constexpr char kImageSavedPrefix[] = "Save image data to ./";
 
@@ -33,10 +35,6 @@ inline constexpr uint32_t kBitmapPixelsPerMetre = 3780;
 // Bytes of one row: width x 3 rounded up to a multiple of 4.
 size_t BitmapRowStride(int width);
 std::array<uint8_t, kBitmapHeaderSize> BitmapHeader(int width, int height);
-
-// The first free name of pattern in directory (anything by that name counts, a dangling
-// link too), or number 99 when all are taken.
-std::string FirstFreeNumberedName(const std::string& directory, const char* pattern);
 
 struct BitmapSaveResult {
   bool ok = false;

@@ -20,6 +20,7 @@
 #include "addressing/address_book.h"
 #include "edid/edid_file.h"
 #include "monitor/monitor_report.h"
+#include "storage/numbered_file.h"
 #include "storage/safe_file.h"
 #include "tests/support/temp_dir.h"
 #include "timing/bitmap_writer.h"
@@ -219,6 +220,44 @@ TEST(CrashTest, AKilledWriteLeavesTheOldFileOrTheNewOneWhole) {
     for (const auto& entry : fs::directory_iterator(dir.path()))
       names += entry.path().filename().string()[0] == '.';
     EXPECT_EQ(names, 0) << w.name << ": temporaries left after the next write";
+  }
+}
+
+// Another program creates the very name a save chose while the save writes its bytes: its
+// file stays as it made it, and the save takes the next free number.
+TEST(NumberedFileRace, ANameTakenDuringASaveKeepsItsFile) {
+  struct Case {
+    const char* name;
+    const char* taken;
+    const char* next;
+    std::function<bool(const std::string& dir, const std::function<void()>& meanwhile)> save;
+  };
+  const Case cases[] = {
+      {"frame bitmap", "IMAGEFULL_BMP00.BMP", "IMAGEFULL_BMP01.BMP",
+       [](const std::string& dir, const std::function<void()>& meanwhile) {
+         return SaveNumberedBitmap(dir, kFrameBitmapPattern, 2, 2,
+                                   [&](int row, uint8_t*) {
+                                     if (row == 0) meanwhile();
+                                   })
+             .ok;
+       }},
+      {"numbered file", "TQ5R_StatusRecord00.txt", "TQ5R_StatusRecord01.txt",
+       [](const std::string& dir, const std::function<void()>& meanwhile) {
+         return WriteNumberedFile(dir, "TQ5R_StatusRecord%02d.txt",
+                                  [&](int fd) {
+                                    meanwhile();
+                                    return WriteAll(fd, "report", 6);
+                                  })
+             .ok();
+       }},
+  };
+  for (const Case& c : cases) {
+    TempDir dir;
+    const std::string taken = (dir.path() / c.taken).string();
+    const bool saved = c.save(dir.path().string(), [&] { std::ofstream(taken) << "theirs"; });
+    EXPECT_TRUE(saved) << c.name;
+    EXPECT_EQ(ReadAll(taken), "theirs") << c.name;
+    EXPECT_TRUE(fs::exists(dir.path() / c.next)) << c.name;
   }
 }
 
