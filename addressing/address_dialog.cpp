@@ -95,6 +95,10 @@ void AddressDialog::ShowMessage(const std::string& text) {
   host_.ShowMessage(kAddressBookCaption, text);
 }
 
+void AddressDialog::Finish(const Outcome& outcome) {
+  Conclude(onOutcome, outcome, [this](const std::string& text) { ShowMessage(text); });
+}
+
 void AddressDialog::SendFrame(uint16_t code, const uint8_t* payload, size_t count) {
   std::array<uint8_t, kFrameOverhead + 2> frame{};
   const size_t size =
@@ -113,10 +117,8 @@ void AddressDialog::OnOpen() {
 }
 
 void AddressDialog::ReadAddressFromDevice() {
-  if (!link_.linkUp || !link_.linkUp()) {
-    ShowMessage(kLinkDownText);
-    return;
-  }
+  if (!link_.linkUp || !link_.linkUp())
+    return Finish(Outcome(Operation::kAddressRead, Result::kRefused, kLinkDownText));
   SendFrame(kReadAddressCode, nullptr, 0);
 }
 
@@ -124,9 +126,10 @@ void AddressDialog::WriteAddressToDevice() {
   Pull();
   if (newGroup.empty()) newGroup = "00";
   const std::optional<uint8_t> group = ParseShortHex(newGroup);
+  const Operation write = Operation::kAddressWrite;
   if (!group) {
     newGroup = "00";
-    ShowMessage(kNotHexMessage);
+    Finish(Outcome(write, Result::kBadInput, kNotHexMessage));
     Push();
     return;
   }
@@ -135,23 +138,21 @@ void AddressDialog::WriteAddressToDevice() {
   const std::vector<uint8_t> device = ParseHexPairs(newDevice);
   if (device.size() != 1) {
     newDevice = "00";
-    ShowMessage(kNotHexMessage);
+    Finish(Outcome(write, Result::kBadInput, kNotHexMessage));
     Push();
     return;
   }
   const auto assignable = [](uint8_t b) { return b >= 0x01 && b <= 0xFE; };
   const bool erase = *group == 0x00 && device[0] == 0x00;
-  if (!erase && !(assignable(*group) && assignable(device[0]))) {
-    ShowMessage(kAddressRangeMessage);
-    return;
-  }
-  if (!link_.linkUp || !link_.linkUp()) {
-    ShowMessage(kLinkDownText);
-    return;
-  }
+  if (!erase && !(assignable(*group) && assignable(device[0])))
+    return Finish(Outcome(write, Result::kBadInput, kAddressRangeMessage));
+  if (!link_.linkUp || !link_.linkUp())
+    return Finish(Outcome(write, Result::kRefused, kLinkDownText));
   const uint8_t payload[2] = {*group, device[0]};
   SendFrame(kWriteAddressCode, payload, sizeof payload);
   Push();
+  // The box does not answer a new address: reading it back tells whether it took it.
+  Finish(Outcome(write));
 }
 
 void AddressDialog::Save() {
@@ -160,11 +161,10 @@ void AddressDialog::Save() {
   // so the main window's target) exactly as it was.
   for (int row = 0; row < kAddressBookSize; ++row) {
     const auto k = static_cast<size_t>(row);
-    if (CharacterCount(groupTexts[k]) > 2 || CharacterCount(deviceTexts[k]) > 2) {
-      ShowMessage("Index No. " + UpperHex(static_cast<uint8_t>(row)) +
-                  " is more than 2 HEX digital");
-      return;
-    }
+    if (CharacterCount(groupTexts[k]) > 2 || CharacterCount(deviceTexts[k]) > 2)
+      return Finish(Outcome(
+          Operation::kAddressSave, Result::kBadInput,
+          "Index No. " + UpperHex(static_cast<uint8_t>(row)) + " is more than 2 HEX digital"));
   }
   std::string notTaken;
   for (int row = 0; row < kAddressBookSize; ++row) {
@@ -188,11 +188,16 @@ void AddressDialog::Save() {
     entry.description = descriptionTexts[k];
   }
   Push();
-  SaveAddressBook(settingsPath_, book_, [this](const std::string& text) { ShowMessage(text); });
-  if (!notTaken.empty()) {
-    notTaken.pop_back();
-    ShowMessage(notTaken);
-  }
+  const bool saved =
+      SaveAddressBook(settingsPath_, book_, [this](const std::string& text) { ShowMessage(text); });
+  if (!notTaken.empty()) notTaken.pop_back();
+  Outcome outcome(Operation::kAddressSave,
+                  !saved             ? Result::kFileError
+                  : notTaken.empty() ? Result::kDone
+                                     : Result::kBadInput,
+                  notTaken);
+  if (saved) outcome.WithFile(settingsPath_);
+  Finish(outcome);
 }
 
 void AddressDialog::Help() {
@@ -204,6 +209,7 @@ void AddressDialog::OnAddressRead(DeviceAddress address) {
   originalDevice = FormatReadByte(address.device);
   view().SetText(address_ids::kOriginalGroup, originalGroup);
   view().SetText(address_ids::kOriginalDevice, originalDevice);
+  Finish(Outcome(Operation::kAddressRead).WithAnswer(address.group << 8 | address.device));
 }
 
 }  // namespace sc

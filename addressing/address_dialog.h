@@ -19,6 +19,7 @@
 #include "addressing/address_book.h"
 #include "link/frame.h"
 #include "window/host.h"
+#include "window/outcome.h"
 #include "window/view.h"
 
 namespace sc {
@@ -104,6 +105,9 @@ class AddressDialog : public CoreWindow {
   // the others stays.
   void OnAddressRead(DeviceAddress address);
 
+  // Told how the read, the write and Save ended.
+  OutcomeSink onOutcome;
+
   // The stored texts.
   std::string originalGroup, originalDevice;
   std::string newGroup, newDevice;
@@ -114,6 +118,7 @@ class AddressDialog : public CoreWindow {
 
  private:
   void ShowMessage(const std::string& text);
+  void Finish(const Outcome& outcome);
   void SendFrame(uint16_t code, const uint8_t* payload, size_t count);
 
   Host& host_;

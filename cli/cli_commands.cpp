@@ -35,16 +35,6 @@ namespace fs = std::filesystem;
 
 constexpr char kVersion[] = "signal-cli 1.19\n";
 
-bool StartsWith(const std::string& text, const char* prefix) {
-  return text.rfind(prefix, 0) == 0;
-}
-
-// Messages shown since message number `from`.
-std::vector<std::string> MessagesSince(const CliSession& s, size_t from) {
-  const auto& all = s.messages();
-  return {all.begin() + static_cast<std::ptrdiff_t>(std::min(from, all.size())), all.end()};
-}
-
 std::string DirectoryOf(const std::string& path) {
   const size_t slash = path.rfind('/');
   if (slash == std::string::npos) return ".";
@@ -161,7 +151,7 @@ class Commands {
   }
 
   int Status() {
-    StatusReport report = ReadStatusReport(s_.mainView, s_.timingView, s_.edidView);
+    StatusReport report = ReadStatusReport(d_);
     report.port = s_.PortName();
     report.device = s_.DeviceName();
     report.address = FormatAddress(d_.TargetAddress());
@@ -203,7 +193,7 @@ class Commands {
     return kExitDone;
   }
 
-  int ActivePreset() const { return s_.edidView.GetSelection(edid_ids::kSelectionList); }
+  int ActivePreset() const { return d_.edidPage.activePreset; }
 
   int Edid() {
     if (r_.action == "list") {
@@ -250,19 +240,22 @@ class Commands {
 
   int EdidWrite() {
     // The file first: nothing goes to the box when it cannot be read.
-    size_t from = s_.messages().size();
     s_.host().fileChoice = r_.file;
+    size_t mark = s_.OutcomeMark();
     d_.edidPage.OpenEdidFile();
-    if (!MessagesSince(s_, from).empty()) return kExitFileError;
+    const Outcome* opened = s_.OutcomeSince(mark, Operation::kEdidOpen);
+    if (!opened || !opened->done()) return kExitFileError;
     if (int rc = ConnectAndRead(); rc != kExitDone) return rc;
     s_.edidView.SetSelection(edid_ids::kSelectionList, kFirstUserPreset + r_.number - 1);
-    from = s_.messages().size();
+    mark = s_.OutcomeMark();
     d_.edidPage.WriteUserEdid();
-    if (!MessagesSince(s_, from).empty()) return kExitFailed;  // "There is no valid EDID data !"
-    const int rc = s_.Wait([&] { return s_.messages().size() > from; },
-                           "the EDID written to USER" + std::to_string(r_.number));
-    if (rc != kExitDone) return rc;
-    return MessagesSince(s_, from).front() == "EDID writting OK!" ? kExitDone : kExitFailed;
+    // Refused before anything was sent ("There is no valid EDID data !"), or the box's word.
+    if (!s_.OutcomeSince(mark, Operation::kEdidWrite)) {
+      const int rc = s_.WaitForOutcome(mark, Operation::kEdidWrite,
+                                       "the EDID written to USER" + std::to_string(r_.number));
+      if (rc != kExitDone) return rc;
+    }
+    return s_.OutcomeSince(mark, Operation::kEdidWrite)->done() ? kExitDone : kExitFailed;
   }
 
   int InfoFrame() {
@@ -308,9 +301,10 @@ class Commands {
       s_.monitorView.SetRadio(monitor_ids::kSeconds, r_.slotUnit);
       s_.monitorView.SetText(monitor_ids::kSlotLength, std::to_string(r_.number));
       s_.monitorView.SetRadio(monitor_ids::kImageAndLoss, r_.triggerMode);
-      const size_t from = s_.messages().size();
+      const size_t started = s_.OutcomeMark();
       m.NewStart();
-      if (!MessagesSince(s_, from).empty()) return kExitBadArgument;
+      const Outcome* start = s_.OutcomeSince(started, Operation::kMonitorStart);
+      if (!start || !start->done()) return kExitBadArgument;
       const StartTime sent{m.startYear, m.startMonth,  m.startDay,
                            m.startHour, m.startMinute, m.startSecond};
       const size_t mark = s_.Mark();
@@ -346,22 +340,23 @@ class Commands {
       out_ << label << " " << m.record.substr(row * 100, 100) << "\n";
     }
     if (!r_.save) return kExitDone;
-    const size_t from = s_.messages().size();
+    const size_t saving = s_.OutcomeMark();
     m.Save();
-    const std::vector<std::string> said = MessagesSince(s_, from);
-    if (said.empty()) return kExitFileError;
-    if (said.front() == kNothingToSaveMessage) return kExitFailed;
-    return StartsWith(said.front(), kReportSavedPrefix) ? kExitDone : kExitFileError;
+    const Outcome* saved = s_.OutcomeSince(saving, Operation::kMonitorSave);
+    if (!saved || saved->result == Result::kFileError) return kExitFileError;
+    return saved->done() ? kExitDone : kExitFailed;  // nothing recorded to save
   }
 
   int Preview() {
-    const int before = s_.timingView.Repaints(timing_ids::kPreviewFrame);
+    const size_t mark = s_.OutcomeMark();
     d_.capture.UpdateImage();
-    if (!d_.previewBusy()) return Refused("The preview could not be asked for");
-    if (int rc = s_.Wait([this] { return !d_.previewBusy(); }, "the preview", std::nullopt);
+    if (const Outcome* refused = s_.OutcomeSince(mark, Operation::kPreview); refused)
+      return Refused("The preview could not be asked for");
+    // The capture gives a preview up by itself when none comes.
+    if (int rc = s_.WaitForOutcome(mark, Operation::kPreview, "the preview", std::nullopt);
         rc != kExitDone)
       return rc;
-    if (s_.timingView.Repaints(timing_ids::kPreviewFrame) == before) {
+    if (!s_.OutcomeSince(mark, Operation::kPreview)->done()) {
       s_.Error("no box answered on " + s_.PortName() + ": no preview came");
       return kExitNoAnswer;
     }
@@ -402,19 +397,23 @@ class Commands {
       }
     } cleanup{folder};
     d_.capture.workingDirectory = folder;
+    const bool line = r_.action == "line";
+    const Operation operation = line ? Operation::kLineCapture : Operation::kFrameCapture;
     // The numbered name in that folder is not the file's: the result line names it.
     if (folder != ".")
-      s_.hideMessage = [](const std::string& text) { return StartsWith(text, kImageSavedPrefix); };
-    const bool line = r_.action == "line";
+      s_.hideMessageOf = [operation](const Outcome& o) {
+        return o.operation == operation && !o.files.empty();
+      };
     if (line) s_.timingView.SetInt(timing_ids::kLineNumber, r_.number);
 
-    const size_t from = s_.messages().size();
+    const size_t mark = s_.OutcomeMark();
     line ? d_.capture.AnalyseLine() : d_.capture.UploadWholeImage();
-    if (!d_.uploadActive()) return Refused("The capture could not start");
+    if (s_.OutcomeSince(mark, operation)) return Refused("The capture could not start");
     ProgressBar bar(err_, env_.errIsTerminal);
+    // Done once the outcome is told and the port is back at 115200 baud.
     const auto ended = [&] {
       bar.Show(d_.timingPage.uploadProgress);
-      return !d_.uploadActive() && !d_.lineMode() && !d_.capture.rateRestorePending;
+      return s_.OutcomeSince(mark, operation) && !d_.capture.rateRestorePending;
     };
     int rc = s_.Wait(ended, "the capture", std::nullopt);
     bar.Finish();
@@ -428,31 +427,28 @@ class Commands {
     }
     if (rc != kExitDone) return rc;
 
-    std::string saved;
-    bool dataError = false;
-    for (const std::string& m : MessagesSince(s_, from)) {
-      if (StartsWith(m, kImageSavedPrefix))
-        saved = m.substr(std::strlen(kImageSavedPrefix));
-      else if (m == kLineDataError || m == kFrameDataError)
-        dataError = true;
-      else
-        rc = kExitFileError;  // the file could not be written, or the line never came
+    const Outcome& outcome = *s_.OutcomeSince(mark, operation);
+    if (outcome.files.empty()) {
+      switch (outcome.result) {
+        case Result::kNoAnswer:
+          s_.Error("no box answered on " + s_.PortName() + ": no picture came");
+          return kExitNoAnswer;
+        case Result::kFileError:
+          return line ? kExitFailed : kExitFileError;
+        default:
+          return kExitFailed;  // the line never came, or the box's data did not fit
+      }
     }
-    if (saved.empty()) {
-      if (rc == kExitFileError || dataError) return line ? kExitFailed : rc;
-      s_.Error("no box answered on " + s_.PortName() + ": no picture came");
-      return kExitNoAnswer;
-    }
-    std::string written = saved;
+    std::string written = outcome.files.front();
     if (!r_.output.empty()) {
-      if (::rename((folder + "/" + saved).c_str(), r_.output.c_str()) != 0) {
+      if (::rename((folder + "/" + written).c_str(), r_.output.c_str()) != 0) {
         s_.Error("Cannot write " + r_.output + ": " + std::strerror(errno));
         return kExitFileError;
       }
       written = r_.output;
     }
     out_ << written << "\n";
-    return dataError ? kExitFailed : kExitDone;
+    return outcome.done() ? kExitDone : kExitFailed;
   }
 
   int Address() {
@@ -463,13 +459,16 @@ class Commands {
       std::snprintf(device, sizeof device, "%02X", r_.newAddress.device);
       s_.addressView.SetText(address_ids::kNewGroup, group);
       s_.addressView.SetText(address_ids::kNewDevice, device);
-      const size_t from = s_.messages().size();
+      const size_t writing = s_.OutcomeMark();
       d_.addressDialog.WriteAddressToDevice();
-      if (!MessagesSince(s_, from).empty()) return kExitBadArgument;
+      const Outcome* written = s_.OutcomeSince(writing, Operation::kAddressWrite);
+      if (!written || written->result == Result::kBadInput) return kExitBadArgument;
+      if (!written->done()) return kExitPortUnavailable;  // the link went down
     }
-    const size_t mark = s_.Mark();
+    const size_t mark = s_.OutcomeMark();
     d_.addressDialog.ReadAddressFromDevice();
-    if (int rc = s_.WaitForReply(mark, code::kAddress, "the address read"); rc != kExitDone)
+    if (int rc = s_.WaitForOutcome(mark, Operation::kAddressRead, "the address read");
+        rc != kExitDone)
       return rc;
     if (r_.action == "write" && !(d_.TargetAddress() == r_.newAddress))
       return Refused("The box reports address " + FormatAddress(d_.TargetAddress()));

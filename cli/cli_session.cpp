@@ -13,8 +13,12 @@ CliSession::CliSession(CliHost& host, ConsoleDialog::Options options, std::ostre
     : host_(host), err_(err), answerWait_(answerWait) {
   host_.onMessage = [this](const std::string&, const std::string& text) {
     messages_.push_back(text);
+    // An outcome is told just before its message is shown.
+    if (hidden_ && *hidden_ == text) {
+      hidden_.reset();
+      return;
+    }
     const std::string line = OneLine(text);
-    if (hideMessage && hideMessage(text)) return;
     if (!line.empty()) err_ << "signal-cli: " << line << "\n" << std::flush;
   };
   dialog_ = std::make_unique<ConsoleDialog>(host_, std::move(options));
@@ -26,6 +30,12 @@ CliSession::CliSession(CliHost& host, ConsoleDialog::Options options, std::ostre
   d.utilityPage.AttachView(&utilityView);
   d.monitorPage.AttachView(&monitorView);
   d.addressDialog.AttachView(&addressView);
+  d.onOutcome = [this](const Outcome& outcome) {
+    outcomes_.push_back(outcome);
+    hidden_.reset();
+    if (hideMessageOf && hideMessageOf(outcome) && !outcome.message.empty())
+      hidden_ = outcome.message;
+  };
   d.onDispatch = [this](uint16_t code) {
     Settle();
     replies_.push_back({code, -1});
@@ -77,6 +87,18 @@ int CliSession::Connect(int port) {
   d.ToggleLink();
   connected_ = d.linkUp();
   return d.linkUp() ? kExitDone : kExitPortUnavailable;
+}
+
+const Outcome* CliSession::OutcomeSince(size_t mark, Operation operation) const {
+  for (size_t i = outcomes_.size(); i > mark; --i)
+    if (outcomes_[i - 1].operation == operation) return &outcomes_[i - 1];
+  return nullptr;
+}
+
+int CliSession::WaitForOutcome(size_t mark, Operation operation, const std::string& what,
+                               std::optional<std::chrono::milliseconds> limit) {
+  return Wait([this, mark, operation] { return OutcomeSince(mark, operation) != nullptr; }, what,
+              limit);
 }
 
 int CliSession::WaitForChain(size_t mark) {

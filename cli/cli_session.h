@@ -63,11 +63,22 @@ class CliSession {
     return Wait([this, mark, code] { return Handled(mark, code); }, what);
   }
 
+  // A place in the record of outcomes; the outcome of `operation` told since then (the
+  // last one), or null.
+  size_t OutcomeMark() const { return outcomes_.size(); }
+  const Outcome* OutcomeSince(size_t mark, Operation operation) const;
+  // Runs the loop until the outcome of `operation` is told (see Wait).
+  int WaitForOutcome(size_t mark, Operation operation, const std::string& what,
+                     std::optional<std::chrono::milliseconds> limit);
+  int WaitForOutcome(size_t mark, Operation operation, const std::string& what) {
+    return WaitForOutcome(mark, operation, what, answerWait_);
+  }
+
   // The core's messages so far (each already printed on standard error).
   const std::vector<std::string>& messages() const { return messages_; }
-  // Messages this holds for are kept but not printed (a command that names the result
-  // itself).
-  std::function<bool(const std::string& text)> hideMessage;
+  // The messages of outcomes this holds for are kept but not printed (a command that
+  // names the result itself).
+  std::function<bool(const Outcome& outcome)> hideMessageOf;
   // An error of signal-cli's own, one line on standard error.
   void Error(const std::string& text);
 
@@ -90,6 +101,9 @@ class CliSession {
   mutable std::vector<Reply> replies_;
   mutable bool lastSettled_ = true;
   std::vector<std::string> messages_;
+  std::vector<Outcome> outcomes_;
+  // The message of the last outcome told, while it is yet to be shown and not printed.
+  std::optional<std::string> hidden_;
   bool connected_ = false;
 };
 

@@ -3,58 +3,13 @@
 #include <cmath>
 
 #include "cli/text_output.h"
-#include "console/control_ids.h"
+#include "console/console_dialog.h"
 #include "edid/edid_page.h"
 #include "timing/timing_page.h"
 
 namespace sc {
 
 namespace {
-
-struct TextRow {
-  const char* key;
-  const char* caption;
-  int id;
-};
-
-// The panel's rows in the order the window shows them.
-constexpr TextRow kPanelRows[] = {
-    {"hdcp", "HDCP:", ids::kHdcpText},
-    {"signal", "Signal:", ids::kSignalText},
-    {"timing", "Timing:", ids::kTimingText},
-    {"color_space", "Color Space:", ids::kColorSpaceText},
-    {"color_depth", "Color Depth:", ids::kColorDepthText},
-    {"structure", "2D/3D:", ids::kStructureText},
-    {"sample_rate", "Sample rate:", ids::kSampleRateText},
-    {"audio_bit", "Audio bit:", ids::kAudioBitText},
-    {"audio_type", "Audio Type:", ids::kAudioTypeText},
-    {"channels", "Channels:", ids::kChannelsText},
-};
-
-struct NumberRow {
-  const char* key;
-  const char* caption;
-  int id;
-  bool floating;
-  const char* unit;
-};
-
-// The Timing page's fields: rates, then the horizontal and the vertical column.
-constexpr NumberRow kTimingRows[] = {
-    {"video_clk_mhz", "Video clk:", timing_ids::kPixelClock, true, "MHz"},
-    {"h_freq_khz", "H freq:", timing_ids::kHFreq, true, "KHz"},
-    {"v_freq_hz", "V freq:", timing_ids::kVFreq, true, "Hz"},
-    {"h_active", "H active:", timing_ids::kHActive, false, ""},
-    {"h_total", "H total:", timing_ids::kHTotal, false, ""},
-    {"h_blank", "H blank:", timing_ids::kHBlank, false, ""},
-    {"hs_width", "Hs width:", timing_ids::kHSyncWidth, false, ""},
-    {"hs_offset", "Hs offset:", timing_ids::kHSyncOffset, false, ""},
-    {"v_active", "V active:", timing_ids::kVActive, false, ""},
-    {"v_total", "V total:", timing_ids::kVTotal, false, ""},
-    {"v_blank", "V blank:", timing_ids::kVBlank, false, ""},
-    {"vs_width", "Vs width:", timing_ids::kVSyncWidth, false, ""},
-    {"vs_offset", "Vs offset:", timing_ids::kVSyncOffset, false, ""},
-};
 
 std::optional<std::string> RadioText(int index, const char* first, const char* second) {
   if (index == 0) return first;
@@ -98,42 +53,70 @@ void AppendTextGroup(std::string& out, const char* title, const std::vector<Stat
 
 }  // namespace
 
-StatusReport ReadStatusReport(const MemoryView& mainView, const View& timingView,
-                              const View& edidView) {
+StatusReport ReadStatusReport(const ConsoleDialog& d) {
   StatusReport report;
   std::optional<std::string> input;
-  if (mainView.Icon(ids::kSdiIcon) == ids::kIconLampLit)
-    input = "SDI";
-  else if (mainView.Icon(ids::kHdmiIcon) == ids::kIconLampLit)
-    input = "HDMI";
-  const int preset = edidView.GetSelection(edid_ids::kSelectionList);
+  if (const std::optional<bool> sdi = d.shownInputIsSdi()) input = *sdi ? "SDI" : "HDMI";
+  const int preset = d.edidPage.activePreset;
   std::optional<std::string> edid;
   if (preset >= 0 && preset < kPresetCount) edid = kEdidPresetNames[static_cast<size_t>(preset)];
   report.frontPanel = {
       {"input", "Input:", input, false, ""},
-      {"hpd", "HPD:", RadioText(mainView.GetRadio(ids::kHpdOn), "ON", "OFF"), false, ""},
-      {"volume", "Volume:", std::to_string(mainView.GetInt(ids::kVolumeBox)), true, "%"},
+      {"hpd", "HPD:", RadioText(d.hpdChoice, "ON", "OFF"), false, ""},
+      {"volume", "Volume:", std::to_string(d.volumePercent), true, "%"},
       {"edid", "EDID:", edid, false, ""},
   };
-  for (const TextRow& row : kPanelRows)
-    report.panel.push_back({row.key, row.caption, mainView.GetText(row.id), false, ""});
-  for (const NumberRow& row : kTimingRows) {
-    const double number = timingView.GetFloat(row.id);
+  // The panel's rows in the order the window shows them.
+  const StatusPanel& p = d.statusPanel;
+  const std::pair<const char*, const char*> keys[] = {{"hdcp", "HDCP:"},
+                                                      {"signal", "Signal:"},
+                                                      {"timing", "Timing:"},
+                                                      {"color_space", "Color Space:"},
+                                                      {"color_depth", "Color Depth:"},
+                                                      {"structure", "2D/3D:"},
+                                                      {"sample_rate", "Sample rate:"},
+                                                      {"audio_bit", "Audio bit:"},
+                                                      {"audio_type", "Audio Type:"},
+                                                      {"channels", "Channels:"}};
+  const std::string* texts[] = {&p.hdcp,       &p.signal,    &p.timing,     &p.colorSpace,
+                                &p.colorDepth, &p.structure, &p.sampleRate, &p.audioBit,
+                                &p.audioType,  &p.channels};
+  for (size_t i = 0; i < std::size(keys); ++i)
+    report.panel.push_back({keys[i].first, keys[i].second, *texts[i], false, ""});
+
+  // The Timing page's fields: rates, then the horizontal and the vertical column.
+  const TimingPage& t = d.timingPage;
+  const struct {
+    const char* key;
+    const char* caption;
+    double value;
+    bool floating;
+    const char* unit;
+  } rows[] = {
+      {"video_clk_mhz", "Video clk:", t.pixelClock, true, "MHz"},
+      {"h_freq_khz", "H freq:", t.hFreq, true, "KHz"},
+      {"v_freq_hz", "V freq:", t.vFreq, true, "Hz"},
+      {"h_active", "H active:", static_cast<double>(t.hActive), false, ""},
+      {"h_total", "H total:", static_cast<double>(t.hTotal), false, ""},
+      {"h_blank", "H blank:", static_cast<double>(t.hBlank), false, ""},
+      {"hs_width", "Hs width:", static_cast<double>(t.hSyncWidth), false, ""},
+      {"hs_offset", "Hs offset:", static_cast<double>(t.hSyncOffset), false, ""},
+      {"v_active", "V active:", static_cast<double>(t.vActive), false, ""},
+      {"v_total", "V total:", static_cast<double>(t.vTotal), false, ""},
+      {"v_blank", "V blank:", static_cast<double>(t.vBlank), false, ""},
+      {"vs_width", "Vs width:", static_cast<double>(t.vSyncWidth), false, ""},
+      {"vs_offset", "Vs offset:", static_cast<double>(t.vSyncOffset), false, ""},
+  };
+  for (const auto& row : rows) {
     std::optional<std::string> value =
-        row.floating ? FormatFloat(number) : std::to_string(timingView.GetInt(row.id));
-    if (row.floating && !std::isfinite(number)) value.reset();  // JSON has no NaN
+        row.floating ? FormatFloat(row.value) : std::to_string(static_cast<long long>(row.value));
+    if (row.floating && !std::isfinite(row.value)) value.reset();  // JSON has no NaN
     report.timing.push_back({row.key, row.caption, value, true, row.unit});
   }
+  report.timing.push_back({"hsync", "Hsync:", RadioText(t.hSyncPolarity, "+", "-"), false, ""});
+  report.timing.push_back({"vsync", "Vsync:", RadioText(t.vSyncPolarity, "+", "-"), false, ""});
   report.timing.push_back(
-      {"hsync", "Hsync:", RadioText(timingView.GetRadio(timing_ids::kHSyncPlus), "+", "-"), false,
-       ""});
-  report.timing.push_back(
-      {"vsync", "Vsync:", RadioText(timingView.GetRadio(timing_ids::kVSyncPlus), "+", "-"), false,
-       ""});
-  report.timing.push_back(
-      {"scan", "Scan type:",
-       RadioText(timingView.GetRadio(timing_ids::kScanType), "Progressive", "Interlace"), false,
-       ""});
+      {"scan", "Scan type:", RadioText(t.scanType, "Progressive", "Interlace"), false, ""});
   return report;
 }
 

@@ -1,14 +1,12 @@
 #pragma once
 // What `signal-cli status` prints: the front panel, the ten texts of the "Received Signal
-// info" panel and the sixteen fields of the Timing page, read from the views the console's
-// core pushed them to, so they are the values the console shows. As text under the
-// console's captions, or as one JSON object.
+// info" panel and the sixteen fields of the Timing page, as the console's core holds them
+// (the values the console shows). As text under the console's captions, or as one JSON
+// object.
 
 #include <optional>
 #include <string>
 #include <vector>
-
-#include "window/view.h"
 
 namespace sc {
 
@@ -27,9 +25,10 @@ struct StatusReport {
   std::vector<StatusField> frontPanel, panel, timing;
 };
 
-// The main window's, the Timing page's and the EDID page's views after a status chain.
-StatusReport ReadStatusReport(const MemoryView& mainView, const View& timingView,
-                              const View& edidView);
+class ConsoleDialog;
+
+// The main window's state after a status chain.
+StatusReport ReadStatusReport(const ConsoleDialog& dialog);
 
 std::string FormatStatusText(const StatusReport& report);
 std::string FormatStatusJson(const StatusReport& report);

@@ -56,6 +56,14 @@ ConsoleDialog::ConsoleDialog(Host& host, Options options)
       session_(host, *this, *this, {options_.ports, options_.lockDirectories}) {
   host_.SetTimerTarget(this);
   statusBar.deviceOf = [this](int number) { return ports().PathFor(number); };
+  const OutcomeSink tell = [this](const Outcome& outcome) {
+    if (onOutcome) onOutcome(outcome);
+  };
+  edidPage.onOutcome = tell;
+  utilityPage.onOutcome = tell;
+  monitorPage.onOutcome = tell;
+  addressDialog.onOutcome = tell;
+  capture.onOutcome = tell;
 }
 
 ConsoleDialog::~ConsoleDialog() {
@@ -493,6 +501,7 @@ void ConsoleDialog::OnStatusReply() {
     return;
   }
   const uint8_t* status = rx.Payload();
+  signalStatus = SignalStatus::FromBytes(status);
   timingPage.TakeStatusBytes(status, inputIsSdi_);
   ShowTimingText();
   statusPanel.Decode(status, inputIsSdi_);

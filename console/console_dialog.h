@@ -153,12 +153,19 @@ class ConsoleDialog : public CoreWindow,
   bool lineMode() const { return capture.lineMode(); }
   bool inputIsSdi() const { return inputIsSdi_; }
   DeviceAddress TargetAddress() const { return targetAddress_; }
+  // The input the lamps show (true: SDI), nothing while neither is lit.
+  std::optional<bool> shownInputIsSdi() const { return shownInput_; }
   int port() const { return session_.port(); }
   ConsoleState State() const;
   std::function<void(const ConsoleState&)> onStateChanged;
 
   AddressBook addressBook;
   std::string settingsPath;
+
+  // The status the box last reported (reply 0x8090), nothing before the first.
+  std::optional<SignalStatus> signalStatus;
+  // Told how each operation of the pages, the capture and the address dialog ended.
+  std::function<void(const Outcome&)> onOutcome;
 
   // Exchanged values.
   // The "Received Signal info" panel's ten texts.
@@ -270,6 +277,7 @@ class ConsoleDialog : public CoreWindow,
   Options options_;
   PortSession session_;
   bool inputIsSdi_ = false;
+  std::optional<bool> shownInput_;
   bool statusRecheckArmed_ = false;
   DeviceAddress targetAddress_;
   std::optional<ConsoleState> toldState_;

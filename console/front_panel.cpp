@@ -93,6 +93,7 @@ void ConsoleDialog::ShowInput(bool sdi) {
   view().SetEnabled(ids::kHpdOn, !sdi);
   view().SetEnabled(ids::kHpdOff, !sdi);
   inputIsSdi_ = sdi;
+  shownInput_ = sdi;
 }
 
 }  // namespace sc

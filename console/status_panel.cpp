@@ -93,6 +93,15 @@ std::string FormatTimingText(int width, int height, bool interlaced, double vFre
          Leading(rate, 3) + ")";
 }
 
+SignalStatus SignalStatus::FromBytes(const uint8_t* b) {
+  return {b[0], b[1], b[2], b[3], b[4], b[5], b[6], b[7], b[8], b[9]};
+}
+
+std::array<uint8_t, kSignalStatusSize> SignalStatus::Bytes() const {
+  return {colorSpace, colorDepth, hdcp,      signalType,  sampleRate,
+          audioBits,  channels,   audioType, structure3d, pixelRepetition};
+}
+
 void StatusPanel::Decode(const uint8_t* status, bool inputIsSdi) {
   Apply(kColorSpace, status[0], inputIsSdi, colorSpace);
   Apply(kColorDepth, status[1], inputIsSdi, colorDepth);

@@ -4,6 +4,7 @@
 // the timing the Timing page decoded. While the box's input is SDI every byte decoder
 // shows the text that applies to an SDI signal, whatever the byte.
 
+#include <array>
 #include <cstdint>
 #include <string>
 
@@ -12,6 +13,23 @@
 namespace sc {
 
 inline constexpr size_t kSignalStatusSize = 10;
+
+// The box's account of what it receives, reply 0x8090: ten bytes, one a field.
+struct SignalStatus {
+  uint8_t colorSpace = 0;  // 0 RGB, 1 YCbCr 4:2:2, 2 YCbCr 4:4:4, 3 YCbCr 4:2:0
+  uint8_t colorDepth = 0;
+  uint8_t hdcp = 0;  // 0 off, 1 HDCP 1.4, 2 HDCP 2.2
+  uint8_t signalType = 0;
+  uint8_t sampleRate = 0;
+  uint8_t audioBits = 0;
+  uint8_t channels = 0;  // channel count less one
+  uint8_t audioType = 0;
+  uint8_t structure3d = 0;
+  uint8_t pixelRepetition = 0;
+
+  static SignalStatus FromBytes(const uint8_t* bytes);  // kSignalStatusSize bytes
+  std::array<uint8_t, kSignalStatusSize> Bytes() const;
+};
 
 // "1920x1080(60)", "1920x1080i(50)": width and height (as unsigned 16-bit, at most four
 // digits each), "i" when interlaced, and the field rate rounded to whole hertz (at most

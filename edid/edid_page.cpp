@@ -49,6 +49,10 @@ void EdidPage::ShowMessage(const std::string& text) {
   host_.ShowMessage("TQ-KVAD", text);
 }
 
+void EdidPage::Finish(const Outcome& outcome) {
+  Conclude(onOutcome, outcome, [this](const std::string& text) { ShowMessage(text); });
+}
+
 void EdidPage::SelectEdidPreset() {
   EdidSelection = view().GetSelection(edid_ids::kSelectionList);
   if (EdidSelection < 0) return;
@@ -59,22 +63,20 @@ void EdidPage::SelectEdidPreset() {
 void EdidPage::ReadEdidFromDevice() {
   Pull();
   EdidSelection = view().GetSelection(edid_ids::kSelectionList);
-  if (EdidSelection < 0) return;
+  if (EdidSelection < 0) return Finish(Outcome(Operation::kEdidRead, Result::kRefused));
   const uint8_t preset = static_cast<uint8_t>(EdidSelection & 0xFF);
   sender_.SendCommandWithData(kReadEdidCommand, 1, &preset);
 }
 
 void EdidPage::WriteUserEdid() {
   EdidSelection = view().GetSelection(edid_ids::kSelectionList);
-  if (EdidSelection < kFirstUserPreset) {
-    ShowMessage("Must be USER define EDID(USER1~10)");
-    return;
-  }
+  if (EdidSelection < kFirstUserPreset)
+    return Finish(
+        Outcome(Operation::kEdidWrite, Result::kRefused, "Must be USER define EDID(USER1~10)"));
   // Only these four header bytes are looked at before writing.
-  if (image[0] != 0x00 || image[1] != 0xFF || image[2] != 0xFF || image[7] != 0x00) {
-    ShowMessage("There is no valid EDID data !");
-    return;
-  }
+  if (image[0] != 0x00 || image[1] != 0xFF || image[2] != 0xFF || image[7] != 0x00)
+    return Finish(
+        Outcome(Operation::kEdidWrite, Result::kRefused, "There is no valid EDID data !"));
   uint8_t payload[1 + kEdidSize];
   payload[0] = static_cast<uint8_t>(EdidSelection - kFirstUserPreset);
   std::copy(image.begin(), image.end(), payload + 1);
@@ -83,7 +85,7 @@ void EdidPage::WriteUserEdid() {
 
 void EdidPage::OpenEdidFile() {
   const auto chosen = host_.ChooseFile(kEdidOpenFilter, workingDirectory);
-  if (!chosen) return;
+  if (!chosen) return Finish(Outcome(Operation::kEdidOpen, Result::kCancelled));
   Push();
   // The image is all 0xFF from here on, also when the file cannot be read; the texts keep
   // what they showed.
@@ -91,8 +93,7 @@ void EdidPage::OpenEdidFile() {
   if (!result.ok()) {
     std::string text = result.message;
     if (!result.detail.empty()) text += "\n" + *chosen + ": " + result.detail;
-    ShowMessage(text);
-    return;
+    return Finish(Outcome(Operation::kEdidOpen, Result::kFileError, text).WithFile(*chosen));
   }
   // A loaded file is decoded without the header and checksum tests; the status text
   // keeps what it showed.
@@ -104,10 +105,16 @@ void EdidPage::OpenEdidFile() {
   DecodeEdid(image, EdidSection::Audio, audioText);
   DecodeEdid(image, EdidSection::General, generalText);
   Push();
+  Finish(Outcome(Operation::kEdidOpen).WithFile(*chosen));
 }
 
 void EdidPage::SaveEdidFile() {
-  ShowMessage(SaveEdidFiles(image, workingDirectory).message);
+  const EdidSaveResult saved = SaveEdidFiles(image, workingDirectory);
+  Outcome outcome(Operation::kEdidSave, saved.ok ? Result::kDone : Result::kFileError,
+                  saved.message);
+  for (const std::string* name : {&saved.textFile, &saved.binaryFile})
+    if (!name->empty()) outcome.WithFile(*name);
+  Finish(outcome);
 }
 
 void EdidPage::OnEdidData(const uint8_t* payload, size_t size) {
@@ -121,17 +128,23 @@ void EdidPage::OnEdidData(const uint8_t* payload, size_t size) {
   audioText = texts.audio;
   generalText = texts.general;
   Push();
+  Finish(Outcome(Operation::kEdidRead));
 }
 
 void EdidPage::OnAcknowledgement(const uint8_t* payload, size_t size) {
   // Only the acknowledgement of a user-slot write (code 0x7851, low byte first) is ours.
   if (size < 3 || payload[0] != 0x51 || payload[1] != 0x78) return;
-  ShowMessage(payload[2] == 0 ? "EDID writting OK!" : "EDID writting failed!");
+  const bool ok = payload[2] == 0;
+  Finish(Outcome(Operation::kEdidWrite, ok ? Result::kDone : Result::kRefused,
+                 ok ? "EDID writting OK!" : "EDID writting failed!")
+             .WithAnswer(payload[2]));
 }
 
 void EdidPage::OnPresetReport(int8_t preset) {
   // The box's active preset; 14, the last user slot, is shown like the others.
-  if (preset >= 0 && preset < kPresetCount) view().SetSelection(edid_ids::kSelectionList, preset);
+  if (preset < 0 || preset >= kPresetCount) return;
+  activePreset = preset;
+  view().SetSelection(edid_ids::kSelectionList, preset);
 }
 
 }  // namespace sc

@@ -10,6 +10,7 @@
 #include "edid/edid_decoder.h"
 #include "window/command_sender.h"
 #include "window/host.h"
+#include "window/outcome.h"
 #include "window/view.h"
 
 namespace sc {
@@ -58,8 +59,13 @@ class EdidPage : public CoreWindow {
   void OnAcknowledgement(const uint8_t* payload, size_t size);  // 0xFFFF
   void OnPresetReport(int8_t preset);                           // 0xF850
 
+  // Told how read, open, save and write ended.
+  OutcomeSink onOutcome;
+
   // All 0xFF until the first read or load, so that writing it is refused.
   EdidImage image;
+  // The preset the box last said it presents (0xF850), -1 before it has said.
+  int activePreset = -1;
   int EdidSelection = -1;
   std::string videoText, audioText, hexText, generalText, statusText;
   // Where "Save to file" writes and "Open file" starts: the process's current directory.
@@ -70,6 +76,7 @@ class EdidPage : public CoreWindow {
 
  private:
   void ShowMessage(const std::string& text);
+  void Finish(const Outcome& outcome);
 
   Host& host_;
   CommandSender& sender_;

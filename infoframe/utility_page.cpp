@@ -79,6 +79,7 @@ void UtilityPage::ShowInfoFrame(const uint8_t* payload, size_t size) {
     view().SetVisible(kGridValue[kHeaderRows + k], k < shownRows);
   }
   Push();
+  if (onOutcome) onOutcome(Outcome(Operation::kInfoFrameRead));
 }
 
 }  // namespace sc

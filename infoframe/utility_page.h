@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "window/command_sender.h"
+#include "window/outcome.h"
 #include "window/view.h"
 
 namespace sc {
@@ -63,6 +64,9 @@ class UtilityPage : public CoreWindow {
   // shows empty, and nothing is read past `size`. Anything else (type or version 0, L
   // outside 1..30, a reply without its header) shows "0x00" three times and no byte rows.
   void ShowInfoFrame(const uint8_t* payload, size_t size);
+
+  // Told when a packet the read asked for has been shown.
+  OutcomeSink onOutcome;
 
  protected:
   void Exchange(ControlExchange& exchange) override;

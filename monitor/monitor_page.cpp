@@ -144,10 +144,17 @@ void MonitorPage::ShowMessage(const std::string& text) {
   host_.ShowMessage("TQ-KVAD", text);
 }
 
-bool MonitorPage::PullChecked() {
+void MonitorPage::Finish(const Outcome& outcome) {
+  Conclude(onOutcome, outcome, [this](const std::string& text) { ShowMessage(text); });
+}
+
+bool MonitorPage::PullChecked(const Operation* operation) {
   Pull();
   if (!slotLengthUnreadable_) return true;
-  ShowMessage(kNotAPositiveIntegerMessage);
+  if (operation)
+    Finish(Outcome(*operation, Result::kBadInput, kNotAPositiveIntegerMessage));
+  else
+    ShowMessage(kNotAPositiveIntegerMessage);
   return false;
 }
 
@@ -167,20 +174,19 @@ void MonitorPage::OnWorkingStatusClicked() {
 }
 
 void MonitorPage::NewStart() {
-  if (!PullChecked()) return;
+  const Operation start = Operation::kMonitorStart;
+  if (!PullChecked(&start)) return;
   const std::tm now = localTime();
-  if (slotLength == 0 || slotLength > 255) {
-    ShowMessage(kSlotLengthMessage);
-    return;
-  }
-  StartTime start;
-  start.year = now.tm_year % 100;
-  start.month = now.tm_mon + 1;
-  start.day = now.tm_mday;
-  start.hour = now.tm_hour;
-  start.minute = now.tm_min;
-  start.second = std::min(now.tm_sec, 59);  // a leap second is stamped as :59
-  const std::array<uint8_t, 4> packed = PackStartTime(start);
+  if (slotLength == 0 || slotLength > 255)
+    return Finish(Outcome(start, Result::kBadInput, kSlotLengthMessage));
+  StartTime at;
+  at.year = now.tm_year % 100;
+  at.month = now.tm_mon + 1;
+  at.day = now.tm_mday;
+  at.hour = now.tm_hour;
+  at.minute = now.tm_min;
+  at.second = std::min(now.tm_sec, 59);  // a leap second is stamped as :59
+  const std::array<uint8_t, 4> packed = PackStartTime(at);
   const uint8_t settings[7] = {static_cast<uint8_t>(slotUnit != 0 ? 1 : 0),
                                static_cast<uint8_t>(slotLength),
                                static_cast<uint8_t>(triggerMode != 0 ? 1 : 0),
@@ -188,12 +194,12 @@ void MonitorPage::NewStart() {
                                packed[1],
                                packed[2],
                                packed[3]};
-  startMonth = start.month;
-  startDay = start.day;
-  startHour = start.hour;
-  startMinute = start.minute;
-  startSecond = start.second;
-  startYear = start.year;
+  startMonth = at.month;
+  startDay = at.day;
+  startHour = at.hour;
+  startMinute = at.minute;
+  startSecond = at.second;
+  startYear = at.year;
   totalTime = FormatTotalTime(slotUnit, slotLength);
   workingStatus = 0;
   // The digits of the last recording do not belong to this one: a report saved now must
@@ -201,6 +207,8 @@ void MonitorPage::NewStart() {
   record.clear();
   Push();
   sender_.SendCommandWithData(kMonitorSettingsCommand, sizeof settings, settings);
+  // The box does not answer the settings: the recording is read back to see them taken.
+  Finish(Outcome(start));
 }
 
 void MonitorPage::ReadStatusRecord() {
@@ -225,13 +233,12 @@ void MonitorPage::OnRecord(const uint8_t* payload, size_t size) {
   workingStatus = payload[2] == 0 ? 0 : 1;
   record = RecordDigits(payload, size);
   Push();
+  Finish(Outcome(Operation::kMonitorRead));
 }
 
 void MonitorPage::Save() {
-  if (record.empty()) {
-    ShowMessage(kNothingToSaveMessage);
-    return;
-  }
+  if (record.empty())
+    return Finish(Outcome(Operation::kMonitorSave, Result::kRefused, kNothingToSaveMessage));
   MonitorReport report;
   report.slotLength = slotLength;
   report.slotUnit = slotUnit;
@@ -240,7 +247,11 @@ void MonitorPage::Save() {
   report.totalTime = totalTime;
   report.workingStatus = workingStatus;
   report.record = record;
-  ShowMessage(SaveMonitorReport(report, workingDirectory).message);
+  const ReportSaveResult saved = SaveMonitorReport(report, workingDirectory);
+  Outcome outcome(Operation::kMonitorSave, saved.ok ? Result::kDone : Result::kFileError,
+                  saved.message);
+  if (saved.ok) outcome.WithFile(saved.fileName);
+  Finish(outcome);
 }
 
 MonitorTimeline MonitorPage::Timeline() const {

@@ -14,6 +14,7 @@
 #include "monitor/monitor_timeline.h"
 #include "window/command_sender.h"
 #include "window/host.h"
+#include "window/outcome.h"
 #include "window/view.h"
 
 namespace sc {
@@ -95,6 +96,9 @@ class MonitorPage : public CoreWindow {
   std::string record;
   int workingStatus = -1;  // 0 working, 1 stopped
 
+  // Told how New Start, the read and Save ended.
+  OutcomeSink onOutcome;
+
   // Where "Save" writes: the process's current directory.
   std::string workingDirectory = ".";
   // The local date and time "New Start" stamps the recording with.
@@ -104,10 +108,11 @@ class MonitorPage : public CoreWindow {
   void Exchange(ControlExchange& exchange) override;
 
  private:
-  // Reads the controls; false (after saying so) when the slot length box holds anything
-  // but an unsigned number.
-  bool PullChecked();
+  // Reads the controls; false (after saying so, as the outcome of `operation` when one is
+  // under way) when the slot length box holds anything but an unsigned number.
+  bool PullChecked(const Operation* operation = nullptr);
   void ShowMessage(const std::string& text);
+  void Finish(const Outcome& outcome);
 
   Host& host_;
   CommandSender& sender_;

@@ -64,6 +64,11 @@ void FrameCapture::Show(const std::string& text) {
   host_.ShowMessage(kCaptureCaption, text);
 }
 
+void FrameCapture::Finish(const Outcome& outcome) {
+  if (outcome.operation != Operation::kPreview) pendingUpload_.reset();
+  Conclude(onOutcome, outcome, [this](const std::string& text) { Show(text); });
+}
+
 void FrameCapture::Reopen(int rate) {
   // A port the user has taken down (or replaced by another) stays as the user left it.
   if (window_.linkUp() && window_.reopenAtBaud) window_.reopenAtBaud(rate);
@@ -80,7 +85,8 @@ void FrameCapture::ReadPageControls() {
 void FrameCapture::UpdateImage() {
   // Until timer 6 has brought the port back from an upload, a preview would take over the
   // timer and leave the port at the upload rate for good.
-  if (previewBusy_ || uploadActive_ || !window_.linkUp() || rateRestorePending) return;
+  if (previewBusy_ || uploadActive_ || !window_.linkUp() || rateRestorePending)
+    return Finish(Outcome(Operation::kPreview, Result::kRefused));
   ReadPageControls();
   sender_.SendCommand(kPreviewRequest);
   SetPreviewBusy(true);
@@ -104,15 +110,18 @@ void FrameCapture::OnPreviewChunk(const uint8_t* payload, size_t size) {
   if (previewBusy_) host_.StopTimer(kUploadEndTimer);
   ConvertPreview(previewBuffer_.data(), previewImage);
   page_.view().Repaint(timing_ids::kPreviewFrame);
+  const bool asked = previewBusy_;
   SetPreviewBusy(false);
+  if (asked) Finish(Outcome(Operation::kPreview));
 }
 
 // ---------------------------------------------------------------------------------------
 // Upload
 
 void FrameCapture::StartOrCancelUpload(bool lineAnalysis) {
+  const Operation operation = lineAnalysis ? Operation::kLineCapture : Operation::kFrameCapture;
   ReadPageControls();
-  if (previewBusy_ || !window_.linkUp()) return;
+  if (previewBusy_ || !window_.linkUp()) return Finish(Outcome(operation, Result::kRefused));
   page_.uploadProgress = 0;
   if (!uploadActive_) {
     static constexpr uint8_t kRate[3] = {kUploadRate & 0xFF, (kUploadRate >> 8) & 0xFF,
@@ -121,6 +130,7 @@ void FrameCapture::StartOrCancelUpload(bool lineAnalysis) {
     SetUploadActive(true);
     rateRestorePending = true;
     lineErrorShown_ = overflowErrorShown_ = false;
+    pendingUpload_ = operation;
     host_.StartTimer(kUploadStartTimer, kUploadStartFirstTick);
     page_.uploadLabel = kUploadingLabel;
     host_.StartTimer(kUploadEndTimer, kUploadStartWait);
@@ -140,6 +150,7 @@ void FrameCapture::StartOrCancelUpload(bool lineAnalysis) {
   page_.uploadLabel = " ";
   page_.Push();
   if (lineAnalysis) SetLineMode(false);
+  Finish(Outcome(operation, Result::kCancelled));
 }
 
 void FrameCapture::CancelUpload() {
@@ -274,7 +285,13 @@ void FrameCapture::OnFrameChunk(const uint8_t* payload, size_t size) {
   page_.uploadLabel = " ";
   page_.Push();
   host_.StartTimer(kUploadEndTimer, kAfterFrameWait);
-  Show(saved.message);
+  Outcome outcome(Operation::kFrameCapture,
+                  !saved.ok          ? Result::kFileError
+                  : DataErrorShown() ? Result::kDataError
+                                     : Result::kDone,
+                  saved.message);
+  if (saved.ok) outcome.WithFile(saved.fileName);
+  Finish(outcome);
 }
 
 void FrameCapture::UploadEndStep() {
@@ -282,24 +299,42 @@ void FrameCapture::UploadEndStep() {
     // A preview runs at the link rate: it is only given up.
     SetPreviewBusy(false);
     host_.StopTimer(kUploadEndTimer);
+    Finish(Outcome(Operation::kPreview, Result::kNoAnswer));
     return;
   }
   if (lineMode_) {
     SetLineMode(false);
+    const bool received = LineReceived();
     const BitmapSaveResult chart = WriteLineChart();
     if (!chart.ok) {
       // The timer keeps running: its next tick ends the upload.
-      Show(chart.message);
+      Finish(Outcome(Operation::kLineCapture, received ? Result::kFileError : Result::kDataError,
+                     chart.message));
       return;
     }
+    pendingUpload_.reset();
     EndUpload();
-    Show(chart.message);
+    Finish(Outcome(Operation::kLineCapture, DataErrorShown() ? Result::kDataError : Result::kDone,
+                   chart.message)
+               .WithFile(chart.fileName));
     return;
   }
   EndUpload();
 }
 
+bool FrameCapture::LineReceived() const {
+  const FrameImage& f = frameImage;
+  const int line = page_.lineNumber;
+  const size_t width = static_cast<size_t>(std::max(f.width, 0));
+  return width != 0 && line >= 1 && line <= f.linesCompleted &&
+         static_cast<size_t>(line) * width * 3 <= f.bytes.size();
+}
+
 void FrameCapture::EndUpload() {
+  // An upload that ends with nothing stored got no whole picture from the box in time, or
+  // one whose chunks did not fit.
+  if (pendingUpload_)
+    Finish(Outcome(*pendingUpload_, DataErrorShown() ? Result::kDataError : Result::kNoAnswer));
   SetUploadActive(false);
   SetPreviewBusy(false);
   Reopen(kLinkRate);
@@ -335,8 +370,7 @@ BitmapSaveResult FrameCapture::WriteLineChart() const {
   const int line = page_.lineNumber;
   const size_t width = static_cast<size_t>(std::max(f.width, 0));
   // Only a line that arrived is charted: never bytes beyond what was received.
-  if (width == 0 || line < 1 || line > f.linesCompleted ||
-      static_cast<size_t>(line) * width * 3 > f.bytes.size())
+  if (!LineReceived())
     return {false, "Line " + std::to_string(line) + " was not received: no chart saved", {}};
   const uint8_t* levels = f.bytes.data() + static_cast<size_t>(line - 1) * width * 3;
   // Canvas rows are levels 0..255, the bottom row (level 0) first, as the file wants them;

@@ -13,6 +13,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,7 @@
 #include "timing/timing_page.h"
 #include "window/command_sender.h"
 #include "window/host.h"
+#include "window/outcome.h"
 
 namespace sc {
 
@@ -142,6 +144,9 @@ class FrameCapture {
   BitmapSaveResult WriteFrameBitmap() const;
   BitmapSaveResult WriteLineChart() const;
 
+  // Told how a preview, a frame capture and a line capture ended.
+  OutcomeSink onOutcome;
+
   PreviewImage previewImage{};
   FrameImage frameImage;
   // Where the bitmaps go: the current directory.
@@ -161,6 +166,10 @@ class FrameCapture {
   // bury the window under message boxes.
   void ShowDataError(const char* text, bool& shown);
   void Show(const std::string& text);
+  void Finish(const Outcome& outcome);
+  bool DataErrorShown() const { return lineErrorShown_ || overflowErrorShown_; }
+  // The chosen line of a line analysis is in the frame buffer.
+  bool LineReceived() const;
   void Reopen(int rate);
   void Set(bool& flag, bool value);
   void SetUploadActive(bool value) { Set(uploadActive_, value); }
@@ -181,6 +190,8 @@ class FrameCapture {
   size_t previewPosition_ = 0;
   bool lineErrorShown_ = false;
   bool overflowErrorShown_ = false;
+  // The upload that has begun and whose outcome is not yet told.
+  std::optional<Operation> pendingUpload_;
 };
 
 }  // namespace sc
