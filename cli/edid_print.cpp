@@ -47,14 +47,14 @@ std::string FormatEdidReadable(const std::string& name, const EdidTexts& texts) 
 }
 
 std::string FormatEdidJson(const std::string& name, const EdidTexts& texts) {
-  std::string line = "{\"file\":" + JsonString(name);
-  line += ",\"status\":" + JsonString(texts.status);
-  line += ",\"hex\":" + JsonString(texts.hex);
-  line += ",\"video\":" + JsonString(texts.video);
-  line += ",\"audio\":" + JsonString(texts.audio);
-  line += ",\"general\":" + JsonString(texts.general);
-  line += "}\n";
-  return line;
+  Json object;
+  object["file"] = JsonText(name);
+  object["status"] = JsonText(texts.status);
+  object["hex"] = JsonText(texts.hex);
+  object["video"] = JsonText(texts.video);
+  object["audio"] = JsonText(texts.audio);
+  object["general"] = JsonText(texts.general);
+  return JsonLine(object);
 }
 
 }  // namespace sc

@@ -17,22 +17,15 @@ std::optional<std::string> RadioText(int index, const char* first, const char* s
   return std::nullopt;
 }
 
-void AppendJsonGroup(std::string& out, const char* name, const std::vector<StatusField>& fields) {
-  out += ",";
-  out += JsonString(name);
-  out += ":{";
-  for (size_t i = 0; i < fields.size(); ++i) {
-    const StatusField& f = fields[i];
-    if (i) out += ",";
-    out += JsonString(f.key) + ":";
+Json JsonGroup(const std::vector<StatusField>& fields) {
+  Json group = Json::object();
+  for (const StatusField& f : fields) {
     if (!f.value)
-      out += "null";
-    else if (f.number)
-      out += *f.value;
+      group[f.key] = nullptr;
     else
-      out += JsonString(*f.value);
+      group[f.key] = f.number ? JsonNumber(*f.value) : JsonText(*f.value);
   }
-  out += "}";
+  return group;
 }
 
 void AppendTextGroup(std::string& out, const char* title, const std::vector<StatusField>& fields) {
@@ -131,14 +124,14 @@ std::string FormatStatusText(const StatusReport& report) {
 }
 
 std::string FormatStatusJson(const StatusReport& report) {
-  std::string out = "{\"port\":" + JsonString(report.port);
-  out += ",\"device\":" + JsonString(report.device);
-  out += ",\"address\":" + JsonString(report.address);
-  AppendJsonGroup(out, "front_panel", report.frontPanel);
-  AppendJsonGroup(out, "panel", report.panel);
-  AppendJsonGroup(out, "timing", report.timing);
-  out += "}\n";
-  return out;
+  Json object;
+  object["port"] = JsonText(report.port);
+  object["device"] = JsonText(report.device);
+  object["address"] = JsonText(report.address);
+  object["front_panel"] = JsonGroup(report.frontPanel);
+  object["panel"] = JsonGroup(report.panel);
+  object["timing"] = JsonGroup(report.timing);
+  return JsonLine(object);
 }
 
 }  // namespace sc

@@ -1,5 +1,8 @@
 #include "cli/text_output.h"
 
+#include <cmath>
+#include <exception>
+
 namespace sc {
 
 namespace {
@@ -20,37 +23,41 @@ std::string_view Trimmed(std::string_view text) {
 
 }  // namespace
 
-std::string JsonString(std::string_view text) {
-  std::string out = "\"";
-  for (const char ch : text) {
+Json JsonText(std::string_view bytes) {
+  std::string utf8;
+  utf8.reserve(bytes.size());
+  for (const char ch : bytes) {
     const auto c = static_cast<unsigned char>(ch);
-    switch (c) {
-      case '"':
-        out += "\\\"";
-        break;
-      case '\\':
-        out += "\\\\";
-        break;
-      case '\r':
-        out += "\\r";
-        break;
-      case '\n':
-        out += "\\n";
-        break;
-      case '\t':
-        out += "\\t";
-        break;
-      default:
-        if (c < 0x20 || c >= 0x7F) {
-          out += "\\u00";
-          AppendHex2(out, c);
-        } else {
-          out += ch;
-        }
+    if (c < 0x80) {
+      utf8 += static_cast<char>(c);
+    } else {
+      utf8 += static_cast<char>(0xC0 | (c >> 6));
+      utf8 += static_cast<char>(0x80 | (c & 0x3F));
     }
   }
-  out += '"';
-  return out;
+  return Json(std::move(utf8));
+}
+
+Json JsonNumber(const std::string& text) {
+  if (text.empty()) return nullptr;
+  // Whole numbers stay integers ("60", not 60.0), as the console shows them.
+  if (text.find_first_of(".eEnNiI") == std::string::npos) {
+    try {
+      return std::stoll(text);
+    } catch (const std::exception&) {
+      return nullptr;
+    }
+  }
+  try {
+    const double value = std::stod(text);
+    return std::isfinite(value) ? Json(value) : Json(nullptr);
+  } catch (const std::exception&) {
+    return nullptr;
+  }
+}
+
+std::string JsonLine(const Json& value) {
+  return value.dump(-1, ' ', true, nlohmann::json::error_handler_t::replace) + "\n";
 }
 
 std::string PrintableLine(std::string_view line) {

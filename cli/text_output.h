@@ -1,16 +1,27 @@
 #pragma once
-// Texts of the core written for a terminal or a script: JSON strings, lines made safe to
-// print, and a text split at its line breaks. Used by the command-line programs.
+// Texts of the core written for a terminal or a script: JSON (through nlohmann-json),
+// lines made safe to print, and a text split at its line breaks. Used by the command-line
+// programs.
 
+#include <nlohmann/json.hpp>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace sc {
 
-// A JSON string: control characters, DEL and every byte above 0x7F as \u00XX, so the
-// output is plain ASCII and valid JSON whatever a text holds.
-std::string JsonString(std::string_view text);
+// JSON objects keep their keys in the order they were written.
+using Json = nlohmann::ordered_json;
+
+// A text of the core (bytes, not necessarily UTF-8) as a JSON string: each byte stands for
+// the code point of its value, so a byte above 0x7F reads as \u0080..\u00ff and no text
+// can make the output invalid.
+Json JsonText(std::string_view bytes);
+// A number the console shows as text ("148.5", "60") as a JSON number of that value; null
+// for a text that is no finite number.
+Json JsonNumber(const std::string& text);
+// One line: the value in plain ASCII (every other character escaped), then a line break.
+std::string JsonLine(const Json& value);
 
 // One line for a terminal: control bytes and bytes above 0x7F shown as \xNN, so a text from
 // the box or a file cannot send escape sequences to the terminal.

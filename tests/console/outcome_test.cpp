@@ -10,9 +10,9 @@
 #include "addressing/address_dialog.h"
 #include "edid/edid_page.h"
 #include "monitor/monitor_page.h"
-#include "timing/timing_page.h"
 #include "tests/support/console_fixture.h"
 #include "tests/support/console_test_access.h"
+#include "timing/timing_page.h"
 
 namespace sc {
 namespace {
@@ -76,27 +76,40 @@ TEST_F(OutcomeTest, EachOperationEndsInItsOutcome) {
          dialog->edidPage.OpenEdidFile();
        },
        Operation::kEdidOpen, Result::kFileError, 1, -1},
-      {"open", [&] {
+      {"open",
+       [&] {
          host.fileChoices.push_back(edidFile);
          dialog->edidPage.OpenEdidFile();
        },
        Operation::kEdidOpen, Result::kDone, 1, -1},
       {"save", [&] { dialog->edidPage.SaveEdidFile(); }, Operation::kEdidSave, Result::kDone, 2,
        -1},
-      {"the box writes the EDID", [&] { Feed(Reply({0, 0}, 0xFFFF, {0x51, 0x78, 0x00})); },
+      {"the box writes the EDID",
+       [&] {
+         Feed(Reply({0, 0}, 0xFFFF, {0x51, 0x78, 0x00}));
+       },
        Operation::kEdidWrite, Result::kDone, 0, 0},
-      {"the box refuses the EDID", [&] { Feed(Reply({0, 0}, 0xFFFF, {0x51, 0x78, 0x01})); },
+      {"the box refuses the EDID",
+       [&] {
+         Feed(Reply({0, 0}, 0xFFFF, {0x51, 0x78, 0x01}));
+       },
        Operation::kEdidWrite, Result::kRefused, 0, 1},
-      {"EDID read back", [&] { Feed(Reply({0, 0}, 0xF851, Bytes(256, 0x00))); },
+      {"EDID read back",
+       [&] {
+         Feed(Reply({0, 0}, 0xF851, Bytes(256, 0x00)));
+       },
        Operation::kEdidRead, Result::kDone, 0, -1},
       {"monitor save with nothing recorded", [&] { dialog->monitorPage.Save(); },
        Operation::kMonitorSave, Result::kRefused, 0, -1},
       {"monitor start with slot length 0", [&] { dialog->monitorPage.NewStart(); },
        Operation::kMonitorStart, Result::kBadInput, 0, -1},
-      {"monitor record", [&] { Feed(Reply({0, 0}, 0x8096, Bytes(12, 0x01))); },
+      {"monitor record",
+       [&] {
+         Feed(Reply({0, 0}, 0x8096, Bytes(12, 0x01)));
+       },
        Operation::kMonitorRead, Result::kDone, 0, -1},
-      {"monitor save", [&] { dialog->monitorPage.Save(); }, Operation::kMonitorSave,
-       Result::kDone, 1, -1},
+      {"monitor save", [&] { dialog->monitorPage.Save(); }, Operation::kMonitorSave, Result::kDone,
+       1, -1},
       {"address write of a non-hex group",
        [&] {
          addressView.SetText(address_ids::kNewGroup, "G1");
@@ -105,7 +118,10 @@ TEST_F(OutcomeTest, EachOperationEndsInItsOutcome) {
        Operation::kAddressWrite, Result::kBadInput, 0, -1},
       {"address read with the link down", [&] { dialog->addressDialog.ReadAddressFromDevice(); },
        Operation::kAddressRead, Result::kRefused, 0, -1},
-      {"address read back", [&] { Feed(Reply({0x0A, 0x03}, 0xF801, {0x0A, 0x03})); },
+      {"address read back",
+       [&] {
+         Feed(Reply({0x0A, 0x03}, 0xF801, {0x0A, 0x03}));
+       },
        Operation::kAddressRead, Result::kDone, 0, 0x0A03},
       {"preview with the link down", [&] { dialog->capture.UpdateImage(); }, Operation::kPreview,
        Result::kRefused, 0, -1},
