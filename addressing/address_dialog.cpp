@@ -166,7 +166,7 @@ void AddressDialog::Save() {
           Operation::kAddressSave, Result::kBadInput,
           "Index No. " + UpperHex(static_cast<uint8_t>(row)) + " is more than 2 HEX digital"));
   }
-  std::string notTaken;
+  std::string notTaken, cut;
   for (int row = 0; row < kAddressBookSize; ++row) {
     const auto k = static_cast<size_t>(row);
     AddressBookEntry& entry = book_[row];
@@ -184,18 +184,25 @@ void AddressDialog::Save() {
       groupTexts[k] = UpperHex(entry.address.group);
       deviceTexts[k] = UpperHex(entry.address.device);
     }
-    descriptionTexts[k] = SavedDescription(descriptionTexts[k]);
+    const std::string kept = SavedDescription(descriptionTexts[k]);
+    // A description holds ten bytes: a longer one (fewer characters, when they are not
+    // ASCII) is cut, and the person is told what was kept.
+    if (kept.size() < descriptionTexts[k].size())
+      cut += "Row " + std::to_string(row + 1) + ": the description keeps its first " +
+             std::to_string(kMaxDescriptionLength) + " bytes, \"" + kept + "\".\n";
+    descriptionTexts[k] = kept;
     entry.description = descriptionTexts[k];
   }
   Push();
   const bool saved =
       SaveAddressBook(settingsPath_, book_, [this](const std::string& text) { ShowMessage(text); });
-  if (!notTaken.empty()) notTaken.pop_back();
+  std::string said = notTaken + cut;
+  if (!said.empty()) said.pop_back();
   Outcome outcome(Operation::kAddressSave,
                   !saved             ? Result::kFileError
                   : notTaken.empty() ? Result::kDone
                                      : Result::kBadInput,
-                  notTaken);
+                  said);
   if (saved) outcome.WithFile(settingsPath_);
   Finish(outcome);
 }

@@ -360,8 +360,10 @@ class Commands {
       s_.Error("no box answered on " + s_.PortName() + ": no preview came");
       return kExitNoAnswer;
     }
-    if (const std::string problem =
-            WriteFileWhole(r_.output, EncodePreviewPng(d_.capture.previewImage));
+    const PreviewImage& picture = d_.capture.previewImage;
+    const bool bitmap = PreviewFormatOf(r_.output) == PreviewFormat::kBmp;
+    if (const std::string problem = WriteFileWhole(
+            r_.output, bitmap ? EncodePreviewBmp(picture) : EncodePreviewPng(picture));
         !problem.empty()) {
       s_.Error(problem);
       return kExitFileError;

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <map>
 
+#include "cli/png_writer.h"
 #include "console/traffic_log.h"
 #include "edid/edid_page.h"
 #include "infoframe/utility_page.h"
@@ -76,7 +77,8 @@ const CommandInfo kCommands[] = {
      "      --save      also save the report TQ5R_StatusRecordNN.txt in the current\n"
      "                  directory\n"},
     {"preview", "preview -o FILE.png", "save the box's 96 x 64 preview of the picture",
-     "Fetches the preview (\"Update Image\") and writes it as a PNG file.\n"},
+     "Fetches the preview (\"Update Image\") and writes it as a PNG file, or as a\n"
+     "Windows bitmap when FILE ends in .bmp.\n"},
     {"capture", "capture frame|line N [-o FILE]", "capture the whole frame or a line chart",
      "Uploads the received frame at 512000 baud, as the Timing page's \"Upload Whole\n"
      "Image\" does, and saves it as IMAGEFULL_BMPNN.BMP in the current directory; \"line\n"
@@ -383,6 +385,9 @@ CliParse ParseCommandLine(const std::vector<std::string>& args) {
   } else if (c == "preview") {
     if (!words_are(0)) return Fail("preview takes no words");
     if (!haveOutput) return Fail("preview needs -o FILE.png");
+    if (!PreviewFormatOf(r.output))
+      return Fail("preview writes PNG or BMP: name the file .png or .bmp, not \"" + r.output +
+                  "\"");
     error = allowOnly({"-o"});
   } else if (c == "capture") {
     r.action = words.empty() ? "" : Lower(words[0]);

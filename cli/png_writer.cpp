@@ -1,6 +1,10 @@
 #include "cli/png_writer.h"
 
+#include <algorithm>
 #include <array>
+#include <cctype>
+
+#include "timing/bitmap_writer.h"
 
 namespace sc {
 
@@ -98,6 +102,34 @@ std::string EncodePreviewPng(const PreviewImage& preview) {
     rgb[3 * k + 2] = preview[3 * k];
   }
   return EncodePng(kPreviewWidth, kPreviewHeight, rgb.data());
+}
+
+std::string EncodePreviewBmp(const PreviewImage& preview) {
+  const auto header = BitmapHeader(kPreviewWidth, kPreviewHeight);
+  const size_t stride = BitmapRowStride(kPreviewWidth);
+  std::string bmp(header.begin(), header.end());
+  bmp.resize(header.size() + stride * kPreviewHeight, '\0');
+  // Rows bottom first; the preview's pixels are blue, green, red already.
+  for (int row = 0; row < kPreviewHeight; ++row) {
+    const uint8_t* from =
+        preview.data() + static_cast<size_t>(kPreviewHeight - 1 - row) * kPreviewWidth * 3;
+    std::copy_n(from, kPreviewWidth * 3,
+                bmp.begin() + static_cast<std::ptrdiff_t>(header.size() + stride * row));
+  }
+  return bmp;
+}
+
+std::optional<PreviewFormat> PreviewFormatOf(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+  const size_t dot = name.rfind('.');
+  if (dot == std::string::npos || dot == 0) return PreviewFormat::kPng;
+  std::string extension = name.substr(dot + 1);
+  for (char& c : extension)
+    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  if (extension == "png") return PreviewFormat::kPng;
+  if (extension == "bmp") return PreviewFormat::kBmp;
+  return std::nullopt;
 }
 
 }  // namespace sc

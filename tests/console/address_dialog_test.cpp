@@ -222,6 +222,18 @@ TEST_F(AddressDialogTest, SaveChecksEveryRowBeforeItChangesAnything) {
   }
 }
 
+// Ten characters that are not all ASCII fill the box but not the ten bytes the file keeps:
+// Save says what it kept.
+TEST_F(AddressDialogTest, SaveSaysWhenADescriptionIsCutToTenBytes) {
+  address().OnOpen();
+  boxes().SetText(aid::DescriptionBox(1), "R\xC3\xA9gie Nord");  // 10 characters, 11 bytes
+  address().Save();
+  EXPECT_EQ(MessageTexts(),
+            std::vector<std::string>{
+                "Row 2: the description keeps its first 10 bytes, \"R\xC3\xA9gie Nor\"."});
+  EXPECT_EQ(dialog->addressBook[1].description, "R\xC3\xA9gie Nor");
+}
+
 TEST_F(AddressDialogTest, SaveKeepsAddressesItCannotReadAndStoresDescriptionsAsTheFileHoldsThem) {
   dialog->addressBook[2] = {{0x0A, 0x03}, "Rack A"};
   dialog->addressBook[4] = {{0x0B, 0x01}, "Rack B"};
@@ -242,7 +254,8 @@ TEST_F(AddressDialogTest, SaveKeepsAddressesItCannotReadAndStoresDescriptionsAsT
                 "Row 3 not taken (group \"\", device \"03\"): each needs one or two hex digits. "
                 "The entry keeps 0A03.\n"
                 "Row 5 not taken (group \"0B\", device \"G1\"): each needs one or two hex digits. "
-                "The entry keeps 0B01."});
+                "The entry keeps 0B01.\n"
+                "Row 5: the description keeps its first 10 bytes, \"Rack B, to\"."});
   const AddressBook& book = dialog->addressBook;
   EXPECT_EQ(book[0], (AddressBookEntry{{0x05, 0x07}, " "}));
   EXPECT_EQ(book[2], (AddressBookEntry{{0x0A, 0x03}, "Rack A"}));
