@@ -44,9 +44,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   sc::ConsoleDialog& d = *console.dialog;
   if (size == 0) return 0;
   d.SelectTarget(kModes[data[0] & 7]);
-  ConsoleTestAccess::SetSearchActive(d, (data[0] & 8) != 0);
-  ConsoleTestAccess::SetDeviceFound(d, false);
-  ConsoleTestAccess::SetLinkUp(d, true);
+  sc::ConsoleTestAccess::SetSearchActive(d, (data[0] & 8) != 0);
+  sc::ConsoleTestAccess::SetDeviceFound(d, false);
+  sc::ConsoleTestAccess::SetLinkUp(d, true);
   d.rx.state = sc::FrameAssembler::kIdle;
   const int port = (data[0] & 16) ? 100 : 1;
   const bool logOpen = (data[0] & 32) != 0;
@@ -54,7 +54,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const uint64_t firstEntry = d.trafficLog.next();
   for (size_t i = 1; i < size; ++i) {
     if (i + 1 < size && data[i] == 0xA5 && data[i + 1] == 0x5A)
-      ConsoleTestAccess::SetSearchActive(d, !d.searchActive());
+      sc::ConsoleTestAccess::SetSearchActive(d, !d.searchActive());
     d.HandleReceivedByte(data[i], port);
     if (d.rx.state < sc::FrameAssembler::kIdle ||
         d.rx.state >= static_cast<int>(sc::kFrameBufferSize) - 1)
