@@ -52,19 +52,21 @@ class UtilityPageTest : public ::testing::Test {
 };
 
 TEST_F(UtilityPageTest, ReadAsksForTheTypeOfTheListsEntry) {
-  const uint8_t codes[] = {0x04, 0x05, 0x06, 0x0A, 0x81, 0x82, 0x83, 0x84, 0x85};
+  const uint8_t codes[] = {0x04, 0x05, 0x06, 0x0A, 0x81, 0x82, 0x83, 0x84, 0x85, 0x87};
   ASSERT_EQ(view().Items(kPacketList), kPacketListEntries);
+  ASSERT_EQ(kPacketListEntries.size(), 10u);
+  EXPECT_EQ(kPacketListEntries[9], "9-DRM_INF");
   page.ReadInfoFrame();  // entry 5 from the start-up
-  for (int entry = 0; entry < 9; ++entry) {
+  for (int entry = 0; entry < 10; ++entry) {
     page.view().SetSelection(kPacketList, entry);
     page.ReadInfoFrame();
     EXPECT_EQ(page.lastRequestIndex, entry);
   }
   page.view().SetSelection(kPacketList, -1);  // typed text: nothing asked
   page.ReadInfoFrame();
-  ASSERT_EQ(sender.sent.size(), 10u);
+  ASSERT_EQ(sender.sent.size(), 11u);
   EXPECT_EQ(sender.sent[0], (RecordingSender::Sent{0x8092, {0x82}}));
-  for (int entry = 0; entry < 9; ++entry)
+  for (int entry = 0; entry < 10; ++entry)
     EXPECT_EQ(sender.sent[entry + 1], (RecordingSender::Sent{0x8092, {codes[entry]}}));
 }
 
@@ -131,6 +133,44 @@ TEST_F(UtilityPageTest, RepliesFillTheGridWithEveryDataByteAndNothingStale) {
     for (int row = kHeaderRows + static_cast<int>(c.rows.size()); row < kGridRows; ++row)
       EXPECT_EQ(page.values[row], "") << c.what << " row " << row + 1;
   }
+}
+
+}  // namespace
+}  // namespace sc
+
+namespace sc {
+namespace {
+
+// Beside the grid: the packet as the page keeps it, and the two lists its decode fills.
+TEST_F(UtilityPageTest, EachReplyIsKeptWithItsDecodeAndFillsTheLists) {
+  EXPECT_FALSE(page.packet);
+  // VIC 4 (720p) while the box measures 1080p60, RGB.
+  const Bytes avi = {0x82, 0x02, 0x0D, 0x53, 0x10, 0x08, 0x00, 0x04, 0x00,
+                     0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00};
+  MeasuredSignal measured;
+  measured.width = 1920;
+  measured.height = 1080;
+  measured.fieldRateHz = 60;
+  measured.colourSpace = 0;
+  page.ShowInfoFrame(avi.data(), avi.size(), measured);
+  ASSERT_TRUE(page.packet);
+  EXPECT_EQ(page.packet->payload, avi);
+  EXPECT_EQ(page.packet->decode.name, "AVI");
+  EXPECT_TRUE(page.packet->grid[kHeaderRows + 13].shown);  // "Data Byte 13"
+  EXPECT_EQ(page.packet->grid[kHeaderRows + 13].value, "0x00");
+  EXPECT_EQ(view().Items(kDecodedList), DecodedRows(page.packet->decode));
+  EXPECT_EQ(view().Items(kDecodedList).at(12), "Video format (VIC): 1280x720p 60 Hz 16:9 (4)");
+  EXPECT_EQ(view().Items(kChecksList),
+            std::vector<std::string>{
+                "VIC 4 is 1280x720p 60 Hz 16:9, but the box measures 1920x1080p 60 Hz: the "
+                "active size is 1920x1080, not 1280x720."});
+
+  // The next reply replaces both lists, whatever it holds.
+  page.ShowInfoFrame(Bytes(4, 0).data(), 4);
+  EXPECT_EQ(view().Items(kDecodedList),
+            std::vector<std::string>{"No packet: the box has captured none of this type."});
+  EXPECT_EQ(view().Items(kChecksList), std::vector<std::string>{"No packet to check."});
+  EXPECT_EQ(page.packet->payload, Bytes(4, 0));
 }
 
 }  // namespace
