@@ -96,6 +96,8 @@ UtilityPageWidget::UtilityPageWidget(UtilityPage& page, QWidget* parent) : PageW
     list->setAccessibleName(caption->text());
     caption->setBuddy(list);
     list->setWordWrap(true);
+    // A long row wraps: alternate shades keep the rows apart.
+    list->setAlternatingRowColors(true);
     list->setSelectionMode(QAbstractItemView::SingleSelection);
     list->setEditTriggers(QAbstractItemView::NoEditTriggers);
     list->setMinimumWidth(list->fontMetrics().horizontalAdvance(QLatin1Char('x')) * 52);
