@@ -540,7 +540,7 @@ void ConsoleDialog::OnAcknowledgement() {
 
 void ConsoleDialog::OnInfoFrameData() {
   utilityPage.ShowInfoFrame(rx.Payload(), rx.PayloadSize(),
-                            MeasuredSignalOf(timingPage, statusPanel));
+                            MeasuredSignalOf(timingPage, signalStatus, inputIsSdi_));
 }
 
 void ConsoleDialog::OnMonitorRecord() {

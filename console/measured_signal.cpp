@@ -2,21 +2,20 @@
 
 namespace sc {
 
-MeasuredSignal MeasuredSignalOf(const TimingPage& timing, const StatusPanel& panel) {
+MeasuredSignal MeasuredSignalOf(const TimingPage& timing, const std::optional<SignalStatus>& status,
+                                bool inputIsSdi) {
   MeasuredSignal m;
-  if (timing.hActive > 0 && timing.vActive > 0) {
-    m.width = timing.hActive;
-    m.height = timing.vActive;
-    m.interlaced = timing.scanType == kInterlaced;
-    m.fieldRateHz = timing.vFreq;
-    m.pixelRepetition = timing.pixelRepetition <= 3 ? timing.pixelRepetition : 0;
-  }
-  if (panel.statusBytes) {
-    // The status bytes are signed; the values the panel's tables do not list state nothing.
-    const auto& s = *panel.statusBytes;
-    if (s[0] <= 3) m.colourSpace = s[0];
-    if (s[4] >= 1 && s[4] <= 7) m.sampleRateCode = s[4];
-    if (s[6] >= 1 && s[6] <= 7) m.channelCount = s[6] + 1;
+  if (timing.hActive <= 0 || timing.vActive <= 0) return m;
+  m.width = timing.hActive;
+  m.height = timing.vActive;
+  m.interlaced = timing.scanType == kInterlaced;
+  m.fieldRateHz = timing.vFreq;
+  m.pixelRepetition = timing.pixelRepetition <= 3 ? timing.pixelRepetition : 0;
+  if (status && !inputIsSdi) {
+    // The bytes are signed; the values the panel's tables do not list state nothing.
+    if (status->colorSpace <= 3) m.colourSpace = status->colorSpace;
+    if (status->sampleRate >= 1 && status->sampleRate <= 7) m.sampleRateCode = status->sampleRate;
+    if (status->channels >= 1 && status->channels <= 7) m.channelCount = status->channels + 1;
   }
   return m;
 }

@@ -1,6 +1,5 @@
 #include "console/status_panel.h"
 
-#include <algorithm>
 #include <cmath>
 #include <initializer_list>
 
@@ -113,18 +112,12 @@ void StatusPanel::Decode(const uint8_t* status, bool inputIsSdi) {
   Apply(kChannels, status[6], inputIsSdi, channels);
   Apply(kAudioType, status[7], inputIsSdi, audioType);
   Apply(kStructure, status[8], inputIsSdi, structure);
-  statusBytes.reset();
-  if (!inputIsSdi) {
-    statusBytes.emplace();
-    std::copy(status, status + kSignalStatusSize, statusBytes->begin());
-  }
 }
 
 void StatusPanel::Clear() {
   for (std::string* text : {&hdcp, &signal, &timing, &colorSpace, &colorDepth, &structure,
                             &sampleRate, &audioBit, &audioType, &channels})
     text->clear();
-  statusBytes.reset();
 }
 
 void StatusPanel::Exchange(ControlExchange& exchange) {

@@ -6,7 +6,6 @@
 
 #include <array>
 #include <cstdint>
-#include <optional>
 #include <string>
 
 #include "window/view.h"
@@ -48,9 +47,6 @@ struct StatusPanel {
   std::string audioBit;    // 1014 "Audio bit:"
   std::string audioType;   // 1015 "Audio Type:"
   std::string channels;    // 1121 "Channels:"
-  // The bytes of the status reply the texts were decoded from, while the panel shows one
-  // from the HDMI input; nothing when it is empty or shows the SDI input's fixed texts.
-  std::optional<std::array<uint8_t, kSignalStatusSize>> statusBytes;
 
   // Decodes status bytes 0..8 (`status` holds the ten bytes of reply 0x8090) into the
   // nine byte texts. Colour space, colour depth and 2D/3D keep their text for a value
