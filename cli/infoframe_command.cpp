@@ -1,14 +1,10 @@
 #include "cli/infoframe_command.h"
 
-#include <nlohmann/json.hpp>
-
 #include "cli/text_output.h"
 
 namespace sc {
 
 namespace {
-
-using Json = nlohmann::ordered_json;
 
 std::optional<int> HexValue(char c) {
   if (c >= '0' && c <= '9') return c - '0';
@@ -118,8 +114,9 @@ std::string InfoFrameJson(const InfoFrameDecode& d) {
   for (const InfoFrameCheck& c : d.checks)
     checks.push_back({{"key", c.key}, {"text", c.text}});
   j["checks"] = std::move(checks);
-  // ASCII only ("cd/m\u00b2"), and never a throw for a byte that is not UTF-8.
-  return j.dump(-1, ' ', true, Json::error_handler_t::replace) + "\n";
+  // The decoder's texts are UTF-8 of its own (a packet's name characters come escaped), so
+  // they go in as they are, not byte by byte as JsonText takes a box's bytes: "cd/m\u00b2".
+  return JsonLine(j);
 }
 
 std::string InfoFrameDecodeText(const InfoFrameDecode& decode) {
