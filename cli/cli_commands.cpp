@@ -14,6 +14,7 @@
 #include "cli/cli_session.h"
 #include "cli/edid_print.h"
 #include "cli/file_output.h"
+#include "cli/infoframe_command.h"
 #include "cli/png_writer.h"
 #include "cli/signal_cli.h"
 #include "cli/status_report.h"
@@ -98,6 +99,12 @@ class Commands {
       }
     }
     if (c == "address") return Address();
+    if (c == "infoframe" && r_.action == "decode") {
+      // A packet from the command line: no box to ask.
+      const InfoFrameDecode decode = DecodeInfoFrame(r_.payload);
+      out_ << (r_.json ? InfoFrameJson(decode) : InfoFrameDecodeText(decode));
+      return kExitDone;
+    }
     if (c == "log") return Log();
     if (int rc = ConnectAndRead(); rc != kExitDone) return rc;
     if (c == "status") return Status();
@@ -265,19 +272,8 @@ class Commands {
     const std::string name = kPacketListEntries[static_cast<size_t>(r_.number)];
     if (int rc = s_.WaitForReply(mark, code::kInfoFrame, "the InfoFrame " + name); rc != kExitDone)
       return rc;
-    out_ << name << "\n";
-    for (int row = 0; row < utility_ids::kGridRows; ++row) {
-      const int labelId = utility_ids::kGridLabel[row];
-      if (!s_.utilityView.Visible(labelId)) continue;
-      std::string label = s_.utilityView.GetText(labelId);
-      while (!label.empty() && label.back() == ' ')
-        label.pop_back();
-      if (label.empty()) continue;
-      label += ":";
-      if (label.size() < 21) label.resize(21, ' ');
-      out_ << "  " << PrintableLine(label)
-           << PrintableLine(s_.utilityView.GetText(utility_ids::kGridValue[row])) << "\n";
-    }
+    if (!d_.utilityPage.packet) return Refused("No InfoFrame came");
+    PrintInfoFramePacket(out_, name, *d_.utilityPage.packet, r_.json);
     return kExitDone;
   }
 

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <map>
 
+#include "cli/infoframe_command.h"
 #include "cli/png_writer.h"
 #include "console/traffic_log.h"
 #include "edid/edid_page.h"
@@ -59,11 +60,28 @@ const CommandInfo kCommands[] = {
      "  edid write SLOT FILE  write an EDID file (.bin or .txt) into user slot SLOT\n"
      "                        (1..10, the presets USER1..USER10); fails (exit 1) when the\n"
      "                        box reports \"EDID writting failed!\"\n"},
-    {"infoframe", "infoframe TYPE", "read one captured InfoFrame or packet",
-     "Reads the packet of TYPE and prints its rows as the Ultilities page shows them.\n"
-     "TYPE is a list entry (\"5-AVI_INF\"), its name (\"AVI_INF\", \"avi\", \"spd\",\n"
-     "\"audio\", \"vs\", \"acp\", \"isrc1\", \"isrc2\", \"gamut\", \"mpeg\"), its number 0..8\n"
-     "or the type code (\"0x82\").\n"},
+    {"infoframe", "infoframe TYPE [--json] | infoframe decode HEX... [--json]",
+     "read one captured InfoFrame or packet, decoded and checked",
+     "  infoframe TYPE        read the packet of TYPE and print its rows as the Ultilities\n"
+     "                        page shows them, then the packet decoded field by field and\n"
+     "                        what its checks found (checksum, length, version, reserved\n"
+     "                        values, and the packet against the measured timing, colour\n"
+     "                        format and audio). TYPE is a list entry (\"5-AVI_INF\"), its\n"
+     "                        name (\"AVI_INF\", \"avi\", \"spd\", \"audio\", \"vs\", \"acp\",\n"
+     "                        \"isrc1\", \"isrc2\", \"gamut\", \"mpeg\", \"drm\"), its number "
+     "0..9\n"
+     "                        or the type code (\"0x82\", \"0x87\").\n"
+     "  infoframe decode HEX  decode a packet given in hexadecimal (type, version, length,\n"
+     "                        checksum and data bytes; spaces optional: \"82 02 0D 47 ...\"\n"
+     "                        or \"82020D47...\"); needs no box. Bytes after the packet's\n"
+     "                        length are not part of it. Exit 0 whatever the checks find;\n"
+     "                        bad hexadecimal or fewer bytes than the length announces is a\n"
+     "                        bad argument (exit 2).\n"
+     "      --json            one JSON object: {\"type\", \"name\", \"version\", \"length\",\n"
+     "                        \"checksum\": {\"received\", \"expected\", \"ok\"}, \"fields\":\n"
+     "                        [{\"key\", \"label\", \"value\", \"text\"}], \"checks\": [{\"key\",\n"
+     "                        \"text\"}]}; version, length and checksum are null for ACP,\n"
+     "                        ISRC and gamut packets, which carry none\n"},
     {"monitor", "monitor start --slot N --unit s|m --trigger image|loss | monitor read [--save]",
      "the box's signal monitor",
      "  monitor start   start a recording of 2040 slots, stamped with this machine's\n"
@@ -167,7 +185,7 @@ std::optional<DeviceAddress> ParseAddressArgument(const std::string& text) {
 std::optional<int> ParsePacketType(const std::string& text) {
   const std::string wanted = Lower(text);
   if (wanted.empty()) return std::nullopt;
-  if (const std::optional<int> index = ParseInt(wanted, 0, 8)) return index;
+  if (const std::optional<int> index = ParseInt(wanted, 0, kPacketTypeCount - 1)) return index;
   if (wanted.size() == 4 && wanted.rfind("0x", 0) == 0) {
     const std::optional<int> hi = HexDigit(wanted[2]), lo = HexDigit(wanted[3]);
     if (hi && lo) {
@@ -364,12 +382,22 @@ CliParse ParseCommandLine(const std::vector<std::string>& args) {
           "usage: edid list | edid select N | edid read N [-o FILE] | edid write SLOT FILE");
     }
   } else if (c == "infoframe") {
-    if (!words_are(1))
-      return Fail("usage: infoframe TYPE (signal-cli infoframe --help lists them)");
-    const std::optional<int> entry = ParsePacketType(words[0]);
-    if (!entry) return Fail("unknown InfoFrame type \"" + words[0] + "\"");
-    r.number = *entry;
-    error = allowOnly({});
+    if (!words.empty() && Lower(words[0]) == "decode") {
+      r.action = "decode";
+      std::string problem;
+      const auto payload = ParseInfoFramePayload({words.begin() + 1, words.end()}, &problem);
+      if (!payload) return Fail(problem);
+      r.payload = *payload;
+    } else {
+      if (!words_are(1))
+        return Fail(
+            "usage: infoframe TYPE | infoframe decode HEX... (signal-cli infoframe --help tells "
+            "more)");
+      const std::optional<int> entry = ParsePacketType(words[0]);
+      if (!entry) return Fail("unknown InfoFrame type \"" + words[0] + "\"");
+      r.number = *entry;
+    }
+    error = allowOnly({"--json"});
   } else if (c == "monitor") {
     r.action = words_are(1) ? Lower(words[0]) : "";
     if (r.action == "start") {

@@ -44,6 +44,7 @@ struct CliRequest {
   int slotUnit = 0;     // monitor start --unit: 0 seconds, 1 minutes
   int triggerMode = 0;  // monitor start --trigger: 0 image and loss, 1 loss only
   DeviceAddress newAddress;
+  std::vector<uint8_t> payload;                       // infoframe decode's bytes
   std::string filter;                                 // log --filter: codes in hex
   std::optional<std::chrono::milliseconds> duration;  // log --for; nothing: until Ctrl+C
 };
@@ -60,7 +61,7 @@ std::optional<int> ParseComPort(const std::string& text);
 // Four hexadecimal digits, group first ("0A03").
 std::optional<DeviceAddress> ParseAddressArgument(const std::string& text);
 // An InfoFrame type as the list names it ("5-AVI_INF"), its name with or without "_INF"
-// ("AVI_INF", "avi"), its list number ("5") or the type code the box is asked for
+// ("AVI_INF", "avi", "drm"), its list number ("5") or the type code the box is asked for
 // ("0x82"). Returns the list entry.
 std::optional<int> ParsePacketType(const std::string& text);
 

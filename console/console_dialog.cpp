@@ -8,6 +8,7 @@
 #include <cstdio>
 
 #include "console/control_ids.h"
+#include "console/measured_signal.h"
 #include "link/codes.h"
 
 namespace sc {
@@ -538,7 +539,8 @@ void ConsoleDialog::OnAcknowledgement() {
 }
 
 void ConsoleDialog::OnInfoFrameData() {
-  utilityPage.ShowInfoFrame(rx.Payload(), rx.PayloadSize());
+  utilityPage.ShowInfoFrame(rx.Payload(), rx.PayloadSize(),
+                            MeasuredSignalOf(timingPage, signalStatus, inputIsSdi_));
 }
 
 void ConsoleDialog::OnMonitorRecord() {

@@ -13,6 +13,7 @@
 #include "edid/edid_file.h"
 #include "link/frame.h"
 #include "sim/box_edids.h"
+#include "sim/box_infoframes.h"
 #include "sim/simulated_box.h"
 
 namespace {
@@ -129,9 +130,23 @@ int main(int argc, char** argv) {
       "signal 720p60\ninput sdi\nhpd off\nvolume 8\nedid 14\nstatus\n",
       "box 0A03\nedidfail on\ndrop 2\ncorrupt 1\ndelay 10\nbox all\nsignal none quiet\n",
       "help\n# a comment\n  \nbogus words here\nvolume 9\nbox FFFF\nhangup\nquit\nstatus\n",
+      "signal 2160p60 hdr10\nhdr off\ninfoframe avi 02 0D 47 10 08 00 04\ninfoframe 0x87 default\n",
   };
   n = 0;
   for (const std::string& c : commands)
     Put(dir, "fuzz_sim_commands", n++, Bytes(c.begin(), c.end()));
+
+  // InfoFrames: the measured signal's 8 bytes (1920x1080p60, RGB, 48 kHz stereo), then
+  // every packet the box sends, with HDR10 and with 3D.
+  const Bytes measured = {120, 67, 120, 0, 1, 3, 2, 1};
+  sc::BoxSignal hdr = *sc::FindBoxSignal("2160p60");
+  hdr.hdr10 = true;
+  sc::BoxSignal threeD = *sc::FindBoxSignal("1080p24-3d");
+  n = 0;
+  for (const sc::BoxSignal& signal : {*sc::FindBoxSignal("1080p60"), hdr, threeD})
+    for (const uint8_t type : {0x81, 0x82, 0x83, 0x84, 0x87})
+      Put(dir, "fuzz_infoframe", n++, Cat(measured, sc::CapturedInfoFrame(signal, type)));
+  Put(dir, "fuzz_infoframe", n++, Cat(measured, {0x0A, 0x81, 0x31, 1, 2, 3}));
+  Put(dir, "fuzz_infoframe", n++, Cat(measured, {0x05, 0xC1, 0x00, 0x55, 0x53}));
   return 0;
 }

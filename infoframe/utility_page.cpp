@@ -10,9 +10,9 @@ constexpr const char* kHeaderLabels[utility_ids::kHeaderRows] = {
     "InfoFrame Type code", "InfoFrame Version", "InfoFrame Length"};
 }  // namespace
 
-const std::vector<std::string> kPacketListEntries = {"0-ACP_INF",   "1-ISRC1_INF", "2-ISRC2",
-                                                     "3-GAMUT_INF", "4-VS_INF",    "5-AVI_INF",
-                                                     "6-SPD_INF",   "7-AUDIO_INF", "8-MPEG_INF"};
+const std::vector<std::string> kPacketListEntries = {
+    "0-ACP_INF", "1-ISRC1_INF", "2-ISRC2",     "3-GAMUT_INF", "4-VS_INF",
+    "5-AVI_INF", "6-SPD_INF",   "7-AUDIO_INF", "8-MPEG_INF",  "9-DRM_INF"};
 
 std::string FormatHexByte(uint8_t value) {
   char text[8];
@@ -52,13 +52,14 @@ void UtilityPage::ReadInfoFrame() {
   sender_.SendCommandWithData(kReadInfoFrameCommand, 1, &kPacketTypeCodes[index]);
 }
 
-void UtilityPage::ShowInfoFrame(const uint8_t* payload, size_t size) {
+InfoFrameGrid LayOutInfoFrameGrid(const uint8_t* payload, size_t size) {
   using namespace utility_ids;
+  InfoFrameGrid grid;
   for (int row = 0; row < kHeaderRows; ++row)
-    labels[row] = kHeaderLabels[row];
-  labels[kHeaderRows] = "Check sum  ";
+    grid[row].label = kHeaderLabels[row];
+  grid[kHeaderRows].label = "Check sum  ";
   for (int row = kHeaderRows + 1; row < kGridRows; ++row)
-    labels[row] = "Data Byte " + std::to_string(row - kHeaderRows);
+    grid[row].label = "Data Byte " + std::to_string(row - kHeaderRows);
 
   const bool hasHeader = size >= 3;
   const int length = hasHeader ? payload[2] : 0;
@@ -66,18 +67,40 @@ void UtilityPage::ShowInfoFrame(const uint8_t* payload, size_t size) {
                       length <= kMaxInfoFrameLength;
   // The check sum and the L data bytes.
   const int shownRows = packet ? length + 1 : 0;
-  for (int row = 0; row < kHeaderRows; ++row)
-    values[row] = packet ? FormatHexByte(payload[row]) : FormatHexByte(0);
+  for (int row = 0; row < kHeaderRows; ++row) {
+    grid[row].value = packet ? FormatHexByte(payload[row]) : FormatHexByte(0);
+    grid[row].shown = true;
+  }
   for (int k = 0; k < kByteRows; ++k) {
-    std::string& value = values[kHeaderRows + k];
+    InfoFrameGridRow& row = grid[kHeaderRows + k];
     const size_t at = kHeaderRows + static_cast<size_t>(k);
     // Rows the reply did not fill show nothing of an earlier, longer packet.
-    value = k < shownRows && at < size ? FormatHexByte(payload[at]) : std::string();
+    row.value = k < shownRows && at < size ? FormatHexByte(payload[at]) : std::string();
+    row.shown = k < shownRows;
   }
-  for (int k = 0; k < kByteRows; ++k) {
-    view().SetVisible(kGridLabel[kHeaderRows + k], k < shownRows);
-    view().SetVisible(kGridValue[kHeaderRows + k], k < shownRows);
+  return grid;
+}
+
+void UtilityPage::ShowInfoFrame(const uint8_t* payload, size_t size,
+                                const MeasuredSignal& measured) {
+  using namespace utility_ids;
+  InfoFramePacket p;
+  p.payload.assign(payload, payload + size);
+  p.decode = DecodeInfoFrame(p.payload, &measured);
+  p.grid = LayOutInfoFrameGrid(payload, size);
+  for (int row = 0; row < kGridRows; ++row) {
+    labels[row] = p.grid[row].label;
+    values[row] = p.grid[row].value;
   }
+  for (int k = kHeaderRows; k < kGridRows; ++k) {
+    view().SetVisible(kGridLabel[k], p.grid[k].shown);
+    view().SetVisible(kGridValue[k], p.grid[k].shown);
+  }
+  decodedRows = DecodedRows(p.decode);
+  checkRows = CheckRows(p.decode);
+  packet = std::move(p);
+  view().SetItems(kDecodedList, decodedRows);
+  view().SetItems(kChecksList, checkRows);
   Push();
   if (onOutcome) onOutcome(Outcome(Operation::kInfoFrameRead));
 }

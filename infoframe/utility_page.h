@@ -1,13 +1,18 @@
 #pragma once
 // The "Ultilities" tab page (dialog 174): reads one InfoFrame or data-island packet of a
-// chosen type from the box and shows its header and bytes as a grid of labelled values.
+// chosen type from the box and shows its header and bytes as a grid of labelled values,
+// and beside the grid the packet decoded field by field ("Decoded") and what the checks
+// found ("Checks"). The page keeps the last packet as the box sent it, with its decode;
+// every text it shows comes from that.
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "infoframe/infoframe_decoder.h"
 #include "window/command_sender.h"
 #include "window/outcome.h"
 #include "window/view.h"
@@ -31,18 +36,39 @@ inline constexpr int kGridValue[kGridRows] = {1111, 1113, 1115, 1117, 1119, 1121
                                               1130, 1133, 1135, 1137, 1139, 1141, 1143, 1145, 1147,
                                               1149, 1151, 1153, 1155, 1157, 1159, 1161, 1163, 1165,
                                               1167, 1169, 1171, 1173, 1175, 1177, 1181};
+// Not in the dialog layout: the lists beside the grid, "Decoded" and "Checks".
+inline constexpr int kDecodedList = 1190;
+inline constexpr int kChecksList = 1191;
 }  // namespace utility_ids
 
 // The packet types in list order, and the type code the box is asked for with each.
 extern const std::vector<std::string> kPacketListEntries;
 inline constexpr uint8_t kPacketTypeCodes[] = {0x04, 0x05, 0x06, 0x0A, 0x81,
-                                               0x82, 0x83, 0x84, 0x85};
+                                               0x82, 0x83, 0x84, 0x85, 0x87};
+inline constexpr int kPacketTypeCount = static_cast<int>(std::size(kPacketTypeCodes));
 inline constexpr int kDefaultPacketEntry = 5;  // "5-AVI_INF"
 // The longest packet the grid shows whole.
 inline constexpr int kMaxInfoFrameLength = utility_ids::kByteRows - 1;
 
 // "0x" and two upper-case hexadecimal digits.
 std::string FormatHexByte(uint8_t value);
+
+// One row of the grid as a reply leaves it.
+struct InfoFrameGridRow {
+  std::string label;
+  std::string value;
+  bool shown = false;
+};
+using InfoFrameGrid = std::array<InfoFrameGridRow, utility_ids::kGridRows>;
+// The grid for a reply's payload (see ShowInfoFrame).
+InfoFrameGrid LayOutInfoFrameGrid(const uint8_t* payload, size_t size);
+
+// A reply 0x8092 as the page keeps it.
+struct InfoFramePacket {
+  std::vector<uint8_t> payload;  // as the reply carried it
+  InfoFrameDecode decode;
+  InfoFrameGrid grid;
+};
 
 class UtilityPage : public CoreWindow {
  public:
@@ -51,6 +77,11 @@ class UtilityPage : public CoreWindow {
   std::array<std::string, utility_ids::kGridRows> labels;
   std::array<std::string, utility_ids::kGridRows> values;
   int lastRequestIndex = 0;
+  // The last reply; nothing before the first.
+  std::optional<InfoFramePacket> packet;
+  // The rows of the "Decoded" and "Checks" lists.
+  std::vector<std::string> decodedRows;
+  std::vector<std::string> checkRows;
 
   // Fills the packet list and hides the byte rows, as the page is created.
   void Create();
@@ -63,7 +94,9 @@ class UtilityPage : public CoreWindow {
   // A packet shows its check sum and all L data bytes; a byte the reply did not carry
   // shows empty, and nothing is read past `size`. Anything else (type or version 0, L
   // outside 1..30, a reply without its header) shows "0x00" three times and no byte rows.
-  void ShowInfoFrame(const uint8_t* payload, size_t size);
+  // The lists show the decode, its checks held against `measured`.
+  void ShowInfoFrame(const uint8_t* payload, size_t size,
+                     const MeasuredSignal& measured = MeasuredSignal{});
 
   // Told when a packet the read asked for has been shown.
   OutcomeSink onOutcome;

@@ -5,6 +5,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -72,8 +73,40 @@ UtilityPageWidget::UtilityPageWidget(UtilityPage& page, QWidget* parent) : PageW
     grid->addWidget(value, gridRow, column + 1);
   }
   grid->setColumnMinimumWidth(2, 16);
-  grid->setColumnStretch(5, 1);
-  layout->addLayout(grid);
+  // The grid keeps its rows together at the top, however tall the lists beside it grow.
+  auto* gridColumn = new QVBoxLayout;
+  gridColumn->addLayout(grid);
+  gridColumn->addStretch(1);
+  auto* body = new QHBoxLayout;
+  body->addLayout(gridColumn);
+  body->addSpacing(12);
+
+  // Beside the grid, the packet in words and what the checks found: each list named by
+  // its caption, each row a text a screen reader reads as it is.
+  auto* lists = new QVBoxLayout;
+  struct List {
+    int id;
+    const char* caption;
+    int stretch;
+  };
+  for (const List& entry : {List{utility_ids::kDecodedList, "Decoded", 3},
+                            List{utility_ids::kChecksList, "Checks", 1}}) {
+    auto* caption = new QLabel(QString::fromLatin1(entry.caption), this);
+    auto* list = new QListWidget(this);
+    list->setAccessibleName(caption->text());
+    caption->setBuddy(list);
+    list->setWordWrap(true);
+    // A long row wraps: alternate shades keep the rows apart.
+    list->setAlternatingRowColors(true);
+    list->setSelectionMode(QAbstractItemView::SingleSelection);
+    list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    list->setMinimumWidth(list->fontMetrics().horizontalAdvance(QLatin1Char('x')) * 52);
+    view_.Bind(entry.id, list);
+    lists->addWidget(caption);
+    lists->addWidget(list, entry.stretch);
+  }
+  body->addLayout(lists, 1);
+  layout->addLayout(body, 1);
 
   auto* note = new QLabel(
       QStringLiteral("Note: HDMI infoframe data analyzer is only for  technical engineer to check "
@@ -83,7 +116,6 @@ UtilityPageWidget::UtilityPageWidget(UtilityPage& page, QWidget* parent) : PageW
   note->setTextFormat(Qt::PlainText);
   note->setWordWrap(true);
   layout->addWidget(note);
-  layout->addStretch(1);
 }
 
 }  // namespace sc

@@ -1,6 +1,7 @@
 #pragma once
-// The "Ultilities" page: the packet type list, "Read infoframe data" and the grid of 34
-// label and value boxes the InfoFrame reply fills.
+// The "Ultilities" page: the packet type list, "Read infoframe data", the grid of 34
+// label and value boxes the InfoFrame reply fills and, beside it, the "Decoded" and
+// "Checks" lists.
 
 #include "window/page_widget_qt.h"
 

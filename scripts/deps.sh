@@ -5,7 +5,8 @@ packages=(g++ make cmake ninja-build pkg-config qt6-base-dev libgl-dev libgtest-
           libbenchmark-dev xvfb xauth edid-decode clang-format imagemagick python3
           clang libclang-rt-14-dev dpkg-dev file lintian desktop-file-utils
           nlohmann-json3-dev libgensio-dev ser2net prometheus-cpp-dev libcivetweb-dev
-          python3-prometheus-client)
+          python3-prometheus-client
+          python3-pyatspi gir1.2-atspi-2.0 xdotool)  # the AT-SPI check of the windows (guidrive)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -97,14 +97,16 @@ std::vector<uint8_t> AviInfoFrame(const BoxSignal& s) {
   uint8_t shape = codes.shape;
   if (shape == 0 && PictureWidth(s) * 9 == height * 16) shape = 2;
   const uint8_t colour = s.status.colourSpace & 3;  // 0 RGB, 1 4:2:2, 2 4:4:4, 3 4:2:0
-  // YCbCr follows 601 up to 576 lines, 709 above.
-  const uint8_t colorimetry = colour == 0 ? 0 : height <= 576 ? 1 : 2;
+  // YCbCr follows 601 up to 576 lines, 709 above; HDR10 is BT.2020, an extended one.
+  const uint8_t colorimetry = s.hdr10 ? 3 : colour == 0 ? 0 : height <= 576 ? 1 : 2;
+  const uint8_t extended = s.hdr10 ? 6 : 0;  // BT.2020 RGB or YCbCr
   uint8_t repetition = s.status.pixelRepetition & 0x0F;
   if (repetition == 0 && (codes.vic == 6 || codes.vic == 21) && t.hActive == 1440)
     repetition = 1;  // these formats always send each pixel twice
   std::vector<uint8_t> data(13, 0);
   data[0] = static_cast<uint8_t>(colour << 5 | 0x10);                    // active format present
   data[1] = static_cast<uint8_t>(colorimetry << 6 | shape << 4 | 0x08);  // as the picture
+  data[2] = static_cast<uint8_t>(extended << 4);
   data[3] = codes.hdmiVic != 0 ? 0 : codes.vic;
   data[4] = repetition;
   return Packet(packet_type::kAvi, 2, data);
@@ -166,6 +168,27 @@ std::vector<uint8_t> VendorInfoFrame(const BoxSignal& s) {
   return {};
 }
 
+// HDR10 as a typical disc player sends it: SMPTE ST 2084, a mastering display with the
+// BT.2020 primaries in the order the standard suggests (green, blue, red) and the D65
+// white point, in units of 0.00002; 1000 cd/m² peak, 0.005 cd/m² black (units of
+// 0.0001), content light levels 1000 and 400 cd/m². Values go least significant byte
+// first.
+std::vector<uint8_t> DynamicRangeInfoFrame() {
+  constexpr uint16_t kValues[] = {
+      8500,  39850,  // green 0.170, 0.797
+      6550,  2300,   // blue 0.131, 0.046
+      35400, 14600,  // red 0.708, 0.292
+      15635, 16450,  // white 0.3127, 0.3290
+      1000,  50,    1000, 400,
+  };
+  std::vector<uint8_t> data = {0x02, 0x00};  // EOTF 2, static metadata type 1
+  for (uint16_t v : kValues) {
+    data.push_back(static_cast<uint8_t>(v & 0xFF));
+    data.push_back(static_cast<uint8_t>(v >> 8));
+  }
+  return Packet(packet_type::kDynamicRange, 1, data);
+}
+
 }  // namespace
 
 VideoCodes FindVideoCodes(const BoxSignal& signal) {
@@ -190,6 +213,9 @@ std::vector<uint8_t> CapturedInfoFrame(const BoxSignal& signal, uint8_t type) {
         break;
       case packet_type::kVendor:
         packet = VendorInfoFrame(signal);
+        break;
+      case packet_type::kDynamicRange:
+        if (signal.hdr10) packet = DynamicRangeInfoFrame();
         break;
       default:
         break;

@@ -10,10 +10,13 @@
 //   0x81 vendor:  the HDMI one (OUI 00-0C-03) with the HDMI_VIC of a 4K format
 //                 that has one, or the 3D structure of a 3D signal; the HDMI Forum one
 //                 (OUI C4-5D-D8) for the 4K formats at 50 and 60 Hz
+//   0x87 HDR      version 1, 26 bytes, while the source sends HDR10: SMPTE ST 2084 and a
+//                 typical mastering display; the AVI InfoFrame then says BT.2020 (C = 3,
+//                 EC = 6)
 // The picture's size is the measured one, a 4:2:0 signal's width doubled; a frame-packed
 // one measured as its whole frame gets the code of one view.
 // A DVI or SDI signal, no signal, or a type the signal does not carry (ACP, ISRC, gamut, MPEG,
-// and a vendor one for a plain 2D format) is answered with four zero bytes,
+// a vendor one for a plain 2D format, HDR without HDR10) is answered with four zero bytes,
 // which the console shows as no packet.
 
 #include <cstdint>
@@ -28,6 +31,7 @@ inline constexpr uint8_t kVendor = 0x81;
 inline constexpr uint8_t kAvi = 0x82;
 inline constexpr uint8_t kSourceProduct = 0x83;
 inline constexpr uint8_t kAudio = 0x84;
+inline constexpr uint8_t kDynamicRange = 0x87;
 }  // namespace packet_type
 
 // The video codes of the signal's format: the CTA-861 VIC the AVI InfoFrame carries and

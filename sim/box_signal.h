@@ -65,6 +65,9 @@ struct BoxSignal {
   BoxTiming timing;
   BoxSignalStatus status;
   BoxPictureSize picture;
+  // The source sends HDR10: a Dynamic Range and Mastering InfoFrame and BT.2020
+  // colorimetry. Metadata only: the box measures the same signal and sends no notice.
+  bool hdr10 = false;
 
   // No signal is reported as an active width of 0.
   bool Present() const { return timing.hActive != 0; }

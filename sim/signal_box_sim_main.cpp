@@ -59,7 +59,8 @@ int main(int argc, char** argv) {
     return 1;
   }
 
-  const sc::BoxSignal signal = *sc::FindBoxSignal(options->signal);
+  sc::BoxSignal signal = *sc::FindBoxSignal(options->signal);
+  signal.hdr10 = options->hdr10;
   sc::BoxServer server(options->addresses);
   server.SetPacing(options->pace);
   server.WithLine([&](sc::BoxLine& line) {

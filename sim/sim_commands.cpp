@@ -72,6 +72,98 @@ std::string FormatList() {
   return list;
 }
 
+// The packet types the box can be told to answer with bytes of the user's, by name.
+struct InfoFrameTypeName {
+  const char* name;
+  uint8_t type;
+};
+constexpr InfoFrameTypeName kInfoFrameTypes[] = {
+    {"acp", 0x04}, {"isrc1", 0x05}, {"isrc2", 0x06}, {"gamut", 0x0A}, {"vs", 0x81},
+    {"avi", 0x82}, {"spd", 0x83},   {"audio", 0x84}, {"mpeg", 0x85},  {"drm", 0x87},
+};
+constexpr size_t kMaxInfoFrameBytes = 64;
+
+std::string InfoFrameTypeNames() {
+  std::string names;
+  for (const InfoFrameTypeName& t : kInfoFrameTypes)
+    names += (names.empty() ? "" : ", ") + std::string(t.name);
+  return names;
+}
+
+std::optional<uint8_t> ParseInfoFrameType(std::string_view word) {
+  for (const InfoFrameTypeName& t : kInfoFrameTypes)
+    if (word == t.name) return t.type;
+  if (word.size() > 2 && (word.substr(0, 2) == "0x" || word.substr(0, 2) == "0X"))
+    word.remove_prefix(2);
+  unsigned value = 0;
+  auto [ptr, ec] = std::from_chars(word.data(), word.data() + word.size(), value, 16);
+  if (word.empty() || word.size() > 2 || ec != std::errc() || ptr != word.data() + word.size())
+    return std::nullopt;
+  return static_cast<uint8_t>(value);
+}
+
+// Hexadecimal bytes in words: "02 0D 47", "020D47"; a word of one digit is one byte.
+std::optional<std::vector<uint8_t>> ParseHexBytes(const std::vector<std::string_view>& words,
+                                                  std::string* problem) {
+  std::vector<uint8_t> bytes;
+  for (std::string_view word : words) {
+    const std::string shown(word);
+    if (word.size() > 2 && (word.substr(0, 2) == "0x" || word.substr(0, 2) == "0X"))
+      word.remove_prefix(2);
+    if (word.size() > 1 && word.size() % 2 != 0) {
+      *problem = "'" + shown + "': an odd number of hexadecimal digits";
+      return std::nullopt;
+    }
+    for (size_t i = 0; i < word.size(); i += 2) {
+      const size_t digits = std::min<size_t>(2, word.size() - i);
+      unsigned value = 0;
+      auto [ptr, ec] = std::from_chars(word.data() + i, word.data() + i + digits, value, 16);
+      if (ec != std::errc() || ptr != word.data() + i + digits) {
+        *problem = "'" + shown + "' is not hexadecimal";
+        return std::nullopt;
+      }
+      bytes.push_back(static_cast<uint8_t>(value));
+    }
+  }
+  if (bytes.size() > kMaxInfoFrameBytes) {
+    *problem = "at most " + std::to_string(kMaxInfoFrameBytes) + " bytes after the type";
+    return std::nullopt;
+  }
+  return bytes;
+}
+
+// What the box will send, when it is not a whole InfoFrame with a right checksum: the
+// user may want that, or may have mistyped.
+// ", own InfoFrames 82 87" for the types the box answers with the user's bytes.
+std::string OwnInfoFrames(const SimulatedBox& b) {
+  if (b.infoFrames().empty()) return {};
+  std::string text = ", own InfoFrames";
+  for (const auto& [type, bytes] : b.infoFrames()) {
+    char code[8];
+    std::snprintf(code, sizeof code, " %02X", type);
+    text += code;
+  }
+  return text;
+}
+
+std::string InfoFrameNote(uint8_t type, const std::vector<uint8_t>& bytes) {
+  if (type < 0x80) return "ok";
+  if (bytes.size() < 3) return "ok (no InfoFrame: its header needs a version, length and checksum)";
+  const size_t length = bytes[1];
+  if (bytes.size() < 3 + length)
+    return "ok (the length announces " + std::to_string(length) + " data bytes, " +
+           std::to_string(bytes.size() - 3) + " given)";
+  unsigned sum = type;
+  for (size_t i = 0; i < 3 + length; ++i)
+    if (i != 2) sum += bytes[i];
+  const unsigned right = (0x100 - (sum & 0xFF)) & 0xFF;
+  if (bytes[2] == right) return "ok";
+  char text[96];
+  std::snprintf(text, sizeof text, "ok (checksum %02X is wrong, as sent: %02X would be right)",
+                bytes[2], right);
+  return text;
+}
+
 }  // namespace
 
 std::optional<DeviceAddress> ParseBoxAddress(std::string_view text) {
@@ -98,6 +190,7 @@ std::string SimUsage() {
          SignalNames() +
          "\n"
          "                   (default 1080p60)\n"
+         "  --hdr10          the source sends HDR10 (see 'hdr' below)\n"
          "  --input hdmi|sdi the selected input (default hdmi); an SDI format goes to the\n"
          "                   SDI input, the others to HDMI ('formats' lists them)\n"
          "  --device PATH    serve this serial device instead of a pseudo-terminal\n"
@@ -132,6 +225,10 @@ std::optional<SimOptions> ParseSimOptions(const std::vector<std::string>& args,
     }
     if (name == "--no-pace" && !value) {
       options.pace = false;
+      continue;
+    }
+    if (name == "--hdr10" && !value) {
+      options.hdr10 = true;
       continue;
     }
     const bool known = name == "--address" || name == "--boxes" || name == "--signal" ||
@@ -190,12 +287,27 @@ std::optional<SimOptions> ParseSimOptions(const std::vector<std::string>& args,
 
 std::string SimCommandInterpreter::Help() {
   return "commands (each changes the selected box, or every box):\n"
-         "  signal NAME [quiet]  the source sends format NAME (" +
+         "  signal NAME [hdr10] [quiet]\n"
+         "                       the source sends format NAME (" +
          SignalNames() +
          ");\n"
          "                       an SDI format on the SDI input, the others on HDMI, 'none'\n"
          "                       on the selected input; a box whose received signal changes\n"
-         "                       sends its signal notice, unless 'quiet'\n"
+         "                       sends its signal notice, unless 'quiet'; 'hdr10' as with\n"
+         "                       'hdr on'\n"
+         "  hdr on|off           the selected input's source sends HDR10, or stops: a Dynamic\n"
+         "                       Range and Mastering InfoFrame (SMPTE ST 2084, a 1000 cd/m2\n"
+         "                       BT.2020 mastering display) and AVI colorimetry BT.2020\n"
+         "  infoframe TYPE HEX...\n"
+         "                       answer the InfoFrame request for TYPE with these bytes\n"
+         "                       whatever the signal: the version, length, checksum and data\n"
+         "                       bytes (for acp, isrc1, isrc2 and gamut: the two header bytes\n"
+         "                       and the body), spaces optional. TYPE is a code (82, 0x82)\n"
+         "                       or a name: " +
+         InfoFrameTypeNames() +
+         "\n"
+         "  infoframe TYPE default\n"
+         "                       answer TYPE from the signal again\n"
          "  formats              list the formats\n"
          "  pull [hdmi|sdi]      pull the source's cable (default: the selected input)\n"
          "  plug [hdmi|sdi]      plug it back in\n"
@@ -253,7 +365,7 @@ SimCommandInterpreter::Result SimCommandInterpreter::Execute(std::string_view te
           << (b.panel().hotPlug == 1 ? "off" : "on") << ", volume " << int(b.panel().volumeStep)
           << ", edid " << int(b.panel().edidPreset)
           << (b.faults().failEdidWrites ? " (writes fail)" : "") << ", signal " << b.signal().name
-          << " (hdmi " << b.sources().Source(kHdmiInput).name
+          << (b.signal().hdr10 ? " hdr10" : "") << " (hdmi " << b.sources().Source(kHdmiInput).name
           << (b.sources().Connected(kHdmiInput) ? "" : " pulled") << ", sdi "
           << b.sources().Source(kSdiInput).name
           << (b.sources().Connected(kSdiInput) ? "" : " pulled") << ")"
@@ -262,8 +374,9 @@ SimCommandInterpreter::Result SimCommandInterpreter::Execute(std::string_view te
           << (b.faults().stallFrameAfter >= 0
                   ? ", stall after " + std::to_string(b.faults().stallFrameAfter) + " chunks"
                   : std::string())
-          << ", " << b.lineRate() << " baud" << (b.Streaming() ? " (sending a frame)" : "") << ", "
-          << b.counters().frames << " frames in, " << b.counters().sent << " out\n";
+          << ", " << b.lineRate() << " baud" << (b.Streaming() ? " (sending a frame)" : "")
+          << OwnInfoFrames(b) << ", " << b.counters().frames << " frames in, " << b.counters().sent
+          << " out\n";
       }
     });
     return Result{true, false, s.str()};
@@ -310,11 +423,21 @@ SimCommandInterpreter::Result SimCommandInterpreter::Execute(std::string_view te
     return done();
   }
   if (verb == "signal") {
-    if (!arity(1, 2) || (w.size() == 3 && w[2] != "quiet"))
-      return error("usage: signal NAME [quiet]");
+    bool notify = true;
+    bool hdr10 = false;
+    bool extraOk = arity(1, 3);
+    for (size_t k = 2; k < w.size(); ++k) {
+      if (w[k] == "quiet" && notify)
+        notify = false;
+      else if (w[k] == "hdr10" && !hdr10)
+        hdr10 = true;
+      else
+        extraOk = false;
+    }
+    if (!extraOk) return error("usage: signal NAME [hdr10] [quiet]");
     auto signal = FindBoxSignal(arg);
     if (!signal) return error("unknown signal '" + arg + "': one of " + SignalNames());
-    const bool notify = w.size() == 2;
+    signal->hdr10 = hdr10;
     server_.WithLine([&](BoxLine& line) {
       ForSelected(line, [&](SimulatedBox& b) { b.SetSignal(*signal, notify); });
     });
@@ -366,6 +489,35 @@ SimCommandInterpreter::Result SimCommandInterpreter::Execute(std::string_view te
       ForSelected(line, [&](SimulatedBox& b) { b.SetHdcp(b.panel().input, *hdcp, true); });
     });
     return done();
+  }
+  if (verb == "hdr") {
+    if (!arity(1, 1) || (arg != "on" && arg != "off")) return error("usage: hdr on|off");
+    server_.WithLine([&](BoxLine& line) {
+      ForSelected(line, [&](SimulatedBox& b) { b.SetHdr10(b.panel().input, arg == "on"); });
+    });
+    return done();
+  }
+  if (verb == "infoframe") {
+    const std::string usage = "usage: infoframe TYPE HEX... | infoframe TYPE default";
+    if (w.size() < 3) return error(usage);
+    const std::optional<uint8_t> type = ParseInfoFrameType(arg);
+    if (!type)
+      return error("unknown InfoFrame type '" + arg + "': a code (82, 0x82) or one of " +
+                   InfoFrameTypeNames());
+    if (w.size() == 3 && w[2] == "default") {
+      server_.WithLine([&](BoxLine& line) {
+        ForSelected(line, [&](SimulatedBox& b) { b.ClearInfoFrame(*type); });
+      });
+      return done();
+    }
+    std::string problem;
+    const std::optional<std::vector<uint8_t>> bytes =
+        ParseHexBytes({w.begin() + 2, w.end()}, &problem);
+    if (!bytes) return error(problem);
+    server_.WithLine([&](BoxLine& line) {
+      ForSelected(line, [&](SimulatedBox& b) { b.SetInfoFrame(*type, *bytes); });
+    });
+    return done(InfoFrameNote(*type, *bytes));
   }
   if (verb == "deaf") {
     if (!arity(1, 1) || (arg != "on" && arg != "off")) return error("usage: deaf on|off");

@@ -107,7 +107,10 @@ void SimulatedBox::Execute(const ReceivedCommand& command, std::vector<uint8_t>&
       replyBytes(signal().status.Bytes());
       break;
     case box_code::kInfoFrame:
-      if (!p.empty()) replyBytes(CapturedInfoFrame(signal(), p[0]));
+      if (!p.empty()) {
+        const auto own = infoFrames_.find(p[0]);
+        replyBytes(own != infoFrames_.end() ? own->second : CapturedInfoFrame(signal(), p[0]));
+      }
       break;
     case box_code::kMonitorSettings:
       recorder_.Start(p, Now(), signal().Present());
@@ -220,6 +223,17 @@ void SimulatedBox::SetHdcp(uint8_t input, uint8_t hdcp, bool notify) {
   if (!source.Present()) return;
   source.status.hdcp = hdcp;
   ChangeReceived([&] { sources_.SetSource(input, source); }, notify);
+}
+
+void SimulatedBox::SetHdr10(uint8_t input, bool on) {
+  BoxSignal source = sources_.Source(input);
+  source.hdr10 = on;
+  sources_.SetSource(input, source);
+}
+
+void SimulatedBox::SetInfoFrame(uint8_t type, std::vector<uint8_t> payload) {
+  payload.insert(payload.begin(), type);
+  infoFrames_[type] = std::move(payload);
 }
 
 std::vector<uint8_t> SimulatedBox::TakeUnsolicited() {

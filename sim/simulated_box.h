@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -126,6 +127,15 @@ class SimulatedBox {
   void SetHotPlug(uint8_t hotPlug, bool notify);
   // The HDCP state the source on `input` reports (status byte 2).
   void SetHdcp(uint8_t input, uint8_t hdcp, bool notify);
+  // Whether the source on `input` sends HDR10 (BoxSignal::hdr10).
+  void SetHdr10(uint8_t input, bool on);
+
+  // Makes the box answer 0x8092 for `type` with the type byte and `payload` (an
+  // InfoFrame's version, length, checksum and data bytes; an ACP, ISRC or gamut packet's
+  // two header bytes and body), whatever the signal, until ClearInfoFrame(type).
+  void SetInfoFrame(uint8_t type, std::vector<uint8_t> payload);
+  void ClearInfoFrame(uint8_t type) { infoFrames_.erase(type); }
+  const std::map<uint8_t, std::vector<uint8_t>>& infoFrames() const { return infoFrames_; }
   // The selected input's cable comes out (with the notice) and goes back in by itself
   // after `span`, when the box next runs its due events; a second loss meanwhile extends
   // the first, and plugging or pulling a cable ends it. Nothing happens while that cable
@@ -191,6 +201,7 @@ class SimulatedBox {
   std::optional<Clock::time_point> restoreAt_;
   uint8_t restoreInput_ = kHdmiInput;
   FrameStream frameStream_;
+  std::map<uint8_t, std::vector<uint8_t>> infoFrames_;
   BoxPicture lastPicture_;
   uint32_t picturesTaken_ = 0;
   int lineRate_ = kBoxLinkRate;

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <nlohmann/json.hpp>
+
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
@@ -20,6 +22,7 @@
 #include "console/control_ids.h"
 #include "edid/edid_file.h"
 #include "edid/edid_page.h"
+#include "sim/box_infoframes.h"
 #include "sim/box_pictures.h"
 #include "sim/box_server.h"
 #include "sim/box_signal.h"
@@ -323,7 +326,7 @@ TEST_F(CliTest, EdidReadListAndWrite) {
   EXPECT_EQ(run.err, "signal-cli: EDID writting failed!\n");
 }
 
-TEST_F(CliTest, InfoFrameRowsAsThePageShowsThem) {
+TEST_F(CliTest, InfoFrameRowsAsThePageShowsThemThenTheDecode) {
   const CliRun run = Cli({"infoframe", "AVI"});
   ASSERT_EQ(run.rc, kExitDone) << run.err;
   EXPECT_EQ(run.out.substr(0, run.out.find('\n')), "5-AVI_INF");
@@ -331,6 +334,144 @@ TEST_F(CliTest, InfoFrameRowsAsThePageShowsThem) {
   EXPECT_NE(run.out.find("  InfoFrame Length:    0x0D\n"), std::string::npos);
   EXPECT_NE(run.out.find("  Data Byte 13:"), std::string::npos);
   EXPECT_EQ(run.out.find("Data Byte 14"), std::string::npos);  // past the packet: hidden
+  // After the rows, the lists of the page: the decode, and the checks, the measured
+  // signal's among them.
+  EXPECT_NE(
+      run.out.find("  Data Byte 13:        0x00\nDecoded:\n  AVI InfoFrame (0x82), version 2, "
+                   "13 data bytes, checksum"),
+      std::string::npos)
+      << run.out;
+  EXPECT_NE(run.out.find("\n  Video format (VIC): 1920x1080p 60 Hz 16:9 (16)\n"),
+            std::string::npos);
+  EXPECT_NE(run.out.find("\nChecks:\n  No problem found. Checked: the checksum, the length, the "
+                         "version, reserved bits and values, the video format against the measured "
+                         "timing, the colour format against the measured one.\n"),
+            std::string::npos)
+      << run.out;
+}
+
+// The JSON object scripts read: its fixed shape, the same from the box as from "decode",
+// and what a packet that contradicts the measured signal gets.
+TEST_F(CliTest, InfoFrameJsonFromTheBoxAndFromTheCommandLine) {
+  OnBox([](SimulatedBox& b) { b.SetHdr10(kHdmiInput, true); });
+  CliRun run = Cli({"infoframe", "drm", "--json"});
+  ASSERT_EQ(run.rc, kExitDone) << run.err;
+  ASSERT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 1) << run.out;
+  const nlohmann::json box = nlohmann::json::parse(run.out);
+  const nlohmann::ordered_json ordered = nlohmann::ordered_json::parse(run.out);
+  std::vector<std::string> keys;
+  for (auto it = ordered.begin(); it != ordered.end(); ++it)
+    keys.push_back(it.key());
+  EXPECT_EQ(keys, (std::vector<std::string>{"type", "name", "version", "length", "checksum",
+                                            "fields", "checks"}));
+  EXPECT_EQ(box["type"], 135);
+  EXPECT_EQ(box["name"], "Dynamic Range and Mastering");
+  EXPECT_EQ(box["length"], 26);
+  EXPECT_EQ(box["checksum"],
+            (nlohmann::json{{"received", 0x91}, {"expected", 0x91}, {"ok", true}}));
+  EXPECT_EQ(box["fields"][0], (nlohmann::json{{"key", "EOTF"},
+                                              {"label", "Transfer function"},
+                                              {"value", 2},
+                                              {"text", "SMPTE ST 2084 (PQ)"}}));
+  EXPECT_EQ(box["fields"][10]["key"], "max_display_mastering_luminance");
+  // Written as \u00b2 (ASCII only), read back as the character.
+  EXPECT_EQ(box["fields"][10]["text"], "1000 cd/m\u00b2");
+  EXPECT_NE(run.out.find("1000 cd/m\\u00b2"), std::string::npos);
+  EXPECT_EQ(box["checks"], nlohmann::json::array());
+
+  // The same bytes from the command line, without a box: the same object.
+  std::vector<std::string> args = {"infoframe", "decode"};
+  const std::vector<uint8_t> packet = CapturedInfoFrame(*FindBoxSignal("1080p60"), 0x87);
+  ASSERT_EQ(packet.size(), 4u);  // the preset itself sends no HDR
+  BoxSignal hdr = *FindBoxSignal("1080p60");
+  hdr.hdr10 = true;
+  for (const uint8_t b : CapturedInfoFrame(hdr, 0x87)) {
+    char hex[4];
+    std::snprintf(hex, sizeof hex, "%02x", b);
+    args.push_back(hex);
+  }
+  args.push_back("--json");
+  run = CliOn(args);
+  ASSERT_EQ(run.rc, kExitDone) << run.err;
+  EXPECT_EQ(nlohmann::json::parse(run.out), box);
+
+  // A VIC that contradicts the timing the box measures, with a wrong checksum.
+  OnBox([](SimulatedBox& b) {
+    b.SetInfoFrame(0x82, {0x02, 0x0D, 0x47, 0x10, 0x08, 0x00, 0x04, 0, 0, 0, 0, 0, 0, 0, 0, 0});
+  });
+  run = Cli({"infoframe", "avi", "--json"});
+  ASSERT_EQ(run.rc, kExitDone) << run.err;
+  const nlohmann::json avi = nlohmann::json::parse(run.out);
+  EXPECT_EQ(avi["checksum"]["ok"], false);
+  EXPECT_EQ(avi["checksum"]["expected"], 0x53);
+  ASSERT_EQ(avi["checks"].size(), 2u);
+  EXPECT_EQ(avi["checks"][0]["key"], "checksum");
+  EXPECT_EQ(avi["checks"][1],
+            (nlohmann::json{{"key", "vic_timing"},
+                            {"text",
+                             "VIC 4 is 1280x720p 60 Hz 16:9, but the box measures "
+                             "1920x1080p 60 Hz: the active size is 1920x1080, not "
+                             "1280x720."}}));
+}
+
+TEST_F(CliTest, InfoFrameDecodeNeedsNoBoxAndRefusesBadBytes) {
+  struct Case {
+    std::vector<std::string> args;
+    int rc;
+    std::string out;  // the start of standard output, or of the error line
+  };
+  const Case cases[] = {
+      {{"82020D47", "10 08 00 10", "00 00 00 00 00 00 00 00 00"},
+       kExitDone,
+       "Decoded:\n  AVI InfoFrame (0x82), version 2, 13 data bytes, checksum 0x47 right\n"},
+      {{"0x82 0x02 0x0D 0x48 10 08 00 10 00 00 00 00 00 00 00 00 00"},
+       kExitDone,
+       "Decoded:\n  AVI InfoFrame (0x82), version 2, 13 data bytes, checksum 0x48 wrong\n"},
+      {{"00", "00", "00", "00"}, kExitDone, "Decoded:\n  No packet: the box has captured none"},
+      {{"04 02 00 01 02"}, kExitDone, "Decoded:\n  ACP packet (0x04), 2 body bytes\n"},
+      {{"82 02 0D 47 10 08"},
+       kExitBadArgument,
+       "signal-cli: the payload is shorter than its length: 13 data bytes announced, 2 given\n"},
+      {{"82 02 0D"},
+       kExitBadArgument,
+       "signal-cli: an InfoFrame starts with its type, version, length and checksum: 3 bytes "
+       "given\n"},
+      {{"82 02 0G"},
+       kExitBadArgument,
+       "signal-cli: \"0G\" is not hexadecimal (give bytes such as 82 02 0D or 82020D)\n"},
+      {{"820"},
+       kExitBadArgument,
+       "signal-cli: \"820\" has an odd number of hexadecimal digits: two make a byte\n"},
+      {{},
+       kExitBadArgument,
+       "signal-cli: infoframe decode needs the packet's bytes in hexadecimal\n"},
+      {{"05"},
+       kExitBadArgument,
+       "signal-cli: a packet starts with its type and two header bytes: 1 given\n"},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> args = {"infoframe", "decode"};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    // No port at all: nothing is opened.
+    const CliRun run = CliOn(args);
+    EXPECT_EQ(run.rc, c.rc) << c.out << run.err;
+    if (c.rc == kExitDone) {
+      EXPECT_EQ(run.out.substr(0, c.out.size()), c.out);
+      EXPECT_EQ(run.err, "");
+    } else {
+      EXPECT_EQ(run.err, c.out);
+      EXPECT_EQ(run.out, "");
+    }
+  }
+  // An ACP packet's JSON: no version, length or checksum.
+  const CliRun acp = CliOn({"infoframe", "decode", "04 02 00", "--json"});
+  const nlohmann::json j = nlohmann::json::parse(acp.out);
+  EXPECT_TRUE(j["version"].is_null() && j["length"].is_null() && j["checksum"].is_null());
+  EXPECT_EQ(j["fields"][0]["key"], "ACP_Type");
+  EXPECT_EQ(
+      j["fields"][1],
+      (nlohmann::json{{"key", "body"}, {"label", "Packet body"}, {"value", ""}, {"text", "none"}}));
+  EXPECT_EQ(CliOn({"infoframe", "decode", "82", "-o", "x"}).rc, kExitBadArgument);
 }
 
 TEST_F(CliTest, MonitorStartsReadsAndSaves) {
@@ -595,11 +736,24 @@ TEST(CliOptionsTest, WordsOfTheCommandLine) {
   EXPECT_EQ(ParseComPort("/dev/ttyUSB0"), std::nullopt);
   EXPECT_EQ(ParseAddressArgument("0a03"), (DeviceAddress{0x0A, 0x03}));
   EXPECT_EQ(ParseAddressArgument("0A3"), std::nullopt);
-  const std::pair<const char*, std::optional<int>> types[] = {
-      {"5-AVI_INF", 5},     {"avi_inf", 5},    {"AVI", 5},          {"spd", 6},
-      {"audio", 7},         {"2-ISRC2", 2},    {"isrc2", 2},        {"0x82", 5},
-      {"0x0A", 3},          {"8", 8},          {"9", std::nullopt}, {"0x99", std::nullopt},
-      {"av", std::nullopt}, {"", std::nullopt}};
+  const std::pair<const char*, std::optional<int>> types[] = {{"5-AVI_INF", 5},
+                                                              {"avi_inf", 5},
+                                                              {"AVI", 5},
+                                                              {"spd", 6},
+                                                              {"audio", 7},
+                                                              {"2-ISRC2", 2},
+                                                              {"isrc2", 2},
+                                                              {"0x82", 5},
+                                                              {"0x0A", 3},
+                                                              {"8", 8},
+                                                              {"9", 9},
+                                                              {"drm", 9},
+                                                              {"9-DRM_INF", 9},
+                                                              {"0x87", 9},
+                                                              {"10", std::nullopt},
+                                                              {"0x99", std::nullopt},
+                                                              {"av", std::nullopt},
+                                                              {"", std::nullopt}};
   for (const auto& [text, entry] : types)
     EXPECT_EQ(ParsePacketType(text), entry) << text;
 }

@@ -99,6 +99,74 @@ TEST_F(PagesEndToEndTest, TheInfoFramesOfTheSignalShowByteForByte) {
   EXPECT_TRUE(host.messages.empty());
 }
 
+// The checker over the whole link: the box's packets held against the timing and status
+// the console measured from the same box, for every format it sends; then packets that
+// contradict them, and HDR10.
+TEST_F(PagesEndToEndTest, TheCheckerHoldsThePacketsAgainstTheMeasuredSignal) {
+  UtilityPage& page = dialog->utilityPage;
+  auto read = [&](int entry) {
+    page.view().SetSelection(utility_ids::kPacketList, entry);
+    page.ReadInfoFrame();
+    return Await(0x8092);
+  };
+  auto checks = [&] {
+    return static_cast<MemoryView&>(page.view()).Items(utility_ids::kChecksList);
+  };
+  auto decoded = [&] {
+    return static_cast<MemoryView&>(page.view()).Items(utility_ids::kDecodedList);
+  };
+  auto shows = [&](const std::string& row) {
+    const auto rows = decoded();
+    return std::find(rows.begin(), rows.end(), row) != rows.end();
+  };
+  const char* kClean =
+      "No problem found. Checked: the checksum, the length, the version, reserved bits and "
+      "values, the video format against the measured timing, the colour format against the "
+      "measured one.";
+
+  // Each format's VIC (or HDMI_VIC) agrees with the Timing page's picture: interlaced, 4:2:0,
+  // pixel repetition and frame packing included.
+  for (const char* format : {"480p59.94", "576i50", "720p50", "1080i60", "1080p24", "2160p60",
+                             "1080p24-3d", "1080p60"}) {
+    ASSERT_TRUE(commands.Execute(std::string("signal ") + format).ok);
+    ASSERT_TRUE(Await(0x8090)) << format;
+    ASSERT_TRUE(read(5)) << format;
+    EXPECT_EQ(checks(), std::vector<std::string>{kClean}) << format;
+  }
+  ASSERT_TRUE(commands.Execute("signal 2160p30").ok);
+  ASSERT_TRUE(Await(0x8090));
+  ASSERT_TRUE(read(4));
+  EXPECT_TRUE(shows("HDMI video format (HDMI_VIC): 3840x2160p 30 Hz 16:9 (1)"));
+  EXPECT_EQ(checks(), std::vector<std::string>{
+                          "No problem found. Checked: the checksum, the length, the version, "
+                          "reserved bits and values, the video format against the measured "
+                          "timing."});
+  ASSERT_TRUE(read(7));  // audio, against the status panel's
+  EXPECT_NE(checks().at(0).find("the audio against the measured audio"), std::string::npos);
+
+  // The box told to send VIC 4 (720p) with a wrong checksum while the signal is 2160p30.
+  ASSERT_TRUE(commands.Execute("infoframe avi 02 0D 47 10 08 00 04 00 00 00 00 00 00 00 00 00").ok);
+  ASSERT_TRUE(read(5));
+  EXPECT_EQ(checks(),
+            (std::vector<std::string>{
+                "Checksum 0x47 is wrong: 0x53 would make the packet's bytes sum to 0.",
+                "VIC 4 is 1280x720p 60 Hz 16:9, but the box measures 3840x2160p 30 Hz: the active "
+                "size is 3840x2160, not 1280x720; the rate is 30 Hz, not 60 Hz."}));
+  ASSERT_TRUE(commands.Execute("infoframe avi default").ok);
+
+  // HDR10: the source's colorimetry, transfer function and mastering luminance in words.
+  ASSERT_TRUE(commands.Execute("hdr on").ok);
+  ASSERT_TRUE(read(5));
+  EXPECT_TRUE(shows("Extended colorimetry (EC): ITU-R BT.2020 RGB or YCbCr (6)"));
+  ASSERT_TRUE(read(9));  // "9-DRM_INF"
+  EXPECT_TRUE(shows("Transfer function (EOTF): SMPTE ST 2084 (PQ) (2)"));
+  EXPECT_TRUE(shows("Display primary 2 x (display_primaries_x2): x 0.708, y 0.292 (red) (35400)"));
+  EXPECT_TRUE(shows(
+      "Mastering display maximum luminance (max_display_mastering_luminance): 1000 cd/m² (1000)"));
+  EXPECT_EQ(page.packet->decode.type, 0x87);
+  EXPECT_TRUE(host.messages.empty());
+}
+
 TEST_F(PagesEndToEndTest, ARecordingMarksTheSecondsTheSignalWasLostAndSaves) {
   MonitorPage& page = dialog->monitorPage;
   page.localTime = [] {

@@ -52,19 +52,21 @@ class UtilityPageTest : public ::testing::Test {
 };
 
 TEST_F(UtilityPageTest, ReadAsksForTheTypeOfTheListsEntry) {
-  const uint8_t codes[] = {0x04, 0x05, 0x06, 0x0A, 0x81, 0x82, 0x83, 0x84, 0x85};
+  const uint8_t codes[] = {0x04, 0x05, 0x06, 0x0A, 0x81, 0x82, 0x83, 0x84, 0x85, 0x87};
   ASSERT_EQ(view().Items(kPacketList), kPacketListEntries);
+  ASSERT_EQ(kPacketListEntries.size(), 10u);
+  EXPECT_EQ(kPacketListEntries[9], "9-DRM_INF");
   page.ReadInfoFrame();  // entry 5 from the start-up
-  for (int entry = 0; entry < 9; ++entry) {
+  for (int entry = 0; entry < 10; ++entry) {
     page.view().SetSelection(kPacketList, entry);
     page.ReadInfoFrame();
     EXPECT_EQ(page.lastRequestIndex, entry);
   }
   page.view().SetSelection(kPacketList, -1);  // typed text: nothing asked
   page.ReadInfoFrame();
-  ASSERT_EQ(sender.sent.size(), 10u);
+  ASSERT_EQ(sender.sent.size(), 11u);
   EXPECT_EQ(sender.sent[0], (RecordingSender::Sent{0x8092, {0x82}}));
-  for (int entry = 0; entry < 9; ++entry)
+  for (int entry = 0; entry < 10; ++entry)
     EXPECT_EQ(sender.sent[entry + 1], (RecordingSender::Sent{0x8092, {codes[entry]}}));
 }
 

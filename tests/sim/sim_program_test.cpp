@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "link/port_lock.h"
+#include "sim/box_infoframes.h"
 #include "sim/sim_commands.h"
 #include "tests/sim/sim_test_util.h"
 
@@ -41,6 +42,8 @@ TEST(SimOptions, ParsesTheCommandLine) {
       {{"--boxes", "3"}, Addresses{{0x01, 0x01}, {0x01, 0x02}, {0x01, 0x03}}},
       {{"--address", "0AFD", "--boxes", "2"}, Addresses{{0x0A, 0xFD}, {0x0A, 0xFE}}},
       {{"--signal", "720p60", "--input", "sdi"}, Addresses{{0x01, 0x01}}},
+      {{"--signal", "2160p60", "--hdr10"}, Addresses{{0x01, 0x01}}},
+      {{"--hdr10=yes"}, std::nullopt},
       {{"--device", "/dev/ttyUSB0", "--baud", "512000"}, Addresses{{0x01, 0x01}}},
       {{"--address", "0AFE", "--boxes", "2"}, std::nullopt},  // past device FE
       {{"--address", "0A01", "--address", "0A01"}, std::nullopt},
@@ -208,6 +211,64 @@ TEST(SimCommands, ChangeTheSelectedBoxesAndRefuseNonsense) {
   EXPECT_NE(commands.Execute("formats").text.find("2160p60       3840x2160 progressive 60 Hz"),
             std::string::npos);
   EXPECT_TRUE(commands.Execute("quit").quit);
+}
+
+// The box told to send packets of the user's, and HDR10.
+TEST(SimCommands, InfoFramesOfTheUsersOwnAndHdr10) {
+  BoxServer server({{0x0A, 0x01}});
+  SimCommandInterpreter commands(server);
+  auto answer = [&](uint8_t type) {
+    return server.WithLine([&](BoxLine& line) {
+      const auto replies = SplitReplies(line.box(0).Receive(Command({0x0A, 0x01}, 0x8092, {type})));
+      return replies.size() == 1 ? replies[0].payload : Bytes{};
+    });
+  };
+  struct Case {
+    const char* line;
+    std::string said;  // the answer's first line; "error" for a refusal
+  };
+  const Case cases[] = {
+      {"infoframe avi 02 0D 47 10 08 00 10 00 00 00 00 00 00 00 00 00", "ok"},
+      {"infoframe 0x84 010A00 11 0F", "ok (the length announces 10 data bytes, 2 given)"},
+      {"infoframe 83 01 01 00 41", "ok (checksum 00 is wrong, as sent: 3A would be right)"},
+      {"infoframe acp 02 00 01", "ok"},
+      {"infoframe 4 00 00", "ok"},
+      {"infoframe avi", "error"},
+      {"infoframe hdmi 00", "error"},
+      {"infoframe 123 00", "error"},
+      {"infoframe avi 0G", "error"},
+      {"infoframe avi 020", "error"},
+      {"hdr maybe", "error"},
+      {"signal 1080p60 hdr10 hdr10", "error"},
+      {"signal 1080p60 quiet loud", "error"},
+  };
+  for (const Case& c : cases) {
+    const SimCommandInterpreter::Result r = commands.Execute(c.line);
+    if (c.said == "error") {
+      EXPECT_FALSE(r.ok) << c.line;
+      EXPECT_EQ(r.text.rfind("error: ", 0), 0u) << c.line;
+    } else {
+      EXPECT_TRUE(r.ok) << c.line;
+      EXPECT_EQ(r.text, c.said + "\n") << c.line;
+    }
+  }
+  EXPECT_FALSE(commands.Execute("infoframe avi " + std::string(65 * 3, '0')).ok);
+
+  // The user's bytes stay until "default" (the end-to-end tests read them through the
+  // console); HDR10 goes with the source's signal and, being metadata, sends no notice.
+  EXPECT_EQ(answer(0x04), (Bytes{0x04, 0x00, 0x00}));
+  EXPECT_NE(commands.Execute("status").text.find("own InfoFrames 04 82 83 84"), std::string::npos);
+  ASSERT_TRUE(commands.Execute("signal 2160p60 quiet hdr10").ok);
+  EXPECT_EQ(answer(0x87).size(), 30u);
+  EXPECT_EQ(answer(0x04), (Bytes{0x04, 0x00, 0x00}));
+  ASSERT_TRUE(commands.Execute("signal 720p60 quiet").ok);
+  EXPECT_EQ(answer(0x87), Bytes(4, 0));
+  ASSERT_TRUE(commands.Execute("hdr on").ok);
+  EXPECT_NE(commands.Execute("status").text.find("signal 720p60 hdr10"), std::string::npos);
+  ASSERT_TRUE(commands.Execute("hdr off").ok);
+  EXPECT_EQ(answer(0x87), Bytes(4, 0));
+  server.WithLine([](BoxLine& line) { EXPECT_TRUE(line.box(0).TakeUnsolicited().empty()); });
+  EXPECT_NE(commands.Execute("help").text.find("infoframe TYPE HEX..."), std::string::npos);
 }
 
 // The built program as a child process, its three standard streams on pipes.
