@@ -31,13 +31,6 @@ std::string CurrentFolder() {
   return ::getcwd(path, sizeof path) ? std::string(path) : std::string();
 }
 
-std::vector<std::string> CommItems() {
-  std::vector<std::string> items;
-  for (int n = kFirstPort; n <= kLastPort; ++n)
-    items.push_back("COM" + std::to_string(n));
-  return items;
-}
-
 }  // namespace
 
 ConsoleDialog::ConsoleDialog(Host& host, Options options)
@@ -78,7 +71,6 @@ ConsoleDialog::~ConsoleDialog() {
 
 bool ConsoleDialog::Startup() {
   // The controls as the window's layout creates them.
-  view().SetItems(ids::kCommList, CommItems());
   view().SetItems(ids::kAddressList, InitialAddressListItems());
   view().SetItems(ids::kTabControl, {"Timing", "Ultilities", "Monitor", "EDID"});
   edidPage.Create();

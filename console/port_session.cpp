@@ -46,6 +46,10 @@ PortSession::~PortSession() {
 }
 
 void PortSession::Startup() {
+  std::vector<std::string> items;
+  for (int n = kFirstPort; n <= kLastPort; ++n)
+    items.push_back("COM" + std::to_string(n));
+  window_.view().SetItems(ids::kCommList, items);
   linkUp_ = false;
   baud_ = 115200;
   port_ = 1;
