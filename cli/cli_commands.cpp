@@ -19,6 +19,7 @@
 #include "cli/signal_cli.h"
 #include "cli/status_report.h"
 #include "cli/text_output.h"
+#include "cli/watch_command.h"
 #include "console/control_ids.h"
 #include "console/traffic_log.h"
 #include "edid/edid_file.h"
@@ -532,6 +533,8 @@ int RunSignalCli(const std::vector<std::string>& args, const CliEnvironment& env
     out << (r.command.empty() ? ProgramHelp() : CommandHelp(r.command));
     return kExitDone;
   }
+  // The watcher runs a loop of its own on the line, without the console's window.
+  if (r.command == "watch") return RunWatch(r, environment);
 
   // The port: a COM number of the console's list, or a device of its own as COM1.
   ConsoleDialog::Options options;

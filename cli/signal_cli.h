@@ -20,6 +20,8 @@ struct CliEnvironment {
   std::ostream* err = nullptr;
   // A progress bar is drawn on `err` while a capture runs.
   bool errIsTerminal = false;
+  // watch writes readable lines rather than JSON to a terminal.
+  bool outIsTerminal = false;
   // The COM ports (COMn); nothing: SIGNAL_CONSOLE_PORTS and this machine's devices.
   std::function<PortDirectory()> systemPorts;
   // Where the console's settings are looked for (the address book the core loads).
