@@ -516,6 +516,22 @@ class Commands {
 
 }  // namespace
 
+CliPort ChooseCliPort(const std::string& text, const CliEnvironment& environment) {
+  CliPort chosen;
+  if (text.empty() || ParseComPort(text)) {
+    if (!text.empty()) chosen.number = *ParseComPort(text);
+    chosen.name = "COM" + std::to_string(chosen.number);
+    chosen.ports = environment.systemPorts
+                       ? environment.systemPorts
+                       : std::function<PortDirectory()>(PortDirectory::FromSystem);
+  } else {
+    const std::string path = text.find('/') == std::string::npos ? "/dev/" + text : text;
+    chosen.name = path;
+    chosen.ports = [path] { return PortDirectory::Build("", {path}); };
+  }
+  return chosen;
+}
+
 int RunSignalCli(const std::vector<std::string>& args, const CliEnvironment& environment) {
   std::ostream& out = *environment.out;
   std::ostream& err = *environment.err;
@@ -540,16 +556,9 @@ int RunSignalCli(const std::vector<std::string>& args, const CliEnvironment& env
   ConsoleDialog::Options options;
   options.executablePath = environment.executablePath;
   options.settingsEnvironment = environment.settingsEnvironment;
-  int port = 1;
-  if (r.port.empty() || ParseComPort(r.port)) {
-    if (!r.port.empty()) port = *ParseComPort(r.port);
-    options.ports = environment.systemPorts
-                        ? environment.systemPorts
-                        : std::function<PortDirectory()>(PortDirectory::FromSystem);
-  } else {
-    const std::string path = r.port.find('/') == std::string::npos ? "/dev/" + r.port : r.port;
-    options.ports = [path] { return PortDirectory::Build("", {path}); };
-  }
+  const CliPort chosen = ChooseCliPort(r.port, environment);
+  const int port = chosen.number;
+  options.ports = chosen.ports;
 
   CliHost ownHost;
   CliHost& host = environment.host ? *environment.host : ownHost;

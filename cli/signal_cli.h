@@ -35,4 +35,13 @@ struct CliEnvironment {
 
 int RunSignalCli(const std::vector<std::string>& args, const CliEnvironment& environment);
 
+// The port a --port argument names: a COM number of the console's list (none: COM1), or a
+// device of its own as COM1.
+struct CliPort {
+  int number = 1;
+  std::string name;  // "COM3", or the device's path
+  std::function<PortDirectory()> ports;
+};
+CliPort ChooseCliPort(const std::string& text, const CliEnvironment& environment);
+
 }  // namespace sc

@@ -122,17 +122,11 @@ int MakeWatchPlan(const CliRequest& r, const CliEnvironment& env, WatchPlan& pla
         return bad("the COM ports are COM1..COM99, not " + port + where);
     }
   }
-  if (port.empty() || ParseComPort(port)) {
-    plan.comPort = port.empty() ? 1 : *ParseComPort(port);
-    plan.port = "COM" + std::to_string(plan.comPort);
-    plan.ports = env.systemPorts ? env.systemPorts
-                                 : std::function<PortDirectory()>(PortDirectory::FromSystem);
-  } else {
-    const std::string path = port.find('/') == std::string::npos ? "/dev/" + port : port;
-    plan.comPort = 1;
-    plan.port = path;
-    plan.ports = [path] { return PortDirectory::Build("", {path}); };
-  }
+  // Named as the events and metrics name it: "COM3", or the device given.
+  const CliPort chosen = ChooseCliPort(port, env);
+  plan.comPort = chosen.number;
+  plan.port = chosen.name;
+  plan.ports = chosen.ports;
 
   // The boxes: the command line's choice, else the file's.
   std::optional<std::string> boxes = r.boxes, book = r.book;
