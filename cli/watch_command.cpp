@@ -104,6 +104,7 @@ int MakeWatchPlan(const CliRequest& r, const CliEnvironment& env, WatchPlan& pla
     return kExitBadArgument;
   };
   const std::string where = r.config.empty() ? "" : " (" + r.config + ")";
+  if (r.address) return bad("watch takes its boxes from --boxes or --book, not --address");
 
   // The port, as every command takes it.
   std::string port = r.port;

@@ -220,6 +220,9 @@ TEST_F(WatchPlanTest, WhatCannotBeWatched) {
       {{"--boxes", "0101", "--metrics-public"},
        kExitBadArgument,
        "--metrics-public goes with --metrics HOST:PORT"},
+      {{"--boxes", "0101", "--address", "0102"},
+       kExitBadArgument,
+       "watch takes its boxes from --boxes or --book, not --address"},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(Plan(Request(c.args)), c.rc) << c.error;
