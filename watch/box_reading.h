@@ -11,15 +11,16 @@
 #include <nlohmann/json.hpp>
 
 #include "console/status_panel.h"
+#include "link/codes.h"
 #include "timing/timing_decoder.h"
 
 namespace sc {
 
 // The three requests a watcher sends each box, in the order the console's status chain
-// asks them.
-inline constexpr uint16_t kInputRequest = 0x8082;
-inline constexpr uint16_t kTimingRequest = 0x8091;
-inline constexpr uint16_t kStatusRequest = 0x8090;
+// asks them; the box answers each with its own code.
+inline constexpr uint16_t kInputRequest = code::kInput;
+inline constexpr uint16_t kTimingRequest = code::kTiming;
+inline constexpr uint16_t kStatusRequest = code::kStatus;
 
 struct BoxReading {
   uint8_t input = 0;  // payload byte 0 of 0x8082: 1 is SDI, any other value HDMI

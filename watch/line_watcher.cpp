@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "link/codes.h"
+
 namespace sc {
 
 namespace {
@@ -96,7 +98,7 @@ void LineWatcher::TakeBytes(const uint8_t* bytes, int count) {
     // box whose turn is over, a notice, another box's answer are passed over.
     const std::optional<RoundScheduler::Request> awaited = scheduler_.Awaiting();
     if (!awaited || !(rx_.Address() == settings_.boxes[awaited->box]) ||
-        rx_.Code() != awaited->code)
+        rx_.Code() != ExpectedReply(awaited->code))
       continue;
     Apply(scheduler_.Answer(rx_.Payload(), rx_.PayloadSize(), Clock::now()));
   }

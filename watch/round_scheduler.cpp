@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "link/codes.h"
+
 namespace sc {
 
 RoundScheduler::RoundScheduler(size_t boxes, Clock::duration every, Clock::duration timeout)
@@ -10,17 +12,10 @@ RoundScheduler::RoundScheduler(size_t boxes, Clock::duration every, Clock::durat
       every_(std::max(every, Clock::duration::zero())),
       timeout_(std::max(timeout, Clock::duration::zero())) {}
 
-size_t RoundScheduler::ReplySize(uint16_t code) {
-  switch (code) {
-    case kInputRequest:
-      return 1;
-    case kTimingRequest:
-      return kTimingRecordSize;
-    case kStatusRequest:
-      return kSignalStatusSize;
-    default:
-      return 0;
-  }
+size_t RoundScheduler::ReplySize(uint16_t request) {
+  const std::optional<uint16_t> reply = ExpectedReply(request);
+  const ReplyCode* known = reply ? FindReplyCode(*reply) : nullptr;
+  return known ? known->minPayload : 0;
 }
 
 std::optional<RoundScheduler::Request> RoundScheduler::Awaiting() const {
@@ -48,7 +43,11 @@ RoundScheduler::Step RoundScheduler::Answer(const uint8_t* payload, size_t size,
                                             Clock::time_point now) {
   if (!awaiting_) return Advance(now);
   const uint16_t code = kPollRequests[static_cast<size_t>(request_)];
-  if (size < ReplySize(code)) return Advance(now);
+  // What is copied below, and at least what the console's handler would read.
+  const size_t copied = code == kInputRequest    ? 1
+                        : code == kTimingRequest ? kTimingRecordSize
+                                                 : kSignalStatusSize;
+  if (size < std::max(copied, ReplySize(code))) return Advance(now);
   BoxReading& r = poll_.reading;
   if (code == kInputRequest)
     r.input = payload[0];

@@ -62,8 +62,8 @@ class RoundScheduler {
   std::function<void(size_t box, const BoxPoll& poll, Clock::time_point answeredAt)> onPoll;
   std::function<void(const RoundEnd&)> onRound;
 
-  // The reply payload sizes the requests need.
-  static size_t ReplySize(uint16_t code);
+  // The payload the reply to a request needs (the console's code table says).
+  static size_t ReplySize(uint16_t request);
 
  private:
   Step Advance(Clock::time_point now);
