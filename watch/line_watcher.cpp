@@ -63,6 +63,10 @@ bool LineWatcher::Start(std::string* error) {
 void LineWatcher::Apply(const RoundScheduler::Step& step) {
   if (!running_) return;
   if (step.send) {
+    // The driver discards unread input before it writes: the rest of a frame begun
+    // before this request (a late answer) will never come, and must not swallow the
+    // start of the answer to this one.
+    rx_.state = FrameAssembler::kIdle;
     BuildFrameInto(tx_.data(), kCommandLead, settings_.boxes[step.send->box], step.send->code,
                    nullptr, 0);
     serial_->SendBytes(tx_.data(), static_cast<int>(tx_.size()));

@@ -30,6 +30,8 @@
 #include "cli/signal_cli.h"
 #include "cli/watch_command.h"
 #include "sim/box_server.h"
+#include "sim/box_signal.h"
+#include "sim/pty.h"
 #include "sim/sim_commands.h"
 #include "tests/support/temp_dir.h"
 
@@ -487,6 +489,56 @@ TEST_F(WatchLineTest, ADeviceThatGoesAwayEndsTheWatch) {
   while (!runner->PortGone() && SteadyClock::now() < deadline)
     std::this_thread::sleep_for(20ms);
   EXPECT_TRUE(runner->PortGone());
+}
+
+// The test stands in for the box: the first answer stops half way (the box hung in the
+// middle of it), and the answers of the next round must still be taken whole.
+TEST(WatchAnswerTest, AnAnswerCutShortDoesNotSwallowTheNextRoundsAnswer) {
+  PtyMaster box;
+  ASSERT_TRUE(box.ok());
+  const std::string path = box.SlavePath();
+  WatchPlan plan;
+  plan.port = path;
+  plan.ports = [path] { return PortDirectory::Build("", {path}); };
+  plan.boxes = {{0x01, 0x01}};
+  plan.every = 500ms;
+  plan.timeout = 200ms;
+  WatchRunner runner(plan);
+  std::string error;
+  ASSERT_EQ(runner.Start(&error), kExitDone) << error;
+
+  const BoxSignal signal = *FindBoxSignal("1080p60");
+  const auto timing = signal.timing.Bytes();
+  const auto status = signal.status.Bytes();
+  auto answer = [&](uint16_t code) {
+    std::vector<uint8_t> payload = {0};
+    if (code == kTimingRequest) payload.assign(timing.begin(), timing.end());
+    if (code == kStatusRequest) payload.assign(status.begin(), status.end());
+    return BuildFrame(kReplyLead, {0x01, 0x01}, code, payload);
+  };
+  auto request = [&] {
+    const std::vector<uint8_t> bytes = box.Read(kFrameOverhead, 2s);
+    return bytes.size() == kFrameOverhead ? static_cast<uint16_t>(bytes[7] | bytes[8] << 8) : 0;
+  };
+  ASSERT_EQ(request(), kInputRequest);
+  std::vector<uint8_t> half = answer(kInputRequest);
+  half.resize(6);
+  ASSERT_TRUE(box.Write(half));
+  // Next round, whole answers.
+  for (const uint16_t code : {kInputRequest, kTimingRequest, kStatusRequest}) {
+    ASSERT_EQ(request(), code);
+    ASSERT_TRUE(box.Write(answer(code)));
+  }
+  std::vector<std::string> lines;
+  const auto deadline = SteadyClock::now() + kPatience;
+  while (lines.size() < 2 && SteadyClock::now() < deadline) {
+    for (WatchRunner::Line& line : runner.TakeLines())
+      lines.push_back(line.text);
+    std::this_thread::sleep_for(20ms);
+  }
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_NE(lines[0].find("\"event\":\"no_answer\""), std::string::npos) << lines[0];
+  EXPECT_NE(lines[1].find("\"event\":\"answering\""), std::string::npos) << lines[1];
 }
 
 // ---- signal-cli watch itself ----
