@@ -624,17 +624,16 @@ class Process {
 TEST(WatchCommandTest, WatchesUntilSigtermAndEndsWithZero) {
   BoxServer server{{{0x01, 0x01}, {0x01, 0x02}, {0x01, 0x03}}};
   ASSERT_TRUE(server.StartOnPty());
-  Process watch({"--port", server.path(), "watch", "--boxes", "0101,0102,0103,0104", "--every", "1",
+  Process watch({"--port", server.path(), "watch", "--boxes", "0101,0102,0103,0104", "--every", "5",
                  "--timeout", "0.3"});
   const std::string out = watch.ReadUntil("\"box\":\"0104\",\"event\":\"no_answer\"", 1);
   EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 4) << out;
   EXPECT_NE(out.find("\"box\":\"0103\",\"event\":\"answering\""), std::string::npos) << out;
-  const auto asked = SteadyClock::now();
+  // It ends on the signal, not at the next round five seconds on.
   watch.Signal(SIGTERM);
   EXPECT_EQ(watch.Wait(3s), 0);
-  EXPECT_LT(SteadyClock::now() - asked, 2s);  // at once, not at the end of a round
   const std::string err = watch.Stderr();
-  EXPECT_NE(err.find("signal-cli: watching 4 boxes on " + server.path() + ", a round every 1 s"),
+  EXPECT_NE(err.find("signal-cli: watching 4 boxes on " + server.path() + ", a round every 5 s"),
             std::string::npos)
       << err;
 }
