@@ -24,10 +24,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::vector<sc::BoxTracker> trackers(boxes.size());
   sc::WatchMetrics metrics("COM1", boxes);
   std::vector<sc::WatchEvent> events;
-  scheduler.onPoll = [&](size_t box, const sc::BoxPoll& poll, Clock::time_point) {
+  scheduler.onPoll = [&](size_t box, const sc::BoxPoll& poll, Clock::time_point, bool again) {
     if (box >= trackers.size()) sc::fuzz::Fail("a poll of no box");
     events.clear();
-    trackers[box].Take(poll, box, sc::WallClock::time_point{}, events);
+    if (trackers[box].Take(poll, again, box, sc::WallClock::time_point{}, events)) {
+      if (again) sc::fuzz::Fail("a third reading asked for");
+      if (!events.empty()) sc::fuzz::Fail("events from a reading to be read again");
+      return true;
+    }
     metrics.Update(box, trackers[box]);
     for (const sc::WatchEvent& e : events) {
       const sc::EventSource source{"COM1", "/dev/ttyUSB0", "0101"};
@@ -38,6 +42,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       if (nlohmann::json::parse(json, nullptr, false).is_discarded())
         sc::fuzz::Fail("an event that is no JSON");
     }
+    return false;
   };
   Clock::time_point now{};
   scheduler.Start(now);

@@ -22,13 +22,13 @@ const char* WatchEventName(WatchEventKind kind) {
   return "?";
 }
 
-void BoxTracker::Take(const BoxPoll& poll, size_t box, WallClock::time_point now,
+bool BoxTracker::Take(const BoxPoll& poll, bool again, size_t box, WallClock::time_point now,
                       std::vector<WatchEvent>& events) {
-  ++polls_;
+  if (!again) ++polls_;
   if (poll.answered > 0) lastAnswer_ = poll.lastAnswer;
-  if (!poll.Whole()) ++unanswered_;
 
-  if (poll.answered == 0) {
+  if (poll.answered == 0 && !again) {
+    ++unanswered_;
     // Silent: once, whether it answered before or never has.
     if (up_ || !silentReported_) {
       WatchEvent e;
@@ -40,11 +40,21 @@ void BoxTracker::Take(const BoxPoll& poll, size_t box, WallClock::time_point now
     up_ = false;
     silentReported_ = true;
     state_.reset();
-    return;
+    return false;
   }
-  if (!poll.Whole()) return;  // a lost reply: nothing of a half reading is reported
+  // A lost reply (or a reading again that did not come whole): nothing of a half reading
+  // is reported, and the box stays as it was.
+  if (!poll.Whole()) {
+    ++unanswered_;
+    return false;
+  }
 
   const BoxState decoded = DecodeBoxReading(poll.reading, state_ ? state_->panel : StatusPanel{});
+  // The three replies of a reading are asked one after the other: a change in between
+  // gives a state the box never had (an HDMI input with the SDI source's status). What
+  // looks new is read again at once and reported from that reading, all of it later
+  // than the change.
+  if (!again && (!up_ || Differs(*state_, decoded))) return true;
   if (!up_) {
     WatchEvent e;
     e.kind = WatchEventKind::Answering;
@@ -63,6 +73,12 @@ void BoxTracker::Take(const BoxPoll& poll, size_t box, WallClock::time_point now
     lastHdcp_ = decoded.Hdcp();
     lastHdcpSdi_ = decoded.sdi;
   }
+  return false;
+}
+
+bool BoxTracker::Differs(const BoxState& a, const BoxState& b) {
+  return a.sdi != b.sdi || a.signalPresent != b.signalPresent || a.Format() != b.Format() ||
+         a.Hdcp() != b.Hdcp();
 }
 
 void BoxTracker::Compare(const BoxState& now, size_t box, WallClock::time_point time,

@@ -55,8 +55,11 @@ struct BoxPoll {
 
 class BoxTracker {
  public:
-  // Takes one poll made at `now`; appends the events it causes to `events`.
-  void Take(const BoxPoll& poll, size_t box, WallClock::time_point now,
+  // Takes one reading made at `now`; appends the events it causes to `events`. True when
+  // the box is to be read again at once (`again` for that reading): a first answer, or a
+  // reading that differs from the box's state in input, signal, format or HDCP, is
+  // reported only from a second reading. A turn is one poll, whether read once or twice.
+  bool Take(const BoxPoll& poll, bool again, size_t box, WallClock::time_point now,
             std::vector<WatchEvent>& events);
 
   // Whether the box has been polled at all.
@@ -67,13 +70,14 @@ class BoxTracker {
   // The last whole reading, decoded (while up).
   const std::optional<BoxState>& state() const { return state_; }
   uint64_t polls() const { return polls_; }
-  // Polls in which a request went unanswered.
+  // Polls in which a request went unanswered (in either reading of the turn).
   uint64_t unanswered() const { return unanswered_; }
   const std::optional<WallClock::time_point>& lastAnswer() const { return lastAnswer_; }
 
  private:
   void Compare(const BoxState& now, size_t box, WallClock::time_point time,
                std::vector<WatchEvent>& events);
+  static bool Differs(const BoxState& a, const BoxState& b);
 
   bool up_ = false;
   bool silentReported_ = false;

@@ -22,8 +22,8 @@ LineWatcher::LineWatcher(Host& host, PortDirectory ports, int port, Settings set
       serial_(std::make_unique<SerialPort>(host_, ports_)),
       scheduler_(settings_.boxes.size(), settings_.every, settings_.timeout),
       trackers_(settings_.boxes.size()) {
-  scheduler_.onPoll = [this](size_t box, const BoxPoll& poll, Clock::time_point at) {
-    TakePoll(box, poll, at);
+  scheduler_.onPoll = [this](size_t box, const BoxPoll& poll, Clock::time_point at, bool again) {
+    return TakePoll(box, poll, at, again);
   };
   scheduler_.onRound = [this](const RoundScheduler::RoundEnd& end) {
     if (onRound) onRound(end);
@@ -108,7 +108,8 @@ void LineWatcher::TakeBytes(const uint8_t* bytes, int count) {
   }
 }
 
-void LineWatcher::TakePoll(size_t box, const BoxPoll& given, Clock::time_point answeredAt) {
+bool LineWatcher::TakePoll(size_t box, const BoxPoll& given, Clock::time_point answeredAt,
+                           bool again) {
   BoxPoll poll = given;
   const auto wallNow = WallClock::now();
   if (poll.answered > 0)
@@ -116,11 +117,13 @@ void LineWatcher::TakePoll(size_t box, const BoxPoll& given, Clock::time_point a
         wallNow - std::chrono::duration_cast<WallClock::duration>(Clock::now() - answeredAt);
   events_.clear();
   BoxTracker& tracker = trackers_[box];
-  tracker.Take(poll, box, wallNow, events_);
+  const bool readAgain = tracker.Take(poll, again, box, wallNow, events_);
+  if (readAgain) return true;
   if (onPoll) onPoll(box, tracker);
   if (onEvent)
     for (const WatchEvent& e : events_)
       onEvent(e);
+  return false;
 }
 
 }  // namespace sc

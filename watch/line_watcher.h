@@ -43,7 +43,7 @@ class LineWatcher : public PortOwner, public TimerTarget {
 
   // Each event as it happens.
   std::function<void(const WatchEvent&)> onEvent;
-  // After each box's turn, with its tracker brought up to date.
+  // After each box's turn (its one or two readings), with its tracker brought up to date.
   std::function<void(size_t box, const BoxTracker&)> onPoll;
   std::function<void(const RoundScheduler::RoundEnd&)> onRound;
   // The device went away (unplugged, hung up): the watcher has stopped.
@@ -60,7 +60,8 @@ class LineWatcher : public PortOwner, public TimerTarget {
  private:
   void Apply(const RoundScheduler::Step& step);
   void TakeBytes(const uint8_t* bytes, int count);
-  void TakePoll(size_t box, const BoxPoll& poll, RoundScheduler::Clock::time_point answeredAt);
+  bool TakePoll(size_t box, const BoxPoll& poll, RoundScheduler::Clock::time_point answeredAt,
+                bool again);
 
   Host& host_;
   PortDirectory ports_;

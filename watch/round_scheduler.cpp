@@ -69,13 +69,19 @@ void RoundScheduler::BeginRound(Clock::time_point now) {
   nextRound_ = std::max(nextRound_, roundStart_ - every_) + every_;
   box_ = 0;
   request_ = 0;
+  again_ = false;
   poll_ = BoxPoll{};
 }
 
 void RoundScheduler::EndTurn(Clock::time_point now) {
-  if (onPoll) onPoll(box_, poll_, answeredAt_);
+  const bool readAgain = onPoll && onPoll(box_, poll_, answeredAt_, again_);
   poll_ = BoxPoll{};
   request_ = 0;
+  if (readAgain && !again_) {
+    again_ = true;  // the same box from its first request
+    return;
+  }
+  again_ = false;
   if (++box_ < boxes_) return;
   inRound_ = false;
   ++rounds_;

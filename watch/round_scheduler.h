@@ -56,10 +56,12 @@ class RoundScheduler {
   std::optional<Request> Awaiting() const;
   uint64_t rounds() const { return rounds_; }
 
-  // A box's turn is over (on the caller's thread, inside the calls above); `lastAnswer`
+  // A box's reading is over (on the caller's thread, inside the calls above); `lastAnswer`
   // of the poll is left for the caller, which knows the wall clock: `answeredAt` is when
-  // the last answer came on this clock.
-  std::function<void(size_t box, const BoxPoll& poll, Clock::time_point answeredAt)> onPoll;
+  // the last answer came on this clock. `again` for the second reading of a turn. The
+  // caller returns true to have the box read once more at once (within its turn, once).
+  std::function<bool(size_t box, const BoxPoll& poll, Clock::time_point answeredAt, bool again)>
+      onPoll;
   std::function<void(const RoundEnd&)> onRound;
 
   // The payload the reply to a request needs (the console's code table says).
@@ -80,6 +82,7 @@ class RoundScheduler {
   Clock::time_point nextRound_{};
   size_t box_ = 0;
   int request_ = 0;
+  bool again_ = false;  // the turn's second reading
   bool awaiting_ = false;
   Clock::time_point deadline_{};
   BoxPoll poll_;

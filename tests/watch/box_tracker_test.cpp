@@ -31,12 +31,14 @@ BoxPoll Answered(int count) {
   return poll;
 }
 
-// The events of each poll in turn, "name" or "name from -> to".
+// The events of each reading in turn, "name" or "name from -> to". A reading the tracker
+// wants read again is followed by the next one of the list as its second reading.
 std::vector<std::string> EventsOf(BoxTracker& tracker, const std::vector<BoxPoll>& polls) {
   std::vector<std::string> names;
+  bool again = false;
   for (const BoxPoll& poll : polls) {
     std::vector<WatchEvent> events;
-    tracker.Take(poll, 0, WallClock::now(), events);
+    again = tracker.Take(poll, again, 0, WallClock::now(), events);
     for (const WatchEvent& e : events) {
       std::string name = WatchEventName(e.kind);
       if (!e.from.empty() || !e.to.empty()) name += " " + e.from + " -> " + e.to;
@@ -46,39 +48,62 @@ std::vector<std::string> EventsOf(BoxTracker& tracker, const std::vector<BoxPoll
   return names;
 }
 
+// A reading taken while the box switched from HDMI to SDI: the input answered before the
+// switch, the timing and status after it.
+BoxPoll Torn() {
+  BoxPoll poll = Whole("sdi-1080i50", kHdmiInput);
+  return poll;
+}
+
 TEST(BoxTrackerTest, EventsFollowTheRules) {
   struct Case {
     const char* what;
     std::vector<BoxPoll> polls;
     std::vector<std::string> events;
   };
+  const BoxPoll hd = Whole("1080p60");
+  const BoxPoll none = Whole("none");
   const Case cases[] = {
-      {"silent from the start: once, then its first whole answer",
-       {Answered(0), Answered(0), Whole("1080p60")},
+      {"silent from the start: once, then its first whole answer, read twice",
+       {Answered(0), Answered(0), hd, hd},
        {"no_answer", "answering"}},
       {"a reply lost while up is no event; a silent round is",
-       {Whole("1080p60"), Answered(2), Answered(0), Answered(1), Whole("1080p60")},
+       {hd, hd, Answered(2), Answered(0), Answered(1), hd, hd},
        {"answering", "no_answer", "answering"}},
       {"a part answer before the first whole one: nothing yet",
-       {Answered(1), Whole("720p60")},
+       {Answered(1), Whole("720p60"), Whole("720p60")},
+       {"answering"}},
+      {"a first answer whose second reading is lost: nothing yet",
+       {hd, Answered(1), hd, hd},
        {"answering"}},
       {"the signal back in another format is also a format change",
-       {Whole("1080p60"), Whole("none"), Whole("none"), Whole("720p60")},
+       {hd, hd, none, none, none, Whole("720p60"), Whole("720p60")},
        {"answering", "signal_lost", "signal_back", "format_changed 1920x1080(60) -> 1280x720(60)"}},
       {"the signal back as it was: no format change",
-       {Whole("1080p60", kHdmiInput, 1), Whole("none"), Whole("1080p60", kHdmiInput, 1)},
+       {Whole("1080p60", kHdmiInput, 1), Whole("1080p60", kHdmiInput, 1), none, none,
+        Whole("1080p60", kHdmiInput, 1), Whole("1080p60", kHdmiInput, 1)},
        {"answering", "signal_lost", "signal_back"}},
       {"HDCP off to 1.4 to 2.2",
-       {Whole("1080p60"), Whole("1080p60", kHdmiInput, 1), Whole("1080p60", kHdmiInput, 2)},
+       {hd, hd, Whole("1080p60", kHdmiInput, 1), Whole("1080p60", kHdmiInput, 1),
+        Whole("1080p60", kHdmiInput, 2), Whole("1080p60", kHdmiInput, 2)},
        {"answering", "hdcp_changed OFF -> HDCP1.4", "hdcp_changed HDCP1.4 -> HDCP2.2"}},
       // The SDI input shows no HDCP: the input change says it all.
       {"to SDI and back",
-       {Whole("1080p60", kHdmiInput, 2), Whole("sdi-1080i50", kSdiInput),
-        Whole("1080p60", kHdmiInput, 2)},
+       {Whole("1080p60", kHdmiInput, 2), Whole("1080p60", kHdmiInput, 2),
+        Whole("sdi-1080i50", kSdiInput), Whole("sdi-1080i50", kSdiInput),
+        Whole("1080p60", kHdmiInput, 2), Whole("1080p60", kHdmiInput, 2)},
        {"answering", "input_changed HDMI -> SDI", "format_changed 1920x1080(60) -> 1920x1080i(50)",
         "input_changed SDI -> HDMI", "format_changed 1920x1080i(50) -> 1920x1080(60)"}},
+      {"a reading torn by the switch is not reported: its second reading is",
+       {Whole("1080p60", kHdmiInput, 2), Whole("1080p60", kHdmiInput, 2), Torn(),
+        Whole("sdi-1080i50", kSdiInput)},
+       {"answering", "input_changed HDMI -> SDI",
+        "format_changed 1920x1080(60) -> 1920x1080i(50)"}},
+      {"a reading that the second does not bear out changes nothing",
+       {hd, hd, Torn(), hd, hd},
+       {"answering"}},
       {"no signal at the first answer, then one",
-       {Whole("none"), Whole("1080i60")},
+       {none, none, Whole("1080i60"), Whole("1080i60")},
        {"answering", "signal_back"}},
   };
   for (const Case& c : cases) {
@@ -92,8 +117,8 @@ TEST(BoxTrackerTest, CountsPollsAndKeepsTheLastAnswer) {
   EXPECT_FALSE(tracker.polled());
   BoxPoll part = Answered(2);
   part.lastAnswer = WallClock::time_point{} + std::chrono::seconds(100);
-  EventsOf(tracker, {Whole("1080p60"), part, Answered(0)});
-  EXPECT_EQ(tracker.polls(), 3u);
+  EventsOf(tracker, {Whole("1080p60"), Whole("1080p60"), part, Answered(0)});
+  EXPECT_EQ(tracker.polls(), 3u);  // a turn read twice is one poll
   EXPECT_EQ(tracker.unanswered(), 2u);
   EXPECT_FALSE(tracker.up());
   EXPECT_FALSE(tracker.state());  // no stale state once silent

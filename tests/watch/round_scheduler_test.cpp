@@ -18,8 +18,10 @@ class SchedulerTest : public ::testing::Test {
  protected:
   void Make(size_t boxes, Clock::duration every, Clock::duration timeout) {
     scheduler = std::make_unique<RoundScheduler>(boxes, every, timeout);
-    scheduler->onPoll = [this](size_t box, const BoxPoll& poll, Clock::time_point) {
+    scheduler->onPoll = [this](size_t box, const BoxPoll& poll, Clock::time_point, bool again) {
       polls.push_back({box, poll.answered});
+      seconds.push_back(again);
+      return readAgain;
     };
     scheduler->onRound = [this](const RoundScheduler::RoundEnd& end) { rounds.push_back(end); };
   }
@@ -51,6 +53,8 @@ class SchedulerTest : public ::testing::Test {
   Clock::time_point wake{};
   std::vector<std::string> sent;
   std::vector<std::pair<size_t, int>> polls;
+  std::vector<bool> seconds;  // which readings were a turn's second
+  bool readAgain = false;
   std::vector<RoundScheduler::RoundEnd> rounds;
 };
 
@@ -86,6 +90,28 @@ TEST_F(SchedulerTest, AnUnansweredRequestEndsTheBoxsTurnUntilTheNextRound) {
   sent.clear();
   Advance(5s - 1s);
   EXPECT_EQ(sent, (std::vector<std::string>{"0:8082"}));
+}
+
+// A box whose reading shows something new is read once more in its turn, and no more.
+TEST_F(SchedulerTest, ABoxIsReadAgainOnceWhenAsked) {
+  Make(2, 5s, 1s);
+  readAgain = true;
+  Take(scheduler->Start(now));
+  AnswerRound(2);
+  AnswerRound(2);
+  EXPECT_EQ(sent,
+            (std::vector<std::string>{"0:8082", "0:8091", "0:8090", "0:8082", "0:8091", "0:8090",
+                                      "1:8082", "1:8091", "1:8090", "1:8082", "1:8091", "1:8090"}));
+  EXPECT_EQ(seconds, (std::vector<bool>{false, true, false, true}));
+  EXPECT_EQ(scheduler->rounds(), 1u);
+  // A second reading cut short by a time-out ends the turn all the same.
+  Advance(5s - now.time_since_epoch());
+  AnswerRound(1);
+  Answer(1);
+  Advance(1s);
+  EXPECT_EQ(sent.back(), "1:8082");
+  EXPECT_EQ(polls.back(), (std::pair<size_t, int>{0, 1}));
+  EXPECT_EQ(seconds.back(), true);
 }
 
 TEST_F(SchedulerTest, AShortOrUnexpectedAnswerIsNoAnswer) {
