@@ -10,6 +10,7 @@
 #include <sstream>
 
 #include "addressing/address_book.h"
+#include "cli/status_report.h"
 #include "cli/text_output.h"
 #include "watch/event_output.h"
 #include "watch/line_watcher.h"
@@ -266,7 +267,24 @@ void WatchRunner::Poll(std::promise<std::string> opened) {
     device_ = watcher.DevicePath();
     watcher.onEvent = [this](const WatchEvent& e) {
       const EventSource source{plan_.port, device_, FormatAddress(plan_.boxes[e.box])};
-      Push({false, plan_.jsonl ? FormatEventJson(e, source) : FormatEventText(e, source)});
+      if (!plan_.jsonl) {
+        Push({false, FormatEventText(e, source)});
+        return;
+      }
+      // A box's state in the words of status --json, made by the same function.
+      std::optional<Json> state;
+      if (e.kind == WatchEventKind::Answering && e.state) {
+        StatusRecords records;
+        records.inputIsSdi = e.state->sdi;
+        records.panel = e.state->panel;
+        records.timing = e.state->timing;
+        StatusReport report = MakeStatusReport(records);
+        report.port = source.port;
+        report.device = source.device;
+        report.address = source.address;
+        state = StatusJson(report);
+      }
+      Push({false, FormatEventJson(e, source, state ? &*state : nullptr)});
     };
     watcher.onPoll = [this](size_t box, const BoxTracker& tracker) {
       metrics_->Update(box, tracker);

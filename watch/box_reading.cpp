@@ -1,25 +1,6 @@
 #include "watch/box_reading.h"
 
-#include <cmath>
-#include <cstdlib>
-
-#include "window/view.h"
-
 namespace sc {
-
-namespace {
-
-// A float as the console's controls show it (six significant digits), as a JSON number.
-nlohmann::ordered_json ShownNumber(double value) {
-  if (!std::isfinite(value)) return nullptr;
-  return std::strtod(FormatFloat(value).c_str(), nullptr);
-}
-
-const char* Polarity(int index) {
-  return index == kPolarityPlus ? "+" : "-";
-}
-
-}  // namespace
 
 BoxState DecodeBoxReading(const BoxReading& reading, const StatusPanel& previous) {
   BoxState s;
@@ -43,45 +24,6 @@ BoxState DecodeBoxReading(const BoxReading& reading, const StatusPanel& previous
   const int hdcp = static_cast<int8_t>(reading.status[2]);
   if (!s.sdi) s.hdcpVersion = hdcp == 1 ? 1.4 : hdcp == 2 ? 2.2 : 0.0;
   return s;
-}
-
-nlohmann::ordered_json StatusJson(const BoxState& s, const std::string& port,
-                                  const std::string& device, const std::string& address) {
-  nlohmann::ordered_json j;
-  j["port"] = port;
-  j["device"] = device;
-  j["address"] = address;
-  j["front_panel"] = {
-      {"input", s.InputName()}, {"hpd", nullptr}, {"volume", nullptr}, {"edid", nullptr}};
-  const StatusPanel& p = s.panel;
-  j["panel"] = {{"hdcp", p.hdcp},
-                {"signal", p.signal},
-                {"timing", p.timing},
-                {"color_space", p.colorSpace},
-                {"color_depth", p.colorDepth},
-                {"structure", p.structure},
-                {"sample_rate", p.sampleRate},
-                {"audio_bit", p.audioBit},
-                {"audio_type", p.audioType},
-                {"channels", p.channels}};
-  const TimingFields& t = s.timing;
-  j["timing"] = {{"video_clk_mhz", ShownNumber(t.pixelClock)},
-                 {"h_freq_khz", ShownNumber(t.hFreq)},
-                 {"v_freq_hz", ShownNumber(t.vFreq)},
-                 {"h_active", t.hActive},
-                 {"h_total", t.hTotal},
-                 {"h_blank", t.hBlank},
-                 {"hs_width", t.hSyncWidth},
-                 {"hs_offset", t.hSyncOffset},
-                 {"v_active", t.vActive},
-                 {"v_total", t.vTotal},
-                 {"v_blank", t.vBlank},
-                 {"vs_width", t.vSyncWidth},
-                 {"vs_offset", t.vSyncOffset},
-                 {"hsync", Polarity(t.hSyncPolarity)},
-                 {"vsync", Polarity(t.vSyncPolarity)},
-                 {"scan", t.scanType == kInterlaced ? "Interlace" : "Progressive"}};
-  return j;
 }
 
 }  // namespace sc

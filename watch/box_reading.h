@@ -8,8 +8,6 @@
 #include <cstdint>
 #include <string>
 
-#include <nlohmann/json.hpp>
-
 #include "console/status_panel.h"
 #include "link/codes.h"
 #include "timing/timing_decoder.h"
@@ -51,11 +49,5 @@ struct BoxState {
 // stood: colour space, colour depth and 2D/3D keep their text for a value their table
 // does not list, as the console's panel does.
 BoxState DecodeBoxReading(const BoxReading& reading, const StatusPanel& previous = {});
-
-// The keys `signal-cli status --json` writes, from a decoded reading: port, device,
-// address, front_panel (input; hpd, volume and edid are null: a watcher does not ask
-// them), panel and timing.
-nlohmann::ordered_json StatusJson(const BoxState& state, const std::string& port,
-                                  const std::string& device, const std::string& address);
 
 }  // namespace sc

@@ -3,8 +3,6 @@
 #include <cstdio>
 #include <ctime>
 
-#include <nlohmann/json.hpp>
-
 namespace sc {
 
 namespace {
@@ -54,7 +52,8 @@ std::string FormatEventTime(WallClock::time_point time) {
   return text;
 }
 
-std::string FormatEventJson(const WatchEvent& e, const EventSource& source) {
+std::string FormatEventJson(const WatchEvent& e, const EventSource& source,
+                            const nlohmann::ordered_json* state) {
   nlohmann::ordered_json j;
   j["time"] = FormatEventTime(e.time);
   j["port"] = source.port;
@@ -62,12 +61,9 @@ std::string FormatEventJson(const WatchEvent& e, const EventSource& source) {
   j["event"] = WatchEventName(e.kind);
   switch (e.kind) {
     case WatchEventKind::Answering:
-      if (e.state) {
-        const nlohmann::ordered_json status =
-            StatusJson(*e.state, source.port, source.device, source.address);
-        for (const auto& [key, value] : status.items())
+      if (state && state->is_object())
+        for (const auto& [key, value] : state->items())
           j[key] = value;
-      }
       break;
     case WatchEventKind::SignalBack:
       if (e.state) j["format"] = e.state->Format();

@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include <nlohmann/json.hpp>
+
 #include "watch/box_tracker.h"
 
 namespace sc {
@@ -20,9 +22,11 @@ struct EventSource {
 std::string FormatEventTime(WallClock::time_point time);
 
 // {"time": ..., "port": ..., "box": ..., "event": ..., ...} and no line break. `answering`
-// adds the keys of `signal-cli status --json`; the changes add "from" and "to";
-// `signal_back` adds "format", the panel's timing text.
-std::string FormatEventJson(const WatchEvent& event, const EventSource& source);
+// adds the keys of `state`, the object `signal-cli status --json` writes for the box's
+// state (the caller makes it); the changes add "from" and "to"; `signal_back` adds
+// "format", the panel's timing text.
+std::string FormatEventJson(const WatchEvent& event, const EventSource& source,
+                            const nlohmann::ordered_json* state = nullptr);
 
 // "2026-12-08 14:03:22 COM1 0101 format_changed: 1920x1080(60) -> 1280x720(60)", made
 // safe for a terminal, no line break.
