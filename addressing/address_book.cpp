@@ -224,6 +224,16 @@ bool LoadAddressBook(const std::string& path, AddressBook& book, const MessageSi
   return true;
 }
 
+void ReadAddressBookText(const std::string& text, AddressBook& book) {
+  book.Clear();
+  std::string bytes = text.substr(0, kMaxSettingsFileBytes);
+  if (bytes.empty()) return;
+  FILE* memory = fmemopen(bytes.data(), bytes.size(), "r");
+  if (memory == nullptr) return;
+  ReadBook(memory, book);
+  std::fclose(memory);
+}
+
 std::string StorableDescription(const std::string& description) {
   std::string text = description.substr(0, description.find_first_of(std::string("\r\n\0", 3)));
   if (text.size() > kMaxDescriptionLength) text.resize(kMaxDescriptionLength);

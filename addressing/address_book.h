@@ -109,6 +109,10 @@ std::string RunningExecutablePath();
 // Returns true when the file was read.
 bool LoadAddressBook(const std::string& path, AddressBook& book, const MessageSink& show);
 
+// Reads a settings file's text into `book` the way LoadAddressBook reads the file (at most
+// kMaxSettingsFileBytes of it), for a reader that must not create or change the file.
+void ReadAddressBookText(const std::string& text, AddressBook& book);
+
 // Rewrites the whole file from `book`. The text goes to a temporary file in the same
 // directory which then replaces the old one, so a crash or a full disk leaves the old
 // file whole. On failure shows "There is no PX.ini and faild to create new empty ini

@@ -19,6 +19,7 @@
 #include "cli/signal_cli.h"
 #include "cli/status_report.h"
 #include "cli/text_output.h"
+#include "cli/watch_command.h"
 #include "console/control_ids.h"
 #include "console/traffic_log.h"
 #include "edid/edid_file.h"
@@ -515,6 +516,22 @@ class Commands {
 
 }  // namespace
 
+CliPort ChooseCliPort(const std::string& text, const CliEnvironment& environment) {
+  CliPort chosen;
+  if (text.empty() || ParseComPort(text)) {
+    if (!text.empty()) chosen.number = *ParseComPort(text);
+    chosen.name = "COM" + std::to_string(chosen.number);
+    chosen.ports = environment.systemPorts
+                       ? environment.systemPorts
+                       : std::function<PortDirectory()>(PortDirectory::FromSystem);
+  } else {
+    const std::string path = text.find('/') == std::string::npos ? "/dev/" + text : text;
+    chosen.name = path;
+    chosen.ports = [path] { return PortDirectory::Build("", {path}); };
+  }
+  return chosen;
+}
+
 int RunSignalCli(const std::vector<std::string>& args, const CliEnvironment& environment) {
   std::ostream& out = *environment.out;
   std::ostream& err = *environment.err;
@@ -532,21 +549,16 @@ int RunSignalCli(const std::vector<std::string>& args, const CliEnvironment& env
     out << (r.command.empty() ? ProgramHelp() : CommandHelp(r.command));
     return kExitDone;
   }
+  // The watcher runs a loop of its own on the line, without the console's window.
+  if (r.command == "watch") return RunWatch(r, environment);
 
   // The port: a COM number of the console's list, or a device of its own as COM1.
   ConsoleDialog::Options options;
   options.executablePath = environment.executablePath;
   options.settingsEnvironment = environment.settingsEnvironment;
-  int port = 1;
-  if (r.port.empty() || ParseComPort(r.port)) {
-    if (!r.port.empty()) port = *ParseComPort(r.port);
-    options.ports = environment.systemPorts
-                        ? environment.systemPorts
-                        : std::function<PortDirectory()>(PortDirectory::FromSystem);
-  } else {
-    const std::string path = r.port.find('/') == std::string::npos ? "/dev/" + r.port : r.port;
-    options.ports = [path] { return PortDirectory::Build("", {path}); };
-  }
+  const CliPort chosen = ChooseCliPort(r.port, environment);
+  const int port = chosen.number;
+  options.ports = chosen.ports;
 
   CliHost ownHost;
   CliHost& host = environment.host ? *environment.host : ownHost;

@@ -121,6 +121,37 @@ const CommandInfo kCommands[] = {
      "  --filter CODES   only these codes, in hexadecimal (\"8090 F851\", \"0x8092,8094\");\n"
      "                   notes are always shown\n"
      "  --for SECONDS    stop after this many seconds (exit 0)\n"},
+    {"watch",
+     "watch --boxes GGDD,... | --book[=FILE] [--every SECONDS] [--jsonl]\n"
+     "                            [--metrics HOST:PORT [--metrics-public]] [--config FILE]",
+     "watch every box on the line: events and Prometheus metrics",
+     "Asks each box on the line, one request at a time, for its input, status and timing,\n"
+     "round after round, and prints an event for each change: \"answering\" with the\n"
+     "box's state (the keys of status --json) when it first answers, then \"no_answer\",\n"
+     "\"signal_lost\", \"signal_back\", \"format_changed\", \"hdcp_changed\" and\n"
+     "\"input_changed\" (with \"from\" and \"to\"), each once. A box that does not answer\n"
+     "a request within --timeout (default 1 s for watch) is asked again next round. Runs\n"
+     "until Ctrl+C or SIGTERM (exit 0); a device that went away ends it with 3.\n"
+     "\n"
+     "  --boxes GGDD,...      the boxes to watch (at most 32)\n"
+     "  --book[=FILE]         every box of the console's address book (TQ.ini), or of FILE\n"
+     "  --every SECONDS       a round every SECONDS (default 5, at least 1); a round that\n"
+     "                        takes longer (silent boxes) is followed at once by the next\n"
+     "  --jsonl               one JSON object a line (the default when standard output is\n"
+     "                        not a terminal; on a terminal a readable line each)\n"
+     "  --metrics HOST:PORT   serve Prometheus metrics at http://HOST:PORT/metrics; HOST\n"
+     "                        an IPv4 address, 127.0.0.1 when left out (\":9105\")\n"
+     "  --metrics-public      allow an address other than loopback (the metrics are then\n"
+     "                        open to the network; no password, no TLS)\n"
+     "  --config FILE         settings from FILE, \"key = value\" lines: port, boxes, book\n"
+     "                        (yes or a file), every, timeout, metrics, metrics-public\n"
+     "                        (yes/no); options given here win\n"
+     "\n"
+     "Metrics, labelled port and box: signal_box_up, signal_box_signal_present,\n"
+     "signal_box_hdcp_version, signal_box_pixel_clock_mhz, signal_box_h_active_pixels,\n"
+     "signal_box_v_active_lines, signal_box_vertical_rate_hz, signal_box_interlaced,\n"
+     "signal_box_polls_total, signal_box_no_answer_total,\n"
+     "signal_box_last_answer_timestamp_seconds.\n"},
 };
 
 const CommandInfo* FindCommand(const std::string& name) {
@@ -253,6 +284,7 @@ CliParse ParseCommandLine(const std::vector<std::string>& args) {
       if (v.empty() || *end != '\0' || !(seconds > 0) || seconds > 3600)
         return Fail("--timeout takes a number of seconds above 0, at most 3600");
       r.timeout = std::chrono::milliseconds(static_cast<long>(std::ceil(seconds * 1000)));
+      r.timeoutGiven = true;
     } else if (arg == "-o" || arg == "--output") {
       if (!value(r.output) || r.output.empty()) return Fail(arg + " needs a file name");
       haveOutput = true;
@@ -309,14 +341,39 @@ CliParse ParseCommandLine(const std::vector<std::string>& args) {
         return Fail("--for takes a number of seconds above 0, at most a week");
       r.duration = std::chrono::milliseconds(static_cast<long>(std::ceil(seconds * 1000)));
       commandOptions.push_back(arg);
+    } else if (arg == "--boxes") {
+      if (!value(v)) return Fail("--boxes needs GGDD,GGDD,...");
+      r.boxes = v;
+      commandOptions.push_back(arg);
+    } else if (arg == "--book") {
+      r.book = inlineValue ? *inlineValue : std::string();
+      if (inlineValue && inlineValue->empty()) return Fail("--book= needs a file name");
+      commandOptions.push_back(arg);
+    } else if (arg == "--every") {
+      if (!value(v)) return Fail("--every needs SECONDS");
+      r.every = v;
+      commandOptions.push_back(arg);
+    } else if (arg == "--metrics") {
+      if (!value(v)) return Fail("--metrics needs HOST:PORT");
+      r.metrics = v;
+      commandOptions.push_back(arg);
+    } else if (arg == "--metrics-public") {
+      r.metricsPublic = true;
+      commandOptions.push_back(arg);
+    } else if (arg == "--jsonl") {
+      r.jsonl = true;
+      commandOptions.push_back(arg);
+    } else if (arg == "--config") {
+      if (!value(r.config) || r.config.empty()) return Fail("--config needs a file name");
+      commandOptions.push_back(arg);
     } else if (arg.size() > 1 && arg[0] == '-' &&
                !(arg.size() > 1 && std::isdigit(static_cast<unsigned char>(arg[1])))) {
       return Fail("unknown option " + arg);
     } else {
       words.push_back(arg);
     }
-    if (inlineValue &&
-        (arg == "--help" || arg == "--version" || arg == "--json" || arg == "--save"))
+    if (inlineValue && (arg == "--help" || arg == "--version" || arg == "--json" ||
+                        arg == "--save" || arg == "--jsonl" || arg == "--metrics-public"))
       return Fail(arg + " takes no value");
   }
 
@@ -346,6 +403,10 @@ CliParse ParseCommandLine(const std::vector<std::string>& args) {
   } else if (c == "log") {
     if (!words_are(0)) return Fail("log takes no words");
     error = allowOnly({"--filter", "--for"});
+  } else if (c == "watch") {
+    if (!words_are(0)) return Fail("watch takes no words");
+    error = allowOnly(
+        {"--boxes", "--book", "--every", "--metrics", "--metrics-public", "--jsonl", "--config"});
   } else if (c == "status") {
     if (!words_are(0)) return Fail("status takes no words");
     error = allowOnly({"--json"});
@@ -474,7 +535,7 @@ std::string ProgramHelp() {
       "                          (SIGNAL_CONSOLE_PORTS, then /dev/ttyUSB*, /dev/ttyACM*,\n"
       "                          /dev/ttyS*), or a device path; default COM1\n"
       "  -a, --address GGDD      the box to talk to on a shared line (default 0000: any)\n"
-      "  -t, --timeout SECONDS   how long to wait for each answer (default 3)\n"
+      "  -t, --timeout SECONDS   how long to wait for each answer (default 3; watch: 1)\n"
       "  -h, --help              this text\n"
       "      --version           the version\n"
       "\n"

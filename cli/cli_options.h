@@ -29,6 +29,7 @@ struct CliRequest {
   std::string port;  // "COMn", a number, or a device path; empty: COM1
   std::optional<DeviceAddress> address;
   std::chrono::milliseconds timeout = kDefaultAnswerWait;
+  bool timeoutGiven = false;
 
   bool help = false;  // the program's help, or the command's when `command` is set
   bool version = false;
@@ -47,6 +48,15 @@ struct CliRequest {
   std::vector<uint8_t> payload;                       // infoframe decode's bytes
   std::string filter;                                 // log --filter: codes in hex
   std::optional<std::chrono::milliseconds> duration;  // log --for; nothing: until Ctrl+C
+
+  // watch (the values as given; the watch command checks them, with its settings file's)
+  std::optional<std::string> boxes;    // --boxes GGDD,...
+  std::optional<std::string> book;     // --book: "" the console's address book, or a file
+  std::optional<std::string> every;    // --every SECONDS
+  std::optional<std::string> metrics;  // --metrics HOST:PORT
+  bool metricsPublic = false;
+  bool jsonl = false;
+  std::string config;  // --config FILE
 };
 
 struct CliParse {

@@ -20,6 +20,8 @@ struct CliEnvironment {
   std::ostream* err = nullptr;
   // A progress bar is drawn on `err` while a capture runs.
   bool errIsTerminal = false;
+  // watch writes readable lines rather than JSON to a terminal.
+  bool outIsTerminal = false;
   // The COM ports (COMn); nothing: SIGNAL_CONSOLE_PORTS and this machine's devices.
   std::function<PortDirectory()> systemPorts;
   // Where the console's settings are looked for (the address book the core loads).
@@ -32,5 +34,14 @@ struct CliEnvironment {
 };
 
 int RunSignalCli(const std::vector<std::string>& args, const CliEnvironment& environment);
+
+// The port a --port argument names: a COM number of the console's list (none: COM1), or a
+// device of its own as COM1.
+struct CliPort {
+  int number = 1;
+  std::string name;  // "COM3", or the device's path
+  std::function<PortDirectory()> ports;
+};
+CliPort ChooseCliPort(const std::string& text, const CliEnvironment& environment);
 
 }  // namespace sc

@@ -33,6 +33,7 @@ int main(int argc, char** argv) {
   environment.out = &std::cout;
   environment.err = &std::cerr;
   environment.errIsTerminal = ::isatty(STDERR_FILENO) == 1;
+  environment.outIsTerminal = ::isatty(STDOUT_FILENO) == 1;
   environment.host = &host;
   const int rc = sc::RunSignalCli(args, environment);
   std::cout.flush();

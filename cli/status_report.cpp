@@ -46,21 +46,24 @@ void AppendTextGroup(std::string& out, const char* title, const std::vector<Stat
 
 }  // namespace
 
-StatusReport ReadStatusReport(const ConsoleDialog& d) {
+StatusReport MakeStatusReport(const StatusRecords& r) {
   StatusReport report;
   std::optional<std::string> input;
-  if (const std::optional<bool> sdi = d.shownInputIsSdi()) input = *sdi ? "SDI" : "HDMI";
-  const int preset = d.edidPage.activePreset;
+  if (r.inputIsSdi) input = *r.inputIsSdi ? "SDI" : "HDMI";
+  const int preset = r.edidPreset;
   std::optional<std::string> edid;
   if (preset >= 0 && preset < kPresetCount) edid = kEdidPresetNames[static_cast<size_t>(preset)];
   report.frontPanel = {
       {"input", "Input:", input, false, ""},
-      {"hpd", "HPD:", RadioText(d.hpdChoice, "ON", "OFF"), false, ""},
-      {"volume", "Volume:", std::to_string(d.volumePercent), true, "%"},
+      {"hpd", "HPD:", RadioText(r.hpdChoice, "ON", "OFF"), false, ""},
+      {"volume", "Volume:",
+       r.volumePercent ? std::optional<std::string>(std::to_string(*r.volumePercent))
+                       : std::nullopt,
+       true, "%"},
       {"edid", "EDID:", edid, false, ""},
   };
   // The panel's rows in the order the window shows them.
-  const StatusPanel& p = d.statusPanel;
+  const StatusPanel& p = r.panel;
   const std::pair<const char*, const char*> keys[] = {{"hdcp", "HDCP:"},
                                                       {"signal", "Signal:"},
                                                       {"timing", "Timing:"},
@@ -78,7 +81,7 @@ StatusReport ReadStatusReport(const ConsoleDialog& d) {
     report.panel.push_back({keys[i].first, keys[i].second, *texts[i], false, ""});
 
   // The Timing page's fields: rates, then the horizontal and the vertical column.
-  const TimingPage& t = d.timingPage;
+  const TimingFields& t = r.timing;
   const struct {
     const char* key;
     const char* caption;
@@ -113,6 +116,33 @@ StatusReport ReadStatusReport(const ConsoleDialog& d) {
   return report;
 }
 
+StatusReport ReadStatusReport(const ConsoleDialog& d) {
+  StatusRecords r;
+  r.inputIsSdi = d.shownInputIsSdi();
+  r.hpdChoice = d.hpdChoice;
+  r.volumePercent = d.volumePercent;
+  r.edidPreset = d.edidPage.activePreset;
+  r.panel = d.statusPanel;
+  const TimingPage& t = d.timingPage;
+  r.timing = {.pixelClock = t.pixelClock,
+              .hFreq = t.hFreq,
+              .vFreq = t.vFreq,
+              .hActive = t.hActive,
+              .vActive = t.vActive,
+              .hTotal = t.hTotal,
+              .vTotal = t.vTotal,
+              .hBlank = t.hBlank,
+              .vBlank = t.vBlank,
+              .vSyncWidth = t.vSyncWidth,
+              .hSyncWidth = t.hSyncWidth,
+              .hSyncOffset = t.hSyncOffset,
+              .vSyncOffset = t.vSyncOffset,
+              .hSyncPolarity = t.hSyncPolarity,
+              .vSyncPolarity = t.vSyncPolarity,
+              .scanType = t.scanType};
+  return MakeStatusReport(r);
+}
+
 std::string FormatStatusText(const StatusReport& report) {
   std::string out = "Port:           " + report.port;
   if (!report.device.empty()) out += " (" + PrintableLine(report.device) + ")";
@@ -123,7 +153,7 @@ std::string FormatStatusText(const StatusReport& report) {
   return out;
 }
 
-std::string FormatStatusJson(const StatusReport& report) {
+Json StatusJson(const StatusReport& report) {
   Json object;
   object["port"] = JsonText(report.port);
   object["device"] = JsonText(report.device);
@@ -131,7 +161,11 @@ std::string FormatStatusJson(const StatusReport& report) {
   object["front_panel"] = JsonGroup(report.frontPanel);
   object["panel"] = JsonGroup(report.panel);
   object["timing"] = JsonGroup(report.timing);
-  return JsonLine(object);
+  return object;
+}
+
+std::string FormatStatusJson(const StatusReport& report) {
+  return JsonLine(StatusJson(report));
 }
 
 }  // namespace sc

@@ -14,6 +14,7 @@
 #include "link/frame.h"
 #include "sim/box_edids.h"
 #include "sim/box_infoframes.h"
+#include "sim/box_signal.h"
 #include "sim/simulated_box.h"
 
 namespace {
@@ -148,5 +149,37 @@ int main(int argc, char** argv) {
       Put(dir, "fuzz_infoframe", n++, Cat(measured, sc::CapturedInfoFrame(signal, type)));
   Put(dir, "fuzz_infoframe", n++, Cat(measured, {0x0A, 0x81, 0x31, 1, 2, 3}));
   Put(dir, "fuzz_infoframe", n++, Cat(measured, {0x05, 0xC1, 0x00, 0x55, 0x53}));
+
+  // The watcher's settings files.
+  const std::string configs[] = {
+      "# rack 1\nport = /dev/ttyUSB0\nboxes = 0101,0102,0103\nevery = 5\ntimeout = 1\n"
+      "metrics = :9105\nmetrics-public = no\n",
+      "port=COM3\r\nbook = /etc/signal-console/TQ.ini\r\nmetrics = 0.0.0.0:9105\r\n"
+      "metrics-public = yes\r\n",
+      "boxes = 0101,0A00,FFFF,0101\nboxes = 0102\nfoo\n",
+  };
+  n = 0;
+  for (const std::string& c : configs)
+    Put(dir, "fuzz_watch_config", n++, Bytes(c.begin(), c.end()));
+
+  // The watcher's answers: whole rounds of two boxes in several formats, a silent box, and
+  // answers cut short.
+  n = 0;
+  for (const char* format : {"1080p60", "none", "sdi-1080i50", "2160p60", "1080p24-3d"}) {
+    const sc::BoxSignal signal = *sc::FindBoxSignal(format);
+    const auto timing = signal.timing.Bytes();
+    const auto status = signal.status.Bytes();
+    Bytes round;
+    for (int box = 0; box < 2; ++box) {
+      round = Cat(round, {1, signal.input});
+      round = Cat(round,
+                  Cat({static_cast<uint8_t>(timing.size())}, Bytes(timing.begin(), timing.end())));
+      round = Cat(round,
+                  Cat({static_cast<uint8_t>(status.size())}, Bytes(status.begin(), status.end())));
+    }
+    Put(dir, "fuzz_watch_replies", n++, Cat(Cat(round, {0xB2}), round));
+    Put(dir, "fuzz_watch_replies", n++,
+        Cat(Cat({1, signal.input, 0x8A, 0x8A}, round), {5, 1, 2, 3, 4, 5}));
+  }
   return 0;
 }

@@ -4,6 +4,10 @@ namespace sc {
 
 void SendWithFaults(std::vector<uint8_t> frame, BoxFaults& faults, BoxCounters& counters,
                     std::vector<uint8_t>& out) {
+  if (faults.silent) {
+    ++counters.dropped;
+    return;
+  }
   if (faults.dropFrames > 0) {
     --faults.dropFrames;
     ++counters.dropped;

@@ -11,6 +11,7 @@
 namespace sc {
 
 struct BoxFaults {
+  bool silent = false;                      // no frame is sent (the box still acts on commands)
   int dropFrames = 0;                       // the next N frames are never sent
   int corruptFrames = 0;                    // the next N frames go out with a wrong checksum
   int duplicateFrames = 0;                  // the next N frames go out twice

@@ -352,6 +352,8 @@ void BoxServer::Run() {
           ssize_t n = ::read(lineFd_, buffer, sizeof buffer);
           if (n > 0) {
             got += static_cast<size_t>(n);
+            if (pacing_ && halfDuplex_)
+              lineFreeAt = std::max(lineFreeAt, Clock::now()) + ByteTime(lineRate) * n;
             std::vector<LineOutput> replies;
             {
               std::lock_guard lock(mutex_);

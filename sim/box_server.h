@@ -73,6 +73,10 @@ class BoxServer {
   // Sending at the line's rate (off unless set; may change while serving).
   void SetPacing(bool on) { pacing_ = on; }
   bool pacing() const { return pacing_; }
+  // Paced, the console's bytes take the line's time too, as on a two-wire line that
+  // carries both ways (boxes on an RS-485 bus): a box answers once the request would have
+  // crossed the line, and the line carries one direction at a time.
+  void SetHalfDuplex(bool on) { halfDuplex_ = on; }
 
   State state() const;
   // An eventfd that becomes readable whenever the state changes.
@@ -103,6 +107,7 @@ class BoxServer {
   bool isPty_ = false;
   int deviceRate_ = 0;  // the rate a serial device is set to (a pseudo-terminal has none)
   std::atomic<bool> pacing_{false};
+  std::atomic<bool> halfDuplex_{false};
   int wakeFd_ = -1;
   int stateFd_ = -1;
   std::string path_;

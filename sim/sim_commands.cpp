@@ -319,6 +319,8 @@ std::string SimCommandInterpreter::Help() {
          "  volume 0..8          volume step\n"
          "  edid 0..14           EDID preset the box presents (0..4 built in, 5..14 USER1..10)\n"
          "  edidfail on|off      make EDID writes to the user slots fail (slot unchanged)\n"
+         "  silent on|off        the box answers nothing and sends no notice (it stays on the\n"
+         "                       line and keeps acting on commands), or speaks again\n"
          "  drop N               drop the next N frames the box sends\n"
          "  corrupt N            send the next N frames with a wrong checksum\n"
          "  duplicate N          send the next N frames twice\n"
@@ -369,8 +371,9 @@ SimCommandInterpreter::Result SimCommandInterpreter::Execute(std::string_view te
           << (b.sources().Connected(kHdmiInput) ? "" : " pulled") << ", sdi "
           << b.sources().Source(kSdiInput).name
           << (b.sources().Connected(kSdiInput) ? "" : " pulled") << ")"
-          << ", drop " << b.faults().dropFrames << ", corrupt " << b.faults().corruptFrames
-          << ", delay " << b.faults().replyDelay.count() << " ms"
+          << (b.faults().silent ? ", silent" : "") << ", drop " << b.faults().dropFrames
+          << ", corrupt " << b.faults().corruptFrames << ", delay " << b.faults().replyDelay.count()
+          << " ms"
           << (b.faults().stallFrameAfter >= 0
                   ? ", stall after " + std::to_string(b.faults().stallFrameAfter) + " chunks"
                   : std::string())
@@ -527,6 +530,14 @@ SimCommandInterpreter::Result SimCommandInterpreter::Execute(std::string_view te
   if (verb == "pace") {
     if (!arity(1, 1) || (arg != "on" && arg != "off")) return error("usage: pace on|off");
     server_.SetPacing(arg == "on");
+    return done();
+  }
+  if (verb == "silent") {
+    if (!arity(1, 1) || (arg != "on" && arg != "off")) return error("usage: silent on|off");
+    const bool silent = arg == "on";
+    server_.WithLine([&](BoxLine& line) {
+      ForSelected(line, [&](SimulatedBox& b) { b.faults().silent = silent; });
+    });
     return done();
   }
   if (verb == "edidfail") {
