@@ -744,18 +744,21 @@ class Differ {
     const CtaDataBlock* a = FirstOf(A, CtaBlockKind::Y420CapabilityMap);
     const CtaDataBlock* b = FirstOf(B, CtaBlockKind::Y420CapabilityMap);
     const std::string pc = Prefix(index, "4:2:0 capability");
-    if (!Presence(pc, a, b)) return;
-    const size_t before = out_.size();
+    // The VICs the map marks; none without a map.
     auto capable = [](const CtaExtension& cta, const CtaDataBlock* block) {
-      const auto& map = std::get<CtaY420MapBlock>(block->contents);
       std::vector<std::string> names;
+      if (!block) return names;
+      const auto& map = std::get<CtaY420MapBlock>(block->contents);
       const auto svds = cta.Svds();
       for (size_t i = 0; i < svds.size(); ++i)
         if (map.Has(i) && !svds[i]->reserved()) names.push_back(VicName(svds[i]->vic));
       return names;
     };
-    Names("4:2:0", pc, capable(A, a), capable(B, b), One(a->span), One(b->span));
-    Fallback(before, pc, *a, *b);
+    const size_t before = out_.size();
+    Names("4:2:0", pc, capable(A, a), capable(B, b), a ? One(a->span) : Spans{},
+          b ? One(b->span) : Spans{});
+    if (out_.size() == before && !Presence(pc, a, b)) return;
+    if (a && b) Fallback(before, pc, *a, *b);
   }
 
   // Data blocks compared by their bytes: vendor blocks of other OUIs, blocks without a
