@@ -40,7 +40,8 @@ json Audio(const CtaSad& sad) {
   for (size_t bit = 0; bit < SampleRatesKhz().size(); ++bit)
     if (sad.rates >> bit & 1) rates.push_back(SampleRatesKhz()[bit]);
   entry["rates_khz"] = rates;
-  if (sad.format == 1) {
+  // LPCM, and the L-PCM 3D Audio of the extended types.
+  if (sad.format == 1 || (sad.format == 15 && sad.extendedType == 13)) {
     json sizes = json::array();
     for (size_t bit = 0; bit < SampleSizesBits().size(); ++bit)
       if (sad.sizes >> bit & 1) sizes.push_back(SampleSizesBits()[bit]);

@@ -6,6 +6,8 @@
 // standard timings as "WxH@rate". A field edid-decode leaves out (an audio descriptor's
 // channels for some formats) is left out here too.
 
+#include <gtest/gtest.h>
+
 #include <cmath>
 #include <cstdio>
 #include <fstream>
@@ -184,7 +186,9 @@ inline EdidDecodeReading ReadEdidDecodeOutput(const std::string& text) {
         (*cta)["max_tmds_mhz"] = std::stoi(m[1]);
     } else if (section.rfind("Vendor-Specific Data Block (HDMI Forum)", 0) == 0 ||
                section.rfind("HDMI Forum Sink Capability Data Block", 0) == 0) {
-      if (std::regex_search(line, m, std::regex(R"(Maximum TMDS Character Rate: (\d+) MHz)")))
+      // The first block that gives it, as signal-edid takes it.
+      if (std::regex_search(line, m, std::regex(R"(Maximum TMDS Character Rate: (\d+) MHz)")) &&
+          (*cta)["max_tmds_character_rate_mhz"].is_null())
         (*cta)["max_tmds_character_rate_mhz"] = std::stoi(m[1]);
     } else if (section == "HDR Static Metadata Data Block:") {
       static const std::pair<const char*, const char*> kEotfs[] = {
@@ -197,6 +201,26 @@ inline EdidDecodeReading ReadEdidDecodeOutput(const std::string& text) {
     }
   }
   return facts;
+}
+
+// Each field edid-decode printed, against ours (signal-edid --full --json).
+inline void ExpectAgreement(const nlohmann::json& ours, const nlohmann::json& theirs) {
+  for (const char* key : {"blocks", "manufacturer", "product", "serial", "name"})
+    EXPECT_EQ(ours[key], theirs[key]) << key;
+  EXPECT_EQ(ours["detailed_timings"], theirs["detailed_timings"]);
+  ASSERT_EQ(ours["cta"].size(), theirs["cta"].size());
+  for (size_t i = 0; i < ours["cta"].size(); ++i) {
+    const nlohmann::json& o = ours["cta"][i];
+    const nlohmann::json& t = theirs["cta"][i];
+    SCOPED_TRACE("CTA extension " + std::to_string(i));
+    for (const char* key : {"revision", "vics", "speakers", "physical_address", "max_tmds_mhz",
+                            "max_tmds_character_rate_mhz", "hdr_eotfs", "ycbcr420_vics"})
+      EXPECT_EQ(o[key], t[key]) << key;
+    ASSERT_EQ(o["audio"].size(), t["audio"].size());
+    for (size_t s = 0; s < o["audio"].size(); ++s)
+      for (const auto& [key, value] : t["audio"][s].items())
+        EXPECT_EQ(o["audio"][s][key], value) << "audio descriptor " << s << " " << key;
+  }
 }
 
 }  // namespace sc::test

@@ -75,26 +75,6 @@ void ExpectSameTimings(const NamedRates& ours, const NamedRates& theirs) {
   }
 }
 
-// Each field edid-decode printed, against ours.
-void ExpectAgreement(const json& ours, const json& theirs) {
-  for (const char* key : {"blocks", "manufacturer", "product", "serial", "name"})
-    EXPECT_EQ(ours[key], theirs[key]) << key;
-  EXPECT_EQ(ours["detailed_timings"], theirs["detailed_timings"]);
-  ASSERT_EQ(ours["cta"].size(), theirs["cta"].size());
-  for (size_t i = 0; i < ours["cta"].size(); ++i) {
-    const json& o = ours["cta"][i];
-    const json& t = theirs["cta"][i];
-    SCOPED_TRACE("CTA extension " + std::to_string(i));
-    for (const char* key : {"revision", "vics", "speakers", "physical_address", "max_tmds_mhz",
-                            "max_tmds_character_rate_mhz", "hdr_eotfs", "ycbcr420_vics"})
-      EXPECT_EQ(o[key], t[key]) << key;
-    ASSERT_EQ(o["audio"].size(), t["audio"].size());
-    for (size_t s = 0; s < o["audio"].size(); ++s)
-      for (const auto& [key, value] : t["audio"][s].items())
-        EXPECT_EQ(o["audio"][s][key], value) << "audio descriptor " << s << " " << key;
-  }
-}
-
 TEST(EdidModelCorpus, AgreesWithEdidDecode) {
   const auto files = test::CorpusFiles();
   if (files.empty()) GTEST_SKIP() << "no EDID corpus at " << test::CorpusDir();
@@ -119,12 +99,12 @@ TEST(EdidModelCorpus, AgreesWithEdidDecode) {
     if (name == kNearestDmtFile) standard[1].second = 70.069359;
     ExpectSameTimings(standard, theirs.standard);
     if (name != kOverrunFile) {
-      ExpectAgreement(ours, theirs.json);
+      test::ExpectAgreement(ours, theirs.json);
       continue;
     }
     json expected = theirs.json;
     expected["detailed_timings"].push_back(kTimingAtOverrunOffset);
-    ExpectAgreement(ours, expected);
+    test::ExpectAgreement(ours, expected);
   }
 }
 
