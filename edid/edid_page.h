@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "edid/edid_decoder.h"
+#include "edid/edid_inspector.h"
 #include "window/command_sender.h"
 #include "window/host.h"
 #include "window/outcome.h"
@@ -70,6 +71,8 @@ class EdidPage : public CoreWindow {
   std::string videoText, audioText, hexText, generalText, statusText;
   // Where "Save to file" writes and "Open file" starts: the process's current directory.
   std::string workingDirectory = ".";
+  // The "Full decode" view and "Compare...", following the image.
+  EdidInspector inspector;
 
  protected:
   void Exchange(ControlExchange& exchange) override;

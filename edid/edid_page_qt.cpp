@@ -1,12 +1,17 @@
 #include "edid/edid_page_qt.h"
 
 #include <QComboBox>
+#include <QFontDatabase>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QListWidget>
+#include <QMenu>
 #include <QPointer>
 #include <QPushButton>
+#include <QTabBar>
+#include <QTabWidget>
 #include <QVBoxLayout>
 
 #include "edid/edid_page.h"
@@ -135,6 +140,17 @@ EdidPageWidget::EdidPageWidget(EdidPage& page, QWidget* parent) : PageWidget(par
             [&page, action = entry.action] { (page.*action)(); });
     side->addWidget(button);
   }
+  // "Compare...": with a file, or with the EDID last read from the box.
+  auto* compare = new QPushButton(QStringLiteral("Compare\u2026"), this);
+  auto* compareMenu = new QMenu(compare);
+  compareMenu->setAccessibleName(QStringLiteral("Compare"));
+  connect(compareMenu->addAction(QStringLiteral("With a file\u2026")), &QAction::triggered, this,
+          [&page] { page.inspector.CompareWithFile(page.workingDirectory); });
+  connect(compareMenu->addAction(QStringLiteral("With the EDID last read from the box")),
+          &QAction::triggered, this, [&page] { page.inspector.CompareWithLastRead(); });
+  compare->setMenu(compareMenu);
+  view_.Bind(edid_ids::kCompare, compare);
+  side->addWidget(compare);
 
   auto* status = new QLabel(this);
   status->setTextFormat(Qt::PlainText);
@@ -159,10 +175,15 @@ EdidPageWidget::EdidPageWidget(EdidPage& page, QWidget* parent) : PageWidget(par
   const Report reports[] = {{edid_ids::kGeneralText, "General Info:"},
                             {edid_ids::kVideoText, "Video Information:"},
                             {edid_ids::kAudioText, "Audio Information:"}};
-  auto* lower = new QGridLayout;
+  // Below: the three reports, the full decode and the comparison, one tab each.
+  auto* views = new QTabWidget(this);
+  views->setAccessibleName(QStringLiteral("EDID views"));
+  auto* reportsTab = new QWidget(views);
+  auto* lower = new QGridLayout(reportsTab);
+  lower->setContentsMargins(4, 4, 4, 4);
   for (size_t i = 0; i < std::size(reports); ++i) {
-    auto* caption = new QLabel(QString::fromLatin1(reports[i].caption), this);
-    auto* box = new QPlainTextEdit(this);
+    auto* caption = new QLabel(QString::fromLatin1(reports[i].caption), reportsTab);
+    auto* box = new QPlainTextEdit(reportsTab);
     MakeDisplayBox(box);
     box->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     box->setAccessibleName(caption->text());
@@ -180,7 +201,39 @@ EdidPageWidget::EdidPageWidget(EdidPage& page, QWidget* parent) : PageWidget(par
     lower->addWidget(caption, 0, column);
     lower->addWidget(box, 1, column);
   }
-  layout->addLayout(lower, 1);
+  views->addTab(reportsTab, QStringLiteral("Reports"));
+
+  auto* full = new QPlainTextEdit(views);
+  MakeDisplayBox(full);
+  full->setAccessibleName(QStringLiteral("Full decode"));
+  full->setLineWrapMode(QPlainTextEdit::NoWrap);
+  full->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+  view_.BindTextDisplay(edid_ids::kFullDecodeText, full,
+                        [shown = QPointer<QPlainTextEdit>(full)](const std::string& text) {
+                          if (shown) shown->setPlainText(ReportText(text));
+                        });
+  views->addTab(full, QStringLiteral("Full decode"));
+
+  auto* comparison = new QWidget(views);
+  auto* comparisonLayout = new QVBoxLayout(comparison);
+  auto* summary = new QLabel(comparison);
+  summary->setTextFormat(Qt::PlainText);
+  summary->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+  summary->setAccessibleName(QStringLiteral("Compared EDIDs"));
+  summary->setText(QStringLiteral("Nothing compared yet: press Compare\u2026"));
+  view_.Bind(edid_ids::kCompareSummary, summary);
+  auto* differencesCaption = new QLabel(QStringLiteral("Differences:"), comparison);
+  auto* differences = new QListWidget(comparison);
+  differences->setAccessibleName(QStringLiteral("Differences"));
+  differencesCaption->setBuddy(differences);
+  view_.Bind(edid_ids::kDifferenceList, differences);
+  comparisonLayout->addWidget(summary);
+  comparisonLayout->addWidget(differencesCaption);
+  comparisonLayout->addWidget(differences, 1);
+  views->addTab(comparison, QStringLiteral("Comparison"));
+
+  view_.Bind(edid_ids::kViews, views->tabBar());
+  layout->addWidget(views, 1);
 }
 
 }  // namespace sc
