@@ -159,23 +159,24 @@ class Checker {
       const char* name = block.name.c_str();
       const unsigned offset = block.span.offset;
       if (block.cut == CtaDataBlock::Cut::PastDtdOffset)
-        Error(
-            Format("Block %u: the %s at offset %u claims %u bytes and runs %u bytes past the DTD "
-                   "offset %u.",
-                   index, name, offset, unsigned{block.claimedLength},
-                   offset + 1 + block.claimedLength - d, d));
+        Error(Format(
+            "Block %u: the %s at offset 0x%02X claims %u bytes and runs %u bytes past the DTD "
+            "offset 0x%02X.",
+            index, name, offset, unsigned{block.claimedLength},
+            offset + 1 + block.claimedLength - d, d));
       else if (block.cut == CtaDataBlock::Cut::PastBlockEnd)
-        Error(Format("Block %u: the %s at offset %u claims %u bytes, more than the block holds.",
-                     index, name, offset, unsigned{block.claimedLength}));
+        Error(
+            Format("Block %u: the %s at offset 0x%02X claims %u bytes, more than the block holds.",
+                   index, name, offset, unsigned{block.claimedLength}));
       if (block.tag == 7 && block.extendedTag < 0)
-        Error(Format("Block %u: the data block at offset %u has tag 7 but no extended tag.", index,
-                     offset));
+        Error(Format("Block %u: the data block at offset 0x%02X has tag 7 but no extended tag.",
+                     index, offset));
       const bool vendor = block.tag == 3 || block.extendedTag == 1 || block.extendedTag == 17;
       if (vendor && !block.oui)
-        Error(
-            Format("Block %u: the %s at offset %u is too short for its OUI.", index, name, offset));
+        Error(Format("Block %u: the %s at offset 0x%02X is too short for its OUI.", index, name,
+                     offset));
       if (block.extendedTag == 6 && block.kind != CtaBlockKind::HdrStatic)
-        Error(Format("Block %u: the HDR Static Metadata Data Block at offset %u is too short.",
+        Error(Format("Block %u: the HDR Static Metadata Data Block at offset 0x%02X is too short.",
                      index, offset));
 
       if (const auto* video = std::get_if<CtaVideoBlock>(&block.contents)) {
@@ -186,7 +187,7 @@ class Checker {
       } else if (const auto* audio = std::get_if<CtaAudioBlock>(&block.contents)) {
         if (audio->leftover)
           Warning(
-              Format("Block %u: the Audio Data Block at offset %u is %u bytes long, not a "
+              Format("Block %u: the Audio Data Block at offset 0x%02X is %u bytes long, not a "
                      "multiple of 3.",
                      index, offset, unsigned{block.span.length} - 1u));
         for (const CtaSad& sad : audio->sads) {

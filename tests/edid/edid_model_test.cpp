@@ -315,8 +315,8 @@ std::vector<Row> Rows() {
          EXPECT_EQ(m.blocks[1].cta->descriptors.at(0).span.offset, 17);
          EXPECT_TRUE(HasCheck(
              checks, EdidSeverity::Error,
-             "Block 1: the Vendor-Specific Data Block (HDMI) at offset 7 claims 13 bytes and "
-             "runs 4 bytes past the DTD offset 17."));
+             "Block 1: the Vendor-Specific Data Block (HDMI) at offset 0x07 claims 13 bytes and "
+             "runs 4 bytes past the DTD offset 0x11."));
        }});
   rows.push_back(
       {"a DTD offset past the block: blocks read up to the checksum, a block claiming more",
@@ -355,7 +355,7 @@ std::vector<Row> Rows() {
          EXPECT_TRUE(HasCheck(checks, EdidSeverity::Error, "has tag 7 but no extended tag"));
          EXPECT_TRUE(HasCheck(checks, EdidSeverity::Error, "too short for its OUI"));
          EXPECT_TRUE(HasCheck(checks, EdidSeverity::Error,
-                              "HDR Static Metadata Data Block at offset 8 is too short"));
+                              "HDR Static Metadata Data Block at offset 0x08 is too short"));
        }});
   rows.push_back(
       {"blocks nobody here decodes: kept with their names and bytes",
