@@ -20,11 +20,12 @@
 namespace sc {
 
 namespace edid_ids {
-inline constexpr int kFullDecodeText = 1130;  // the full decode in words
-inline constexpr int kCompare = 1131;         // "Compare..."
-inline constexpr int kCompareSummary = 1132;  // which EDIDs were compared, and the count
-inline constexpr int kDifferenceList = 1133;  // one row per difference, with its bytes
-inline constexpr int kViews = 1134;           // the tabs "Reports", "Full decode", "Comparison"
+inline constexpr int kFullDecodeText = 1130;   // the full decode in words
+inline constexpr int kCompare = 1131;          // "Compare...", with a file
+inline constexpr int kCompareLastRead = 1135;  // "Compare with last read"
+inline constexpr int kCompareSummary = 1132;   // which EDIDs were compared, and the count
+inline constexpr int kDifferenceList = 1133;   // one row per difference, with its bytes
+inline constexpr int kViews = 1134;            // the tabs "Reports", "Full decode", "Comparison"
 inline constexpr int kReportsView = 0;
 inline constexpr int kFullDecodeView = 1;
 inline constexpr int kComparisonView = 2;

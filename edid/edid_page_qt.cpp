@@ -7,7 +7,6 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
-#include <QMenu>
 #include <QPointer>
 #include <QPushButton>
 #include <QTabBar>
@@ -140,17 +139,20 @@ EdidPageWidget::EdidPageWidget(EdidPage& page, QWidget* parent) : PageWidget(par
             [&page, action = entry.action] { (page.*action)(); });
     side->addWidget(button);
   }
-  // "Compare...": with a file, or with the EDID last read from the box.
-  auto* compare = new QPushButton(QStringLiteral("Compare\u2026"), this);
-  auto* compareMenu = new QMenu(compare);
-  compareMenu->setAccessibleName(QStringLiteral("Compare"));
-  connect(compareMenu->addAction(QStringLiteral("With a file\u2026")), &QAction::triggered, this,
-          [&page] { page.inspector.CompareWithFile(page.workingDirectory); });
-  connect(compareMenu->addAction(QStringLiteral("With the EDID last read from the box")),
-          &QAction::triggered, this, [&page] { page.inspector.CompareWithLastRead(); });
-  compare->setMenu(compareMenu);
+  // "Compare...": the page's image against a file; or against the EDID last read from the
+  // box. Two buttons rather than a menu: each reachable by its caption.
+  auto* compare = new QPushButton(QString::fromUtf8("Compare\u2026"), this);
+  auto* compareLastRead = new QPushButton(QStringLiteral("Compare with last read"), this);
+  for (QPushButton* button : {compare, compareLastRead}) {
+    button->setAutoDefault(true);
+    side->addWidget(button);
+  }
   view_.Bind(edid_ids::kCompare, compare);
-  side->addWidget(compare);
+  view_.Bind(edid_ids::kCompareLastRead, compareLastRead);
+  connect(compare, &QPushButton::clicked, this,
+          [&page] { page.inspector.CompareWithFile(page.workingDirectory); });
+  connect(compareLastRead, &QPushButton::clicked, this,
+          [&page] { page.inspector.CompareWithLastRead(); });
 
   auto* status = new QLabel(this);
   status->setTextFormat(Qt::PlainText);
@@ -216,17 +218,18 @@ EdidPageWidget::EdidPageWidget(EdidPage& page, QWidget* parent) : PageWidget(par
 
   auto* comparison = new QWidget(views);
   auto* comparisonLayout = new QVBoxLayout(comparison);
+  auto* summaryCaption = new QLabel(QStringLiteral("Compared:"), comparison);
   auto* summary = new QLabel(comparison);
   summary->setTextFormat(Qt::PlainText);
   summary->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
-  summary->setAccessibleName(QStringLiteral("Compared EDIDs"));
-  summary->setText(QStringLiteral("Nothing compared yet: press Compare\u2026"));
+  summaryCaption->setBuddy(summary);
   view_.Bind(edid_ids::kCompareSummary, summary);
   auto* differencesCaption = new QLabel(QStringLiteral("Differences:"), comparison);
   auto* differences = new QListWidget(comparison);
   differences->setAccessibleName(QStringLiteral("Differences"));
   differencesCaption->setBuddy(differences);
   view_.Bind(edid_ids::kDifferenceList, differences);
+  comparisonLayout->addWidget(summaryCaption);
   comparisonLayout->addWidget(summary);
   comparisonLayout->addWidget(differencesCaption);
   comparisonLayout->addWidget(differences, 1);

@@ -14,6 +14,7 @@
 #include "edid/edid_full_text.h"
 #include "edid/edid_model.h"
 #include "edid/edid_names.h"
+#include "sim/box_edids.h"
 #include "tests/edid/edid_builder.h"
 #include "tests/edid/edid_decode_facts.h"
 #include "tests/support/temp_dir.h"
@@ -573,6 +574,15 @@ TEST(EdidModel, BuiltEdidsOfEveryKindOfBlock) {
         .write(reinterpret_cast<const char*>(row.bytes.data()),
                static_cast<std::streamsize>(row.bytes.size()));
     test::ExpectAgreement(ours, test::ReadEdidDecodeOutput(test::EdidDecodeOutput(path)).json);
+  }
+}
+
+// The box's own presets pass edid-decode's conformity check (tests/sim): no check fires.
+TEST(EdidModel, TheBoxsPresetsPassEveryCheck) {
+  for (int preset = 0; preset < kBuiltInEdidCount; ++preset) {
+    const EdidImage image = BuiltInEdid(preset);
+    const std::vector<EdidCheck> checks = CheckEdid(DecodeEdidModel(PageEdidBytes(image)));
+    EXPECT_TRUE(checks.empty()) << "preset " << preset << "\n" << Texts(checks);
   }
 }
 
