@@ -28,39 +28,31 @@ void EdidInspector::RememberDeviceRead(std::span<const uint8_t, 256> image) {
   lastRead_.emplace(bytes.begin(), bytes.end());
 }
 
-void EdidInspector::CompareWithFile(const std::string& directory) {
-  if (!page_) {
-    host_.ShowMessage("TQ-KVAD", kNoEdidOnThePage);
-    return;
-  }
+Outcome EdidInspector::CompareWithFile(const std::string& directory) {
+  if (!page_) return Outcome(Operation::kEdidCompare, Result::kRefused, kNoEdidOnThePage);
   const auto chosen = host_.ChooseFile(kEdidOpenFilter, directory);
-  if (!chosen) return;
+  if (!chosen) return Outcome(Operation::kEdidCompare, Result::kCancelled);
   const EdidBytesResult loaded = LoadEdidBytes(*chosen);
   if (!loaded.ok()) {
     std::string text = loaded.message;
     if (!loaded.detail.empty()) text += "\n" + *chosen + ": " + loaded.detail;
-    host_.ShowMessage("TQ-KVAD", text);
-    return;
+    return Outcome(Operation::kEdidCompare, Result::kFileError, text).WithFile(*chosen);
   }
   other_ = DecodeEdidModel(loaded.bytes, loaded.more);
   otherSource_ = "file " + FileNameOf(*chosen);
   Compare();
   view_().SetSelection(edid_ids::kViews, edid_ids::kComparisonView);
+  return Outcome(Operation::kEdidCompare).WithFile(*chosen);
 }
 
-void EdidInspector::CompareWithLastRead() {
-  if (!page_) {
-    host_.ShowMessage("TQ-KVAD", kNoEdidOnThePage);
-    return;
-  }
-  if (!lastRead_) {
-    host_.ShowMessage("TQ-KVAD", kNoEdidReadYet);
-    return;
-  }
+Outcome EdidInspector::CompareWithLastRead() {
+  if (!page_) return Outcome(Operation::kEdidCompare, Result::kRefused, kNoEdidOnThePage);
+  if (!lastRead_) return Outcome(Operation::kEdidCompare, Result::kRefused, kNoEdidReadYet);
   other_ = DecodeEdidModel(*lastRead_);
   otherSource_ = "the EDID last read from the box";
   Compare();
   view_().SetSelection(edid_ids::kViews, edid_ids::kComparisonView);
+  return Outcome(Operation::kEdidCompare);
 }
 
 void EdidInspector::Compare() {

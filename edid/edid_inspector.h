@@ -15,6 +15,7 @@
 #include "edid/edid_diff.h"
 #include "edid/edid_model.h"
 #include "window/host.h"
+#include "window/outcome.h"
 #include "window/view.h"
 
 namespace sc {
@@ -48,9 +49,10 @@ class EdidInspector {
   void RememberDeviceRead(std::span<const uint8_t, 256> image);
 
   // "Compare..." with a file the user chooses (starting in `directory`), or with the last
-  // image read from the box.
-  void CompareWithFile(const std::string& directory);
-  void CompareWithLastRead();
+  // image read from the box. Refused, with a message, when the page holds no image yet or
+  // nothing was read; a file that cannot be read is a file error.
+  Outcome CompareWithFile(const std::string& directory);
+  Outcome CompareWithLastRead();
 
   // For tests and the page: what is shown.
   const std::string& fullDecodeText() const { return text_; }

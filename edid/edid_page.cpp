@@ -120,6 +120,14 @@ void EdidPage::SaveEdidFile() {
   Finish(outcome);
 }
 
+void EdidPage::CompareWithFile() {
+  Finish(inspector.CompareWithFile(workingDirectory));
+}
+
+void EdidPage::CompareWithLastRead() {
+  Finish(inspector.CompareWithLastRead());
+}
+
 void EdidPage::OnEdidData(const uint8_t* payload, size_t size) {
   // A short reply fills what it holds; the rest reads as 0xFF, as a short .bin file does.
   image.fill(0xFF);

@@ -49,18 +49,20 @@ class EdidPage : public CoreWindow {
   void Create();
 
   // Controls.
-  void SelectEdidPreset();    // an entry of the selection list was confirmed
-  void ReadEdidFromDevice();  // "Read EDID from device"
-  void WriteUserEdid();       // "Write to USER EDID"
-  void OpenEdidFile();        // "Open file"
-  void SaveEdidFile();        // "Save to file"
+  void SelectEdidPreset();     // an entry of the selection list was confirmed
+  void ReadEdidFromDevice();   // "Read EDID from device"
+  void WriteUserEdid();        // "Write to USER EDID"
+  void OpenEdidFile();         // "Open file"
+  void SaveEdidFile();         // "Save to file"
+  void CompareWithFile();      // "Compare..."
+  void CompareWithLastRead();  // "Compare with last read"
 
   // Replies, with the reply's payload.
   void OnEdidData(const uint8_t* payload, size_t size);         // 0xF851
   void OnAcknowledgement(const uint8_t* payload, size_t size);  // 0xFFFF
   void OnPresetReport(int8_t preset);                           // 0xF850
 
-  // Told how read, open, save and write ended.
+  // Told how read, open, save, write and compare ended.
   OutcomeSink onOutcome;
 
   // All 0xFF until the first read or load, so that writing it is refused.

@@ -149,10 +149,8 @@ EdidPageWidget::EdidPageWidget(EdidPage& page, QWidget* parent) : PageWidget(par
   }
   view_.Bind(edid_ids::kCompare, compare);
   view_.Bind(edid_ids::kCompareLastRead, compareLastRead);
-  connect(compare, &QPushButton::clicked, this,
-          [&page] { page.inspector.CompareWithFile(page.workingDirectory); });
-  connect(compareLastRead, &QPushButton::clicked, this,
-          [&page] { page.inspector.CompareWithLastRead(); });
+  connect(compare, &QPushButton::clicked, this, [&page] { page.CompareWithFile(); });
+  connect(compareLastRead, &QPushButton::clicked, this, [&page] { page.CompareWithLastRead(); });
 
   auto* status = new QLabel(this);
   status->setTextFormat(Qt::PlainText);

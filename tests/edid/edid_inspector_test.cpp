@@ -24,6 +24,9 @@ class EdidInspectorTest : public ::testing::Test {
   void SetUp() override {
     page.Create();
     page.workingDirectory = dir.path().string();
+    page.onOutcome = [this](const Outcome& outcome) {
+      if (outcome.operation == Operation::kEdidCompare) compares.push_back(outcome.result);
+    };
   }
 
   std::string Write(const std::string& name, const EdidImage& image, size_t count = kEdidSize) {
@@ -38,7 +41,7 @@ class EdidInspectorTest : public ::testing::Test {
   }
   void CompareWith(const std::string& path) {
     host.fileChoices.push_back(path);
-    page.inspector.CompareWithFile(page.workingDirectory);
+    page.CompareWithFile();
   }
   std::string FullDecode() { return page.view().GetText(edid_ids::kFullDecodeText); }
   std::string Summary() { return page.view().GetText(edid_ids::kCompareSummary); }
@@ -51,26 +54,29 @@ class EdidInspectorTest : public ::testing::Test {
   TestHost host;
   RecordingSender sender;
   EdidPage page{host, sender};
+  std::vector<Result> compares;  // how each comparison ended
 };
 
 TEST_F(EdidInspectorTest, NothingToCompareIsSaidAndChangesNothing) {
-  page.inspector.CompareWithLastRead();
+  page.CompareWithLastRead();
   EXPECT_EQ(LastMessage(), kNoEdidOnThePage);
-  page.inspector.CompareWithFile(page.workingDirectory);
+  page.CompareWithFile();
   EXPECT_EQ(LastMessage(), kNoEdidOnThePage);
   EXPECT_TRUE(host.fileChoices.empty());  // no dialog was needed
 
   Open(Write("opened.bin", kOpened));
-  page.inspector.CompareWithLastRead();
+  page.CompareWithLastRead();
   EXPECT_EQ(LastMessage(), kNoEdidReadYet);
 
   CompareWith(dir / "missing.bin");
   EXPECT_EQ(LastMessage(),
             "File read failed\n" + (dir / "missing.bin") + ": No such file or directory");
   host.fileChoices.push_back(std::nullopt);  // cancelled
-  page.inspector.CompareWithFile(page.workingDirectory);
+  page.CompareWithFile();
   EXPECT_FALSE(page.inspector.comparison());
   EXPECT_EQ(page.view().GetSelection(edid_ids::kViews), -1);
+  EXPECT_EQ(compares, (std::vector<Result>{Result::kRefused, Result::kRefused, Result::kRefused,
+                                           Result::kFileError, Result::kCancelled}));
 }
 
 TEST_F(EdidInspectorTest, TheFullDecodeFollowsReadsOpensAndAFailedOpen) {
@@ -101,7 +107,7 @@ TEST_F(EdidInspectorTest, TheFullDecodeFollowsReadsOpensAndAFailedOpen) {
 TEST_F(EdidInspectorTest, TheComparisonFollowsThePagesImage) {
   page.OnEdidData(kRead.data(), kRead.size());
   Open(Write("opened.bin", kOpened));
-  page.inspector.CompareWithLastRead();
+  page.CompareWithLastRead();
   EXPECT_EQ(page.view().GetSelection(edid_ids::kViews), edid_ids::kComparisonView);
   EXPECT_EQ(Summary(),
             "A: the page's EDID, opened from opened.bin\nB: the EDID last read from the box\n"
@@ -123,6 +129,8 @@ TEST_F(EdidInspectorTest, TheComparisonFollowsThePagesImage) {
 
   CompareWith(Write("other.bin", kOpened));
   EXPECT_EQ(Summary(), "A: the page's EDID, read from the box\nB: file other.bin\n2 differences");
+  EXPECT_EQ(compares, (std::vector<Result>{Result::kDone, Result::kDone}));
+  EXPECT_EQ(host.messages.size(), 0u);
 }
 
 }  // namespace
