@@ -18,8 +18,7 @@ EdidInspector::EdidInspector(Host& host, std::function<View&()> view)
 void EdidInspector::Follow(std::span<const uint8_t, 256> image, const std::string& source) {
   page_ = DecodeEdidModel(PageEdidBytes(image));
   pageSource_ = source;
-  text_ = FormatEdidFullText(*page_, CheckEdid(*page_));
-  view_().SetText(edid_ids::kFullDecodeText, text_);
+  view_().SetText(edid_ids::kFullDecodeText, FormatEdidFullText(*page_, CheckEdid(*page_)));
   if (other_) Compare();
 }
 

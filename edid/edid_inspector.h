@@ -54,8 +54,7 @@ class EdidInspector {
   Outcome CompareWithFile(const std::string& directory);
   Outcome CompareWithLastRead();
 
-  // For tests and the page: what is shown.
-  const std::string& fullDecodeText() const { return text_; }
+  // The comparison shown, if any.
   const std::optional<EdidComparison>& comparison() const { return comparison_; }
 
  private:
@@ -65,7 +64,6 @@ class EdidInspector {
   std::function<View&()> view_;
   std::optional<EdidModel> page_;
   std::string pageSource_;
-  std::string text_;
   std::optional<std::vector<uint8_t>> lastRead_;
   // The other side of the comparison, kept so that it follows the page's image.
   std::optional<EdidModel> other_;

@@ -221,7 +221,7 @@ struct CtaVideoCapabilityBlock {
 
 struct CtaColorimetryBlock {
   uint8_t colorimetry = 0;
-  uint8_t metadata = 0;  // bits 3-0: gamut metadata profiles; bit 7: DCI-P3 (newer)
+  uint8_t metadata = 0;  // bits 3-0: gamut metadata profiles; bits 5-7: sRGB, ICtCp, ST2113RGB
 };
 
 struct CtaHdrStaticBlock {

@@ -171,8 +171,9 @@ constexpr FlagName kHdmiFlags[] = {{0x80, "Supports_AI"}, {0x40, "DC_48bit"}, {0
 constexpr FlagName kColorimetry[] = {{0x01, "xvYCC601"},  {0x02, "xvYCC709"}, {0x04, "sYCC601"},
                                      {0x08, "opYCC601"},  {0x10, "opRGB"},    {0x20, "BT2020cYCC"},
                                      {0x40, "BT2020YCC"}, {0x80, "BT2020RGB"}};
-constexpr FlagName kColorimetryMetadata[] = {
-    {0x01, "MD0"}, {0x02, "MD1"}, {0x04, "MD2"}, {0x08, "MD3"}, {0x80, "DCI-P3"}};
+constexpr FlagName kColorimetryMetadata[] = {{0x01, "MD0"},      {0x02, "MD1"},  {0x04, "MD2"},
+                                             {0x08, "MD3"},      {0x20, "sRGB"}, {0x40, "ICtCp"},
+                                             {0x80, "ST2113RGB"}};
 constexpr FlagName kEotfShort[] = {{0x01, "SDR"}, {0x02, "HDR"}, {0x04, "PQ"}, {0x08, "HLG"}};
 constexpr FlagName kEotfLong[] = {{0x01, "Traditional gamma - SDR luminance range"},
                                   {0x02, "Traditional gamma - HDR luminance range"},

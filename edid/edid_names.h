@@ -55,7 +55,8 @@ struct FlagName {
 };
 // HDMI VSDB block offset 6.
 std::span<const FlagName> HdmiVsdbFlagNames();
-// Colorimetry Data Block byte 2 (bit 0 first) and byte 3.
+// Colorimetry Data Block byte 2 (bit 0 first) and byte 3 (gamut metadata profiles MD0-3,
+// then sRGB, ICtCp and ST2113RGB, as edid-decode names them).
 std::span<const FlagName> ColorimetryNames();
 std::span<const FlagName> ColorimetryMetadataNames();
 // HDR static metadata EOTFs: "SDR", "HDR", "PQ", "HLG" by bit 0-3, and the long names.

@@ -256,7 +256,7 @@ std::vector<Row> Rows() {
          const std::string text = FormatEdidFullText(m, checks);
          for (const char* line :
               {"    RGB quantization: selectable\n", "    IT scan: always underscanned\n",
-               "    xvYCC601, BT2020YCC, BT2020RGB, MD0, DCI-P3\n",
+               "    xvYCC601, BT2020YCC, BT2020RGB, MD0, ST2113RGB\n",
                "    Max luminance: 672.717 cd/m2 (code 120)\n"})
            EXPECT_NE(text.find(line), std::string::npos) << line << text;
          EXPECT_TRUE(checks.empty()) << Texts(checks);
