@@ -99,8 +99,9 @@ json Cta(const EdidBlock& block) {
 json Spans(const EdidModel& model, const std::vector<EdidSpan>& spans) {
   json list = json::array();
   for (const EdidSpan& span : spans)
-    list.push_back(
-        {{"block", span.block}, {"offset", span.offset}, {"bytes", HexBytes(model.Bytes(span))}});
+    list.push_back({{"block", span.block},
+                    {"offset", span.offset},
+                    {"bytes", EdidHexList(model.Bytes(span))}});
   return list;
 }
 

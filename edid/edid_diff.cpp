@@ -160,7 +160,7 @@ class Differ {
   void Base() {
     const EdidBaseBlock& A = a_.base;
     const EdidBaseBlock& B = b_.base;
-    Value("Identity", "Header", HexBytes(a_.Bytes({0, 0, 8})), HexBytes(b_.Bytes({0, 0, 8})),
+    Value("Identity", "Header", EdidHexList(a_.Bytes({0, 0, 8})), EdidHexList(b_.Bytes({0, 0, 8})),
           {0, 0, 8});
     Value("Identity", "Manufacturer", PrintableText(A.manufacturer), PrintableText(B.manufacturer),
           {0, 8, 2});
@@ -358,7 +358,7 @@ class Differ {
                          static_cast<uint8_t>(a_.trailingBytes)};
     const EdidSpan tailB{static_cast<uint8_t>(b_.wholeBlocks), 0,
                          static_cast<uint8_t>(b_.trailingBytes)};
-    if (HexBytes(a_.Bytes(tailA)) != HexBytes(b_.Bytes(tailB)))
+    if (EdidHexList(a_.Bytes(tailA)) != EdidHexList(b_.Bytes(tailB)))
       Add("Bytes",
           Format("Bytes after the last block: %zu in A, %zu in B", a_.trailingBytes,
                  b_.trailingBytes),
@@ -817,7 +817,7 @@ std::vector<std::string> DifferenceLines(const EdidModel& a, const EdidModel& b,
   std::vector<std::string> lines = {difference.text};
   auto bytes = [&](const char* side, const EdidModel& m, const std::vector<EdidSpan>& spans) {
     for (const EdidSpan& s : spans) {
-      std::string hex = HexBytes(m.Bytes(s));
+      std::string hex = EdidHexList(m.Bytes(s));
       if (hex.size() > 3 * 24) hex = hex.substr(0, 3 * 24 - 1) + " ...";
       lines.push_back(Format("    %s: block %u offset 0x%02X: %s", side, unsigned{s.block},
                              unsigned{s.offset}, hex.c_str()));

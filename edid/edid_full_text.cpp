@@ -76,7 +76,7 @@ class Writer {
   std::string Run(const std::vector<EdidCheck>& checks) {
     if (model_.wholeBlocks == 0)
       Line(0, Format("No whole block: %zu bytes: %s", model_.bytes.size(),
-                     HexBytes(model_.bytes).c_str()));
+                     EdidHexList(model_.bytes).c_str()));
     for (const EdidBlock& block : model_.blocks) {
       if (block.index > 0) out_ += '\n';
       if (block.index == 0)
@@ -87,8 +87,8 @@ class Writer {
     if (model_.trailingBytes) {
       out_ += '\n';
       Line(0, Format("After the last block, %zu bytes: %s", model_.trailingBytes,
-                     HexBytes(model_.Bytes({static_cast<uint8_t>(model_.wholeBlocks), 0,
-                                            static_cast<uint8_t>(model_.trailingBytes)}))
+                     EdidHexList(model_.Bytes({static_cast<uint8_t>(model_.wholeBlocks), 0,
+                                               static_cast<uint8_t>(model_.trailingBytes)}))
                          .c_str()));
     }
     out_ += '\n';
@@ -124,8 +124,8 @@ class Writer {
   void Base(const EdidBlock& block) {
     const EdidBaseBlock& b = model_.base;
     Line(0, Format("Block 0: Base EDID, version %u.%u", b.version, b.revision));
-    Line(1,
-         "Header: " + HexBytes(model_.Bytes({0, 0, 8})) + (b.headerOk ? " (correct)" : " (wrong)"));
+    Line(1, "Header: " + EdidHexList(model_.Bytes({0, 0, 8})) +
+                (b.headerOk ? " (correct)" : " (wrong)"));
     Line(1, "Manufacturer: " + PrintableText(b.manufacturer));
     Line(1, Format("Product code: %u (0x%04X)", unsigned{b.product}, unsigned{b.product}));
     Line(1, Format("Serial number: %u", b.serial));
@@ -238,13 +238,13 @@ class Writer {
         break;
       }
       case 0xFB:
-        text = "colour point data: " + HexBytes(model_.Bytes(Payload(d.span)));
+        text = "colour point data: " + EdidHexList(model_.Bytes(Payload(d.span)));
         break;
       case 0xF9:
-        text = "display colour management: " + HexBytes(model_.Bytes(Payload(d.span)));
+        text = "display colour management: " + EdidHexList(model_.Bytes(Payload(d.span)));
         break;
       case 0xF8:
-        text = "CVT 3-byte timing codes: " + HexBytes(model_.Bytes(Payload(d.span)));
+        text = "CVT 3-byte timing codes: " + EdidHexList(model_.Bytes(Payload(d.span)));
         break;
       case 0x10:
         text = "dummy descriptor";
@@ -254,7 +254,7 @@ class Writer {
           text = Format("manufacturer-specified descriptor 0x%02X: ", d.tag);
         else
           text = Format("unknown descriptor tag 0x%02X: ", d.tag);
-        text += HexBytes(model_.Bytes(Payload(d.span)));
+        text += EdidHexList(model_.Bytes(Payload(d.span)));
         break;
     }
     Line(1, Format("%s (%s): %s", label.c_str(), Where(d.span).c_str(), text.c_str()));
@@ -271,7 +271,7 @@ class Writer {
       Line(0, Format("Block %u: %s", block.index, block.name.c_str()));
       Line(1, "Bytes (not decoded):");
       for (uint8_t row = 0; row < 128; row += 16)
-        Line(2, Format("%02X: ", row) + HexBytes(model_.Bytes({block.index, row, 16})));
+        Line(2, Format("%02X: ", row) + EdidHexList(model_.Bytes({block.index, row, 16})));
       Checksum(block);
       return;
     }
@@ -284,13 +284,14 @@ class Writer {
     Line(1, Format("DTD offset: %u (0x%02X)", unsigned{cta.dtdOffset}, unsigned{cta.dtdOffset}));
     if (cta.reserved.length)
       Line(1, "Bytes before the DTD offset (no data blocks in this revision): " +
-                  HexBytes(model_.Bytes(cta.reserved)));
+                  EdidHexList(model_.Bytes(cta.reserved)));
     const auto svds = cta.Svds();
     for (const CtaDataBlock& b : cta.blocks)
       DataBlock(b, svds);
     for (const EdidDescriptor& d : cta.descriptors)
       Descriptor(d, "Descriptor");
-    if (cta.paddingNonZero) Line(1, "Padding (not zero): " + HexBytes(model_.Bytes(cta.padding)));
+    if (cta.paddingNonZero)
+      Line(1, "Padding (not zero): " + EdidHexList(model_.Bytes(cta.padding)));
     Checksum(block);
   }
 
@@ -357,8 +358,8 @@ class Writer {
       const EdidSpan rest = b.payload();
       if (rest.length > skip)
         Line(2, "Bytes: " +
-                    HexBytes(model_.Bytes({rest.block, static_cast<uint8_t>(rest.offset + skip),
-                                           static_cast<uint8_t>(rest.length - skip)})));
+                    EdidHexList(model_.Bytes({rest.block, static_cast<uint8_t>(rest.offset + skip),
+                                              static_cast<uint8_t>(rest.length - skip)})));
     }
   }
 

@@ -453,7 +453,7 @@ double HdrMinLuminance(uint8_t maxCode, uint8_t minCode) {
   return HdrMaxLuminance(maxCode) * ratio * ratio / 100.0;
 }
 
-std::string HexBytes(std::span<const uint8_t> bytes) {
+std::string EdidHexList(std::span<const uint8_t> bytes) {
   static constexpr char kDigits[] = "0123456789ABCDEF";
   std::string text;
   text.reserve(bytes.size() * 3);

@@ -75,7 +75,7 @@ const char* DigitalInterfaceName(uint8_t code);
 double HdrMaxLuminance(uint8_t code);
 double HdrMinLuminance(uint8_t maxCode, uint8_t minCode);
 
-// Two upper-case hex digits per byte, separated by spaces.
-std::string HexBytes(std::span<const uint8_t> bytes);
+// Two upper-case hex digits per byte, separated by spaces ("00 FF 1E").
+std::string EdidHexList(std::span<const uint8_t> bytes);
 
 }  // namespace sc
