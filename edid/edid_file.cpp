@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 #include <optional>
+#include <span>
 #include <variant>
 
 #include "storage/numbered_file.h"
@@ -120,13 +121,14 @@ std::optional<uint8_t> ScanHexNumber(Source& in) {
   return static_cast<uint8_t>(value);
 }
 
+// Reads numbers into out[0], out[1], ... up to out.size(); returns the count read.
 template <class Source>
-size_t ScanHexNumbers(Source& in, EdidImage& image) {
+size_t ScanHexNumbers(Source& in, std::span<uint8_t> out) {
   size_t count = 0;
-  while (count < kEdidSize) {
+  while (count < out.size()) {
     const auto value = ScanHexNumber(in);
     if (!value) break;
-    image[count++] = *value;
+    out[count++] = *value;
   }
   return count;
 }
@@ -219,6 +221,58 @@ EdidLoadResult LoadEdidFile(const std::string& path, EdidImage& image) {
     result.message = kEdidNotBinOrTxt;
   }
   ::close(fd);
+  return result;
+}
+
+EdidBytesResult LoadEdidBytes(const std::string& path) {
+  EdidBytesResult result;
+  auto failure = [&](std::string detail) {
+    result.status = EdidLoadStatus::ReadFailed;
+    result.message = kEdidFileReadFailed;
+    result.detail = std::move(detail);
+    result.bytes.clear();
+    return result;
+  };
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) return failure(std::strerror(errno));
+  struct stat info {};
+  if (::fstat(fd, &info) != 0) {
+    const int error = errno;
+    ::close(fd);
+    return failure(std::strerror(error));
+  }
+  if (!S_ISREG(info.st_mode)) {
+    ::close(fd);
+    return failure(S_ISDIR(info.st_mode) ? "is a directory" : "not a regular file");
+  }
+  // One byte more than the most that is kept tells whether the file holds more.
+  std::vector<uint8_t> bytes(kMaxEdidFileBytes + 1);
+  size_t count = 0;
+  const std::string_view extension = Extension(path);
+  if (extension == "txt") {
+    FileSource source(fd, kMaxEdidTextFileBytes);
+    count = ScanHexNumbers(source, std::span<uint8_t>(bytes));
+    if (source.error() != 0) {
+      const int error = source.error();
+      ::close(fd);
+      return failure(std::strerror(error));
+    }
+  } else if (extension == "bin") {
+    const ssize_t n = ReadUpTo(fd, bytes.data(), bytes.size());
+    if (n < 0) {
+      const int error = errno;
+      ::close(fd);
+      return failure(std::strerror(error));
+    }
+    count = static_cast<size_t>(n);
+  } else {
+    result.status = EdidLoadStatus::NotBinOrTxt;
+    result.message = kEdidNotBinOrTxt;
+  }
+  ::close(fd);
+  result.more = count > kMaxEdidFileBytes;
+  bytes.resize(std::min(count, kMaxEdidFileBytes));
+  if (result.ok()) result.bytes = std::move(bytes);
   return result;
 }
 

@@ -11,8 +11,10 @@
 // Nothing here shows anything: results carry the message the page puts in its box.
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "edid/edid_decoder.h"
 
@@ -48,6 +50,22 @@ struct EdidLoadResult {
 // A .txt sets one byte per hexadecimal number, stopping at the first number that cannot
 // be read; a .bin fills the image from its first 256 bytes.
 EdidLoadResult LoadEdidFile(const std::string& path, EdidImage& image);
+
+// An EDID file read whole for the full decoder (signal-edid --full, diff): the bytes of a
+// .bin, or one byte per number of a .txt (read as LoadEdidFile reads it), up to 32 blocks;
+// nothing is filled in. A file that is not .bin or .txt, or cannot be read, gives the same
+// status and message as LoadEdidFile.
+inline constexpr size_t kMaxEdidFileBytes = 32 * 128;
+struct EdidBytesResult {
+  EdidLoadStatus status = EdidLoadStatus::Ok;
+  std::string message;
+  std::string detail;
+  std::vector<uint8_t> bytes;  // at most kMaxEdidFileBytes
+  bool more = false;           // the file holds more than that
+
+  bool ok() const { return status == EdidLoadStatus::Ok; }
+};
+EdidBytesResult LoadEdidBytes(const std::string& path);
 
 // Reads up to 256 hexadecimal numbers from text into image[0], image[1], ..., each byte
 // taking the number's low 8 bits; stops at the end or at the first character that does

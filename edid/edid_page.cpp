@@ -28,7 +28,8 @@ const std::vector<std::string> kEdidPresetNames = {"0-4K60HZ-3D-2CH(PCM)",
                                                    "13-USER9",
                                                    "14-USER10"};
 
-EdidPage::EdidPage(Host& host, CommandSender& sender) : host_(host), sender_(sender) {
+EdidPage::EdidPage(Host& host, CommandSender& sender)
+    : inspector(host, [this]() -> View& { return view(); }), host_(host), sender_(sender) {
   image.fill(0xFF);
 }
 
@@ -90,6 +91,8 @@ void EdidPage::OpenEdidFile() {
   // The image is all 0xFF from here on, also when the file cannot be read; the texts keep
   // what they showed.
   const EdidLoadResult result = LoadEdidFile(*chosen, image);
+  inspector.Follow(image, result.ok() ? "opened from " + FileNameOf(*chosen)
+                                      : "all 0xFF after a file that could not be read");
   if (!result.ok()) {
     std::string text = result.message;
     if (!result.detail.empty()) text += "\n" + *chosen + ": " + result.detail;
@@ -117,6 +120,14 @@ void EdidPage::SaveEdidFile() {
   Finish(outcome);
 }
 
+void EdidPage::CompareWithFile() {
+  Finish(inspector.CompareWithFile(workingDirectory));
+}
+
+void EdidPage::CompareWithLastRead() {
+  Finish(inspector.CompareWithLastRead());
+}
+
 void EdidPage::OnEdidData(const uint8_t* payload, size_t size) {
   // A short reply fills what it holds; the rest reads as 0xFF, as a short .bin file does.
   image.fill(0xFF);
@@ -128,6 +139,8 @@ void EdidPage::OnEdidData(const uint8_t* payload, size_t size) {
   audioText = texts.audio;
   generalText = texts.general;
   Push();
+  inspector.RememberDeviceRead(image);
+  inspector.Follow(image, "read from the box");
   Finish(Outcome(Operation::kEdidRead));
 }
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "edid/edid_decoder.h"
+#include "edid/edid_inspector.h"
 #include "window/command_sender.h"
 #include "window/host.h"
 #include "window/outcome.h"
@@ -48,18 +49,20 @@ class EdidPage : public CoreWindow {
   void Create();
 
   // Controls.
-  void SelectEdidPreset();    // an entry of the selection list was confirmed
-  void ReadEdidFromDevice();  // "Read EDID from device"
-  void WriteUserEdid();       // "Write to USER EDID"
-  void OpenEdidFile();        // "Open file"
-  void SaveEdidFile();        // "Save to file"
+  void SelectEdidPreset();     // an entry of the selection list was confirmed
+  void ReadEdidFromDevice();   // "Read EDID from device"
+  void WriteUserEdid();        // "Write to USER EDID"
+  void OpenEdidFile();         // "Open file"
+  void SaveEdidFile();         // "Save to file"
+  void CompareWithFile();      // "Compare..."
+  void CompareWithLastRead();  // "Compare with last read"
 
   // Replies, with the reply's payload.
   void OnEdidData(const uint8_t* payload, size_t size);         // 0xF851
   void OnAcknowledgement(const uint8_t* payload, size_t size);  // 0xFFFF
   void OnPresetReport(int8_t preset);                           // 0xF850
 
-  // Told how read, open, save and write ended.
+  // Told how read, open, save, write and compare ended.
   OutcomeSink onOutcome;
 
   // All 0xFF until the first read or load, so that writing it is refused.
@@ -70,6 +73,8 @@ class EdidPage : public CoreWindow {
   std::string videoText, audioText, hexText, generalText, statusText;
   // Where "Save to file" writes and "Open file" starts: the process's current directory.
   std::string workingDirectory = ".";
+  // The "Full decode" view and "Compare...", following the image.
+  EdidInspector inspector;
 
  protected:
   void Exchange(ControlExchange& exchange) override;

@@ -1,12 +1,16 @@
 #include "edid/edid_page_qt.h"
 
 #include <QComboBox>
+#include <QFontDatabase>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QListWidget>
 #include <QPointer>
 #include <QPushButton>
+#include <QTabBar>
+#include <QTabWidget>
 #include <QVBoxLayout>
 
 #include "edid/edid_page.h"
@@ -135,6 +139,18 @@ EdidPageWidget::EdidPageWidget(EdidPage& page, QWidget* parent) : PageWidget(par
             [&page, action = entry.action] { (page.*action)(); });
     side->addWidget(button);
   }
+  // "Compare...": the page's image against a file; or against the EDID last read from the
+  // box. Two buttons rather than a menu: each reachable by its caption.
+  auto* compare = new QPushButton(QString::fromUtf8("Compare\u2026"), this);
+  auto* compareLastRead = new QPushButton(QStringLiteral("Compare with last read"), this);
+  for (QPushButton* button : {compare, compareLastRead}) {
+    button->setAutoDefault(true);
+    side->addWidget(button);
+  }
+  view_.Bind(edid_ids::kCompare, compare);
+  view_.Bind(edid_ids::kCompareLastRead, compareLastRead);
+  connect(compare, &QPushButton::clicked, this, [&page] { page.CompareWithFile(); });
+  connect(compareLastRead, &QPushButton::clicked, this, [&page] { page.CompareWithLastRead(); });
 
   auto* status = new QLabel(this);
   status->setTextFormat(Qt::PlainText);
@@ -159,10 +175,15 @@ EdidPageWidget::EdidPageWidget(EdidPage& page, QWidget* parent) : PageWidget(par
   const Report reports[] = {{edid_ids::kGeneralText, "General Info:"},
                             {edid_ids::kVideoText, "Video Information:"},
                             {edid_ids::kAudioText, "Audio Information:"}};
-  auto* lower = new QGridLayout;
+  // Below: the three reports, the full decode and the comparison, one tab each.
+  auto* views = new QTabWidget(this);
+  views->setAccessibleName(QStringLiteral("EDID views"));
+  auto* reportsTab = new QWidget(views);
+  auto* lower = new QGridLayout(reportsTab);
+  lower->setContentsMargins(4, 4, 4, 4);
   for (size_t i = 0; i < std::size(reports); ++i) {
-    auto* caption = new QLabel(QString::fromLatin1(reports[i].caption), this);
-    auto* box = new QPlainTextEdit(this);
+    auto* caption = new QLabel(QString::fromLatin1(reports[i].caption), reportsTab);
+    auto* box = new QPlainTextEdit(reportsTab);
     MakeDisplayBox(box);
     box->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     box->setAccessibleName(caption->text());
@@ -180,7 +201,40 @@ EdidPageWidget::EdidPageWidget(EdidPage& page, QWidget* parent) : PageWidget(par
     lower->addWidget(caption, 0, column);
     lower->addWidget(box, 1, column);
   }
-  layout->addLayout(lower, 1);
+  views->addTab(reportsTab, QStringLiteral("Reports"));
+
+  auto* full = new QPlainTextEdit(views);
+  MakeDisplayBox(full);
+  full->setAccessibleName(QStringLiteral("Full decode"));
+  full->setLineWrapMode(QPlainTextEdit::NoWrap);
+  full->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+  view_.BindTextDisplay(edid_ids::kFullDecodeText, full,
+                        [shown = QPointer<QPlainTextEdit>(full)](const std::string& text) {
+                          if (shown) shown->setPlainText(ReportText(text));
+                        });
+  views->addTab(full, QStringLiteral("Full decode"));
+
+  auto* comparison = new QWidget(views);
+  auto* comparisonLayout = new QVBoxLayout(comparison);
+  auto* summaryCaption = new QLabel(QStringLiteral("Compared:"), comparison);
+  auto* summary = new QLabel(comparison);
+  summary->setTextFormat(Qt::PlainText);
+  summary->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+  summaryCaption->setBuddy(summary);
+  view_.Bind(edid_ids::kCompareSummary, summary);
+  auto* differencesCaption = new QLabel(QStringLiteral("Differences:"), comparison);
+  auto* differences = new QListWidget(comparison);
+  differences->setAccessibleName(QStringLiteral("Differences"));
+  differencesCaption->setBuddy(differences);
+  view_.Bind(edid_ids::kDifferenceList, differences);
+  comparisonLayout->addWidget(summaryCaption);
+  comparisonLayout->addWidget(summary);
+  comparisonLayout->addWidget(differencesCaption);
+  comparisonLayout->addWidget(differences, 1);
+  views->addTab(comparison, QStringLiteral("Comparison"));
+
+  view_.Bind(edid_ids::kViews, views->tabBar());
+  layout->addWidget(views, 1);
 }
 
 }  // namespace sc

@@ -102,6 +102,18 @@ int main(int argc, char** argv) {
     Put(dir, "fuzz_edid", n++, Cat({3}, Bytes(raw.begin(), raw.begin() + 200)));
   }
 
+  // The full decoder: the box's EDIDs as they are, with a third block, and cut short.
+  n = 0;
+  for (int preset = 0; preset < sc::kBuiltInEdidCount; ++preset) {
+    const sc::EdidImage image = sc::BuiltInEdid(preset);
+    const Bytes raw(image.begin(), image.end());
+    Put(dir, "fuzz_edid_model", n++, Cat({static_cast<uint8_t>(preset << 2 | 1)}, raw));
+    Bytes three = Cat(raw, Bytes(raw.begin() + 128, raw.end()));
+    three[126] = 2;
+    Put(dir, "fuzz_edid_model", n++, Cat({static_cast<uint8_t>(preset << 2 | 2)}, three));
+    Put(dir, "fuzz_edid_model", n++, Cat({1}, Bytes(raw.begin(), raw.begin() + 200)));
+  }
+
   // Address books: as first made, as saved, damaged.
   sc::AddressBook book;
   book[0] = {{0x0A, 0x03}, "Rack A"};

@@ -16,6 +16,7 @@ enum class Operation {
   kEdidOpen,
   kEdidSave,
   kEdidWrite,
+  kEdidCompare,
   kInfoFrameRead,
   kMonitorStart,
   kMonitorRead,

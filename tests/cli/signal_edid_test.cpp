@@ -11,6 +11,9 @@
 #include <iterator>
 #include <map>
 #include <optional>
+#include <sstream>
+
+#include <nlohmann/json.hpp>
 
 #include "edid/edid_decoder.h"
 #include "edid/edid_file.h"
@@ -217,6 +220,121 @@ TEST_F(SignalEdidTest, ErrorsGoToStderrAndTheOthersAreStillDecoded) {
   EXPECT_NE(run.err.find("upper.TXT: It is not bin or txt file"), std::string::npos) << run.err;
 }
 
+// --full: every block in words and the checks; an EDID with faults still decodes (exit 0).
+TEST_F(SignalEdidTest, FullDecodeInWordsWithItsChecks) {
+  const EdidImage good = test::EdidBuilder().Name(72, "TV").Cea().Block(2, {0x90, 0x04}).Build();
+  EdidImage badSum = good;
+  badSum[255] ^= 0xFF;
+  const ProgramRun run =
+      Execute("--full " + WriteImage("good.bin", good) + " " + WriteImage("bad.bin", badSum));
+  EXPECT_EQ(run.status, 0) << run.err;
+  for (const char* part :
+       {"==== ", "good.bin ====\nBlock 0: Base EDID, version 1.3\n",
+        "  Descriptor 2 (offset 0x48, 18 bytes): monitor name \"TV\"\n",
+        "\nBlock 1: CTA-861 extension, revision 3\n",
+        "    VIC  16: 1920x1080p 60 Hz 16:9, 148.5 MHz (native)\n", "Checks: none failed\n",
+        "bad.bin ====\n", "  Checksum: 0x", " (wrong)\n", "  error: Block 1: the checksum 0x"})
+    EXPECT_NE(run.out.find(part), std::string::npos) << part << "\n" << run.out;
+}
+
+// --full --json: one object per file with the fixed keys; a file shorter than its byte 126
+// says gives the blocks it holds and a check saying so.
+TEST_F(SignalEdidTest, FullJsonGivesTheFixedKeys) {
+  const EdidImage image = test::EdidBuilder()
+                              .Name(72, "TV")
+                              .Timing(90, {7425, 1920, 280, 540, 22, true})
+                              .Block(2, {0x90, 0x61})
+                              .Block(1, {0x09, 0x07, 0x07})
+                              .Build();
+  const std::string two = WriteImage("two.bin", image);
+  std::ofstream(Path("base.bin"), std::ios::binary)
+      .write(reinterpret_cast<const char*>(image.data()), 128);
+  std::ofstream(Path("two.txt"), std::ios::binary) << FormatEdidTextFile(image);
+
+  const ProgramRun run =
+      Execute("--full --json " + two + " " + Path("base.bin") + " " + Path("two.txt"));
+  EXPECT_EQ(run.status, 0) << run.err;
+  std::vector<nlohmann::json> objects;
+  std::istringstream lines(run.out);
+  for (std::string line; std::getline(lines, line);)
+    objects.push_back(nlohmann::json::parse(line));
+  ASSERT_EQ(objects.size(), 3u) << run.out;
+
+  const nlohmann::json& full = objects[0];
+  EXPECT_EQ(full["file"], two);
+  EXPECT_EQ(full["blocks"], 2);
+  EXPECT_EQ(full["manufacturer"], "SAM");
+  EXPECT_EQ(full["product"], 0x0C01);
+  EXPECT_EQ(full["serial"], 0);
+  EXPECT_EQ(full["name"], "TV");
+  EXPECT_EQ(full["detailed_timings"],
+            nlohmann::json::parse(R"([{"pixel_clock_khz":148500,"h_active":1920,"v_active":1080,)"
+                                  R"("interlaced":false},{"pixel_clock_khz":74250,)"
+                                  R"("h_active":1920,"v_active":1080,"interlaced":true}])"));
+  ASSERT_EQ(full["cta"].size(), 1u);
+  const nlohmann::json& cta = full["cta"][0];
+  EXPECT_EQ(cta["revision"], 3);
+  EXPECT_EQ(cta["vics"],
+            nlohmann::json::parse(R"([{"vic":16,"native":true},{"vic":97,"native":false}])"));
+  EXPECT_EQ(cta["audio"], nlohmann::json::parse(R"([{"format":"Linear PCM","format_code":1,)"
+                                                R"("channels":2,"rates_khz":[32,44.1,48],)"
+                                                R"("sizes_bits":[16,20,24]}])"));
+  for (const char* key : {"physical_address", "max_tmds_mhz", "max_tmds_character_rate_mhz"})
+    EXPECT_TRUE(cta[key].is_null()) << key;
+  for (const char* key : {"speakers", "hdr_eotfs", "ycbcr420_vics"})
+    EXPECT_EQ(cta[key], nlohmann::json::array()) << key;
+  EXPECT_EQ(full["checks"], nlohmann::json::array());
+
+  EXPECT_EQ(objects[1]["blocks"], 1);
+  EXPECT_EQ(objects[1]["cta"], nlohmann::json::array());
+  EXPECT_EQ(objects[1]["checks"],
+            nlohmann::json::parse(R"([{"severity":"error","text":"Byte 126 declares 1 extension )"
+                                  R"(block, but 0 follow the base block."}])"));
+  objects[2]["file"] = two;
+  EXPECT_EQ(objects[2], full);
+}
+
+TEST_F(SignalEdidTest, DiffSaysWhetherTwoEdidsDifferAndHow) {
+  const EdidImage a = test::EdidBuilder().Block(1, {0x09, 0x07, 0x07}).Block(2, {0x90}).Build();
+  const EdidImage b =
+      test::EdidBuilder().Block(1, {0x09, 0x07, 0x07, 0x15, 0x07, 0x50}).Block(2, {0x10}).Build();
+  const std::string fileA = WriteImage("a.bin", a), fileB = WriteImage("b.bin", b);
+  std::ofstream(Path("a.txt"), std::ios::binary) << FormatEdidTextFile(a);
+
+  const ProgramRun same = Execute("diff " + fileA + " " + Path("a.txt"));
+  EXPECT_EQ(same.status, 0) << same.err;
+  EXPECT_NE(same.out.find("The two EDIDs are the same."), std::string::npos) << same.out;
+
+  const ProgramRun differ = Execute("diff " + fileA + " " + fileB);
+  EXPECT_EQ(differ.status, 1) << differ.err;
+  for (const char* part :
+       {"A: ", "a.bin (2 blocks)\nB: ", "Audio: AC-3 6 channels only in B\n",
+        "    B: block 1 offset 0x08: 15 07 50\n", "VIC 16 native in A, not native in B\n",
+        "    A: block 1 offset 0x0", ": 90\n", "2 differences\n"})
+    EXPECT_NE(differ.out.find(part), std::string::npos) << part << "\n" << differ.out;
+
+  const ProgramRun json = Execute("diff --json " + fileA + " " + fileB);
+  EXPECT_EQ(json.status, 1);
+  const nlohmann::json object = nlohmann::json::parse(json.out);
+  EXPECT_EQ(object["equal"], false);
+  ASSERT_EQ(object["differences"].size(), 2u);
+  EXPECT_EQ(object["differences"][0]["area"], "Video");
+  EXPECT_EQ(object["differences"][0]["a"][0]["bytes"], "90");
+
+  struct Case {
+    std::string args;
+    const char* error;
+  };
+  const Case troubles[] = {{"diff " + fileA, "diff takes two files"},
+                           {"diff " + fileA + " " + Path("none.bin"), "none.bin: File read failed"},
+                           {"diff --full " + fileA + " " + fileB, "do not go together"}};
+  for (const Case& c : troubles) {
+    const ProgramRun run = Execute(c.args);
+    EXPECT_EQ(run.status, 2) << c.args;
+    EXPECT_NE(run.err.find(c.error), std::string::npos) << run.err;
+  }
+}
+
 TEST_F(SignalEdidTest, Usage) {
   const ProgramRun help = Execute("--help");
   EXPECT_EQ(help.status, 0);
@@ -227,6 +345,8 @@ TEST_F(SignalEdidTest, Usage) {
   EXPECT_NE(unknown.err.find("unknown option --yaml"), std::string::npos);
   // After "--" a name that starts with '-' is a file.
   EXPECT_EQ(Execute("-- -x.bin").status, 1);
+  EXPECT_EQ(Execute("--full").status, 2);
+  EXPECT_NE(help.out.find("signal-edid diff [--json] A B"), std::string::npos);
 }
 
 }  // namespace

@@ -20,30 +20,16 @@
 #include "edid/edid_decoder.h"
 #include "edid/edid_file.h"
 #include "tests/edid/edid_builder.h"
+#include "tests/edid/edid_corpus.h"
 
 namespace sc {
 namespace {
 
 namespace fs = std::filesystem;
 
-// SC_EDID_CORPUS names another place for it (a work tree without shared/ beside it).
-const fs::path kCorpus = std::getenv("SC_EDID_CORPUS") ? std::getenv("SC_EDID_CORPUS")
-                                                       : SC_SOURCE_DIR "/../shared/edid-corpus";
-
-std::vector<fs::path> CorpusFiles() {
-  std::vector<fs::path> files;
-  std::error_code error;
-  for (const auto& entry : fs::directory_iterator(kCorpus, error)) {
-    if (entry.path().extension() == ".bin") files.push_back(entry.path());
-  }
-  std::sort(files.begin(), files.end());
-  return files;
-}
-
-std::string ReadText(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
-}
+const fs::path kCorpus = test::CorpusDir();
+using test::CorpusFiles;
+using test::ReadText;
 
 // What edid-decode says about the fields the console also reads.
 struct EdidDecodeFacts {
