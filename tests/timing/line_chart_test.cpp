@@ -57,8 +57,8 @@ TEST(PictureZoom, FitsZoomsInStepsAndShowsOneToOne) {
   EXPECT_DOUBLE_EQ(zoom.Scale(1920, 1080, 576, 600), 16.0);
 
   const std::pair<double, const char*> texts[] = {
-      {1.0, "100 %"}, {0.5, "50 %"}, {0.125, "12.5 %"}, {0.0625, "6.25 %"}, {16.0, "1600 %"},
-      {0.3, "30 %"},  {0.52083, "52.1 %"}};
+      {1.0, "100 %"},   {0.5, "50 %"}, {0.125, "12.5 %"},  {0.0625, "6.25 %"},
+      {16.0, "1600 %"}, {0.3, "30 %"}, {0.52083, "52.1 %"}};
   for (const auto& [scale, text] : texts)
     EXPECT_EQ(ZoomText(scale), text) << scale;
 }
