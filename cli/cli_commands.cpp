@@ -566,7 +566,6 @@ int RunSignalCli(const std::vector<std::string>& args, const CliEnvironment& env
   CliHost ownHost;
   CliHost& host = environment.host ? *environment.host : ownHost;
   CliSession session(host, std::move(options), err, r.timeout);
-  // Messages call a device given by its path by that path, not by the COM1 it stands in.
   session.givenPath = givenPath;
   if (r.address) session.dialog().SelectTarget(*r.address);
   Commands commands(r, session, environment);

@@ -202,8 +202,9 @@ TEST_F(StatusChainTest, UpdateStatusFollowsAnInputSwitchedAtTheBox) {
     b.SetInput(kSdiInput, true);  // one notice
   });
   ASSERT_TRUE(Handled(0x8090));
-  EXPECT_EQ(dispatched.front(), 0x809F);  // the notice keeps its timing-first chain
-  EXPECT_EQ(std::count(BoxCodes().begin(), BoxCodes().end(), 0x8082), 0);
+  // The notice keeps its timing-first chain.
+  EXPECT_EQ(dispatched, (Codes{0x809F, 0x8091, 0x8090}));
+  EXPECT_EQ(BoxCodes(), (Codes{0x8091, 0x8090}));
 
   Forget();
   page().UpdateStatus();
