@@ -59,8 +59,9 @@ QLabel* CaptionedValue(const QString& caption, QHBoxLayout* row, QWidget* parent
   return value;
 }
 
-// The colours of the traces, bright on the chart's dark background as in the bitmap.
-const QColor kTraceColours[] = {QColor(255, 64, 64), QColor(64, 224, 64), QColor(96, 144, 255)};
+// The colours of the traces, added onto the chart's dark background, so that where levels
+// coincide the colours mix as in the bitmap (red and green make yellow, all three white).
+const QColor kTraceColours[] = {QColor(255, 0, 0), QColor(0, 230, 0), QColor(60, 100, 255)};
 constexpr int kLevelTop = kChartLevels - 1;
 
 }  // namespace
@@ -95,6 +96,7 @@ PictureViewer::PictureViewer(FrameCapture& capture, QWidget* parent)
   // It takes the focus, so the keys scroll a picture larger than the window.
   scroll_->setAccessibleName(QStringLiteral("Picture view"));
   canvas_ = new PictureCanvas(image_, scroll_);
+  MarkPicture(canvas_);  // before the name, whose change makes Qt build the interface
   canvas_->setAccessibleName(QStringLiteral("Picture"));
   scroll_->setWidget(canvas_);
   layout->addWidget(scroll_, 1);
@@ -196,6 +198,7 @@ LineChartWindow::LineChartWindow(FrameCapture& capture, QWidget* parent)
   tools->addWidget(saveAs);
   layout->addLayout(tools);
   plot_ = new LineChartPlot(chart_, this);
+  MarkChart(plot_);
   plot_->setAccessibleName(QStringLiteral("Chart"));
   layout->addWidget(plot_, 1);
   connect(plot_, &LineChartPlot::pointed, this,
@@ -243,18 +246,25 @@ QRect LineChartPlot::PlotArea() const {
   return QRect(QPoint(left, top), QPoint(width() - 1 - right, height() - 1 - bottom));
 }
 
+namespace {
+// The traces keep this far from the plot's frame, so that levels 0 and 255 and the line's
+// ends are not drawn over it.
+constexpr int kPlotInset = 3;
+}  // namespace
+
 QPointF LineChartPlot::PointOf(int pixel, int level) const {
-  const QRect area = PlotArea();
+  const QRect data = PlotArea().adjusted(kPlotInset, kPlotInset, -kPlotInset, -kPlotInset);
   const int last = std::max(1, chart_.width() - 1);
-  return {area.left() + static_cast<double>(pixel) * area.width() / last,
-          area.bottom() - static_cast<double>(level) * area.height() / kLevelTop};
+  return {data.left() + static_cast<double>(pixel) * data.width() / last,
+          data.bottom() - static_cast<double>(level) * data.height() / kLevelTop};
 }
 
 int LineChartPlot::PixelAt(const QPoint& at) const {
   const QRect area = PlotArea();
-  if (chart_.width() == 0 || !area.adjusted(-2, -2, 2, 2).contains(at)) return -1;
+  if (chart_.width() == 0 || !area.contains(at)) return -1;
+  const QRect data = area.adjusted(kPlotInset, kPlotInset, -kPlotInset, -kPlotInset);
   const int last = std::max(1, chart_.width() - 1);
-  const double pixel = static_cast<double>(at.x() - area.left()) * last / area.width();
+  const double pixel = static_cast<double>(at.x() - data.left()) * last / data.width();
   return std::clamp(static_cast<int>(std::lround(pixel)), 0, chart_.width() - 1);
 }
 
@@ -303,9 +313,10 @@ void LineChartPlot::paintEvent(QPaintEvent*) {
   painter.drawText(QPointF(-metrics.horizontalAdvance(up) / 2.0, 0), up);
   painter.restore();
 
-  // The traces: blue first, red last on top.
+  // The traces.
   painter.setClipRect(area.adjusted(0, 0, 1, 1));
   painter.setRenderHint(QPainter::Antialiasing, false);
+  painter.setCompositionMode(QPainter::CompositionMode_Plus);
   const std::vector<uint8_t>* levels[] = {&chart_.red, &chart_.green, &chart_.blue};
   for (int colour = 2; colour >= 0; --colour) {
     const std::vector<uint8_t>& values = *levels[colour];
@@ -320,6 +331,7 @@ void LineChartPlot::paintEvent(QPaintEvent*) {
     else
       painter.drawPolyline(trace);
   }
+  painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
   if (pointer_ >= 0) {
     painter.setPen(QPen(axis, 1, Qt::DashLine));
     const QPointF at = PointOf(pointer_, 0);

@@ -1,7 +1,6 @@
 #include "timing/timing_page_qt.h"
 
 #include <QCheckBox>
-#include <QFrame>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -48,27 +47,27 @@ constexpr Field kVertical[] = {{kVActive, "V active:", nullptr},
 // The preview of the received picture, grey until the first one arrives, drawn at the
 // largest whole number of screen pixels a pixel that its place allows (three at the least)
 // with every pixel a sharp square (no smoothing, which would blur the bars' edges).
-class PreviewPicture : public QFrame {
+class PreviewPicture : public QWidget {
  public:
-  PreviewPicture(const PreviewImage& image, QWidget* parent) : QFrame(parent), image_(image) {
-    setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    setLineWidth(1);
-    const int frame = 2 * frameWidth();
-    setMinimumSize(kPreviewWidth * kMinimumPreviewScale + frame,
-                   kPreviewHeight * kMinimumPreviewScale + frame);
+  PreviewPicture(const PreviewImage& image, QWidget* parent) : QWidget(parent), image_(image) {
+    setMinimumSize(kPreviewWidth * kMinimumPreviewScale + 2,
+                   kPreviewHeight * kMinimumPreviewScale + 2);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
   }
   QSize sizeHint() const override { return minimumSize(); }
 
  protected:
-  void paintEvent(QPaintEvent* event) override {
-    QFrame::paintEvent(event);
+  void paintEvent(QPaintEvent*) override {
     // The core's pixels are blue, green, red in memory.
     const QImage picture(image_.data(), kPreviewWidth, kPreviewHeight, kPreviewWidth * 3,
                          QImage::Format_BGR888);
+    const QRect shown = PreviewPictureRect(rect());
     QPainter painter(this);
     painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
-    painter.drawImage(PreviewPictureRect(contentsRect()), picture);
+    painter.drawImage(shown, picture);
+    // A line around the picture only.
+    painter.setPen(palette().color(QPalette::Dark));
+    painter.drawRect(shown.adjusted(-1, -1, 0, 0));
   }
 
  private:
@@ -88,10 +87,12 @@ QLineEdit* ValueBox(QWidget* parent) {
 
 }  // namespace
 
-QRect PreviewPictureRect(const QRect& contents) {
+QRect PreviewPictureRect(const QRect& area) {
+  // One pixel of the area on each side is the line around the picture.
+  const QRect inside = area.adjusted(1, 1, -1, -1);
   const int scale =
-      std::max(1, std::min(contents.width() / kPreviewWidth, contents.height() / kPreviewHeight));
-  return QRect(contents.topLeft(), QSize(kPreviewWidth * scale, kPreviewHeight * scale));
+      std::max(1, std::min(inside.width() / kPreviewWidth, inside.height() / kPreviewHeight));
+  return QRect(inside.topLeft(), QSize(kPreviewWidth * scale, kPreviewHeight * scale));
 }
 
 TimingPageWidget::TimingPageWidget(TimingPage& page, FrameCapture& capture, QWidget* parent)

@@ -14,9 +14,9 @@ class FrameCapture;
 // A preview pixel is drawn as a square of at least this many screen pixels: the 96 x 64
 // picture is too small to see at one screen pixel a pixel.
 inline constexpr int kMinimumPreviewScale = 3;
-// Where the preview picture is drawn inside the preview's frame (`contents`): at its top
-// left, at the largest whole scale that fits.
-QRect PreviewPictureRect(const QRect& contents);
+// Where the preview picture is drawn in the preview's `area`: at its top left inside a
+// one-pixel line, at the largest whole scale that fits.
+QRect PreviewPictureRect(const QRect& area);
 class TimingPage;
 
 class TimingPageWidget : public PageWidget {

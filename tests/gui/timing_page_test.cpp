@@ -303,7 +303,7 @@ TEST_F(TimingPageGuiTest, ThePreviewIsPaintedLargeAndSharp) {
   QWidget* preview = window->page(ids::kTimingPage)->view().widget(kPreviewFrame);
   ASSERT_NE(preview, nullptr);
   // At the least three screen pixels a pixel, more when the page has the room.
-  const QRect inside = PreviewPictureRect(preview->contentsRect());
+  const QRect inside = PreviewPictureRect(preview->rect());
   const int scale = inside.width() / kPreviewWidth;
   EXPECT_GE(scale, kMinimumPreviewScale);
   EXPECT_EQ(inside.size(), QSize(kPreviewWidth * scale, kPreviewHeight * scale));
@@ -430,7 +430,7 @@ TEST_F(TimingPageGuiTest, PagesGrowWithTheWindowAndTabReachesUpdateStatus) {
   const int reportBefore = reportWidth();
   window->resize(window->size() + QSize(600, 400));
   QTRY_VERIFY(hActive->width() > before[0].width());
-  EXPECT_GT(PreviewPictureRect(static_cast<QFrame*>(preview)->contentsRect()).width(),
+  EXPECT_GT(PreviewPictureRect(preview->rect()).width(),
             PreviewPictureRect(QRect(QPoint(), before[1])).width());
   EXPECT_GT(reportWidth(), reportBefore);
 
@@ -481,6 +481,7 @@ TEST_F(TimingPageGuiTest, CapturesOpenInTheirWindows) {
   EXPECT_LE(viewer->canvas()->width(), viewer->width());
   EXPECT_EQ(QAccessible::queryAccessibleInterface(viewer->canvas())->text(QAccessible::Name),
             "Picture");
+  EXPECT_EQ(QAccessible::queryAccessibleInterface(viewer->canvas())->role(), QAccessible::Graphic);
   // Save As through the standard dialog, which suggests the file's name.
   const std::string copy = dir / "kept.bmp";
   QString suggested;
@@ -512,6 +513,7 @@ TEST_F(TimingPageGuiTest, CapturesOpenInTheirWindows) {
   EXPECT_EQ(chart->chart().width(), 640);
   LineChartPlot* plot = chart->plot();
   EXPECT_EQ(QAccessible::queryAccessibleInterface(plot)->text(QAccessible::Name), "Chart");
+  EXPECT_EQ(QAccessible::queryAccessibleInterface(plot)->role(), QAccessible::Chart);
   // The pointer over pixel 320 (the offscreen platform moves no pointer: the event is sent).
   const QPoint over(qRound(plot->PointOf(320, 0).x()), plot->PlotArea().center().y());
   QMouseEvent move(QEvent::MouseMove, QPointF(over), plot->mapToGlobal(QPointF(over)), Qt::NoButton,
