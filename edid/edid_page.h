@@ -43,8 +43,6 @@ inline constexpr const char* kEdidOpenFilter =
     "EDID file(*.bin;*.txt)|*.bin;*.txt|bin file(*.bin)|*.bin|text file(*.txt)|*.txt|all "
     "file(*.*)|*.*||";
 inline constexpr const char* kEdidSaveAsFilter = "bin file(*.bin)|*.bin|text file(*.txt)|*.txt||";
-// An EDID has at least its base block.
-inline constexpr size_t kEdidBlockSize = 128;
 inline constexpr const char* kWriteStepNote =
     "Write EDID Step:\r1.Select one of USER define EDID(USER1~10) from Pull-down select box "
     "below. \r2.Read EDID from file(Open file). \r3.Write data to device.";
