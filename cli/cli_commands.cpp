@@ -354,7 +354,7 @@ class Commands {
         rc != kExitDone)
       return rc;
     if (!s_.OutcomeSince(mark, Operation::kPreview)->done()) {
-      s_.Error("no box answered on " + s_.PortName() + ": no preview came");
+      s_.Error("no box answered on " + s_.PortLabel() + ": no preview came");
       return kExitNoAnswer;
     }
     const PreviewImage& picture = d_.capture.previewImage;
@@ -430,7 +430,7 @@ class Commands {
     if (outcome.files.empty()) {
       switch (outcome.result) {
         case Result::kNoAnswer:
-          s_.Error("no box answered on " + s_.PortName() + ": no picture came");
+          s_.Error("no box answered on " + s_.PortLabel() + ": no picture came");
           return kExitNoAnswer;
         case Result::kFileError:
           return line ? kExitFailed : kExitFileError;
@@ -559,10 +559,14 @@ int RunSignalCli(const std::vector<std::string>& args, const CliEnvironment& env
   const CliPort chosen = ChooseCliPort(r.port, environment);
   const int port = chosen.number;
   options.ports = chosen.ports;
+  // Messages call a device given by its path by that path, not by the COM1 it stands in.
+  const std::string givenPath =
+      chosen.name == "COM" + std::to_string(chosen.number) ? std::string() : chosen.name;
 
   CliHost ownHost;
   CliHost& host = environment.host ? *environment.host : ownHost;
   CliSession session(host, std::move(options), err, r.timeout);
+  session.givenPath = givenPath;
   if (r.address) session.dialog().SelectTarget(*r.address);
   Commands commands(r, session, environment);
   commands.port = port;

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "cli/text_output.h"
+#include "console/port_failure.h"
 #include "link/codes.h"
 
 namespace sc {
@@ -16,6 +17,10 @@ CliSession::CliSession(CliHost& host, ConsoleDialog::Options options, std::ostre
     // An outcome is told just before its message is shown.
     if (hidden_ && *hidden_ == text) {
       hidden_.reset();
+      return;
+    }
+    if (heldMessages_) {
+      heldMessages_->push_back(text);
       return;
     }
     const std::string line = OneLine(text);
@@ -84,9 +89,23 @@ bool CliSession::ChainEnded(size_t mark) const {
 int CliSession::Connect(int port) {
   ConsoleDialog& d = *dialog_;
   d.ChoosePort(port);
+  heldMessages_.emplace();
   d.ToggleLink();
+  std::vector<std::string> held = std::move(*heldMessages_);
+  heldMessages_.reset();
   connected_ = d.linkUp();
-  return d.linkUp() ? kExitDone : kExitPortUnavailable;
+  if (!connected_) {
+    // One line that names the port and why, instead of the console's message box text.
+    const SerialPort& serial = d.serialPort();
+    Error("cannot open " + PortLabel() + ": " +
+          PortFailureReason(serial.LastOpenError(), serial.LastOpenDevice(),
+                            serial.LastOpenHolder()));
+    return kExitPortUnavailable;
+  }
+  for (const std::string& text : held)
+    if (const std::string line = OneLine(text); !line.empty())
+      err_ << "signal-cli: " << line << "\n" << std::flush;
+  return kExitDone;
 }
 
 const Outcome* CliSession::OutcomeSince(size_t mark, Operation operation) const {
@@ -135,8 +154,7 @@ int CliSession::Wait(const std::function<bool()>& done, const std::string& what,
 void CliSession::ReportNoAnswer(const std::string& what) {
   char seconds[32];
   std::snprintf(seconds, sizeof seconds, "%g", answerWait_.count() / 1000.0);
-  Error("no box answered on " + PortName() + " (" + DeviceName() + ") within " + seconds +
-        " s: no reply for " + what);
+  Error("no box answered on " + PortLabel() + " within " + seconds + " s: no reply for " + what);
 }
 
 void CliSession::Error(const std::string& text) {
@@ -145,6 +163,11 @@ void CliSession::Error(const std::string& text) {
 
 std::string CliSession::PortName() const {
   return "COM" + std::to_string(dialog_->port());
+}
+
+std::string CliSession::PortLabel() const {
+  if (!givenPath.empty()) return givenPath;
+  return PortName() + " (" + DeviceName() + ")";
 }
 
 std::string CliSession::DeviceName() const {

@@ -85,6 +85,10 @@ class CliSession {
   // "COM1" and the device behind it.
   std::string PortName() const;
   std::string DeviceName() const;
+  // The port as messages name it: the path given with --port, or "COM1 (/dev/ttyUSB0)".
+  std::string PortLabel() const;
+  // The device path --port gave instead of a COM number ("" for a COM number).
+  std::string givenPath;
 
  private:
   struct Reply {
@@ -105,6 +109,9 @@ class CliSession {
   // The message of the last outcome told, while it is yet to be shown and not printed.
   std::optional<std::string> hidden_;
   bool connected_ = false;
+  // Messages held back while the link is being opened (the port's own line replaces them
+  // when it does not open).
+  std::optional<std::vector<std::string>> heldMessages_;
 };
 
 }  // namespace sc

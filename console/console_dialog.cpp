@@ -34,7 +34,13 @@ std::string CurrentFolder() {
 }  // namespace
 
 ConsoleDialog::ConsoleDialog(Host& host, Options options)
-    : timingPage(*this, [this] { return capture.uploadActive(); }),
+    : timingPage(
+          *this, [this] { return capture.uploadActive(); },
+          [this] {
+            statusBar.requests.NameNextRequest("Update status");
+            SendInputQuery();
+            statusBar.requests.NameNextRequest(nullptr);  // also when nothing went out
+          }),
       utilityPage(*this),
       monitorPage(host, *this),
       edidPage(host, *this),
@@ -58,6 +64,7 @@ ConsoleDialog::ConsoleDialog(Host& host, Options options)
   monitorPage.onOutcome = tell;
   addressDialog.onOutcome = tell;
   capture.onOutcome = tell;
+  edidPage.dialogFolder = monitorPage.dialogFolder = capture.dialogFolder = &fileDialogFolder;
 }
 
 ConsoleDialog::~ConsoleDialog() {
@@ -274,31 +281,11 @@ void ConsoleDialog::SyncStatus() {
         statusBar.activity().rfind(kNoAnswerText, 0) == 0)
       traffic_->Note(statusBar.activity());
   }
+  ShowFreshness();
   const ConsoleState state = State();
   if (toldState_ == state) return;
   toldState_ = state;
   if (onStateChanged) onStateChanged(state);
-}
-
-void ConsoleDialog::SendInputQuery() {
-  timingPage.uploadProgress = 0;
-  SendCommand(code::kInput);
-}
-
-void ConsoleDialog::SendHpdQuery() {
-  timingPage.uploadProgress = 0;
-  SendCommand(code::kHotPlug);
-}
-
-// ---------------------------------------------------------------------------------------
-// Timers. Frame capture runs timers 6 and 8 (the end and the start of a preview or an
-// upload); the status re-check is the status chain's.
-
-void ConsoleDialog::StatusRecheck() {
-  // Cleared first, so that the reply to this request cannot ask again.
-  statusRecheckArmed_ = false;
-  SendCommand(code::kStatus);
-  host_.StopTimer(kStatusRecheckTimer);
 }
 
 // ---------------------------------------------------------------------------------------
@@ -381,6 +368,7 @@ void ConsoleDialog::TakeReply(uint16_t code) {
   if (traffic_) traffic_->Received(rx.frame.data(), rx.FrameSize(), code, TrafficMark::None);
   statusBar.Answered(rx.Address());
   statusBar.requests.ReplyArrived(code);
+  freshness.Answered(code);
 }
 
 bool ConsoleDialog::AddressFilter(DeviceAddress target, DeviceAddress frame) {
@@ -434,92 +422,6 @@ void (ConsoleDialog::*ConsoleDialog::HandlerOf(uint16_t reply))() {
     default:
       return &ConsoleDialog::OnNoAction;
   }
-}
-
-// ---------------------------------------------------------------------------------------
-// Replies of the status chain
-
-void ConsoleDialog::OnInputReply() {
-  ShowInput(rx.frame[9] == 1);
-  SendHpdQuery();
-}
-
-void ConsoleDialog::OnHpdReply() {
-  // Later commands go to the box that answered, even when the list shows a broadcast.
-  targetAddress_ = rx.Address();
-  if (rx.frame[9] == 1) {
-    hpdChoice = 1;
-    ClearStatusPanel();
-    Push();
-    timingPage.ZeroTimingFields();
-    timingPage.Push();
-    SendCommand(code::kVolume);
-  } else {
-    SendCommand(code::kVolume);
-    hpdChoice = 0;
-  }
-}
-
-void ConsoleDialog::OnVolumeReply() {
-  volumePercent = VolumePercentOfStep(static_cast<int8_t>(rx.frame[9]));
-  SendCommand(code::kEdidPreset);
-  Push();
-}
-
-void ConsoleDialog::OnEdidPresetReply() {
-  edidPage.OnPresetReport(static_cast<int8_t>(rx.frame[9]));
-  SendCommand(code::kTiming);
-}
-
-void ConsoleDialog::OnTimingReply() {
-  timingPage.TakeTimingRecord(rx.Payload(), inputIsSdi_);
-  ShowTimingText();
-  if (timingPage.hActive != 0) {
-    SendCommand(code::kStatus);
-    // The status reply may ask once more, 2000 ms later, if it finds HDCP off.
-    statusRecheckArmed_ = true;
-    host_.StopTimer(kStatusRecheckTimer);
-  } else {
-    // No active width: no signal.
-    ClearStatusPanel();
-  }
-  Push();
-}
-
-void ConsoleDialog::OnStatusReply() {
-  if (timingPage.hActive == 0) {
-    ClearStatusPanel();
-    host_.StopTimer(kStatusRecheckTimer);
-    Push();
-    return;
-  }
-  const uint8_t* status = rx.Payload();
-  signalStatus = SignalStatus::FromBytes(status);
-  timingPage.TakeStatusBytes(status, inputIsSdi_);
-  ShowTimingText();
-  statusPanel.Decode(status, inputIsSdi_);
-  if (statusRecheckArmed_ && status[2] == 0)
-    host_.StartTimer(kStatusRecheckTimer, kStatusRecheckWait);
-  Push();
-}
-
-void ConsoleDialog::OnSignalNotice() {
-  if (rx.frame[9] == 0) {
-    // The signal is gone.
-    ClearStatusPanel();
-    timingPage.ZeroTimingFields();
-    timingPage.Push();
-    Push();
-    return;
-  }
-  SendCommand(code::kTiming);
-  hpdChoice = 0;
-  Push();
-}
-
-void ConsoleDialog::ShowTimingText() {
-  statusPanel.timing = FormatTimingText(timingPage.hActive, timingPage.vActive,
-                                        timingPage.scanType == kInterlaced, timingPage.vFreq);
 }
 
 void ConsoleDialog::OnEdidData() {

@@ -16,6 +16,7 @@
 #include "addressing/address_dialog.h"
 #include "console/front_panel.h"
 #include "console/port_session.h"
+#include "console/signal_freshness.h"
 #include "console/status_bar_model.h"
 #include "console/status_panel.h"
 #include "console/traffic_log.h"
@@ -164,6 +165,10 @@ class ConsoleDialog : public CoreWindow,
 
   // The status the box last reported (reply 0x8090), nothing before the first.
   std::optional<SignalStatus> signalStatus;
+  // Whether the status panel and the Timing page show live values (status_chain.cpp).
+  SignalFreshness freshness;
+  // Where the pages' file dialogs start: the folder the last one chose.
+  FileDialogFolder fileDialogFolder;
   // Told how each operation of the pages, the capture and the address dialog ended.
   std::function<void(const Outcome&)> onOutcome;
 
@@ -227,6 +232,8 @@ class ConsoleDialog : public CoreWindow,
   void TakeReply(uint16_t code);
   // The query 0x8081 first resets the Timing page's upload progress.
   void SendHpdQuery();
+  // Marks the panel and the Timing page as not live, or live again, when that changed.
+  void ShowFreshness();
 
   // What the port session asks of the window.
   void LinkCameUp() override { SendInputQuery(); }
@@ -239,7 +246,7 @@ class ConsoleDialog : public CoreWindow,
   void SessionChanged() override { SyncStatus(); }
   DeviceAddress ProbeTarget() const override { return targetAddress_; }
 
-  // Timer steps.
+  // The status chain (status_chain.cpp).
   void StatusRecheck();  // timer 7
 
   // Front panel.

@@ -47,6 +47,10 @@ inline constexpr int kVolumeDown = 1126;
 inline constexpr int kVolumeUp = 1127;
 inline constexpr int kVolumeBox = 1128;
 inline constexpr int kAddressList = 1200;
+// Not in the layout: the "Received Signal info" group, greyed while its values are not
+// live, and the line over it that says so ("Last received 14:03:22 — link down").
+inline constexpr int kSignalPanel = 1310;
+inline constexpr int kFreshnessNote = 1311;
 
 // The ten status texts in the order the main window declares them.
 inline constexpr int kStatusTexts[10] = {

@@ -12,8 +12,11 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
+#include <QScrollArea>
 #include <QShortcut>
 #include <QTabBar>
 #include <QToolButton>
@@ -29,10 +32,12 @@
 #include "infoframe/utility_page_qt.h"
 #include "monitor/monitor_page_qt.h"
 #include "resources/icons.h"
+#include "timing/capture_windows_qt.h"
 #include "timing/timing_page_qt.h"
 #include "window/accessibility_qt.h"
 #include "window/clickable_label_qt.h"
 #include "window/drop_down_list_qt.h"
+#include "window/read_only_qt.h"
 
 namespace sc {
 
@@ -89,8 +94,26 @@ QLabel* ValueLabel(QWidget* parent) {
     width = std::max(width, label->fontMetrics().horizontalAdvance(QLatin1String(text)));
   label->setMinimumWidth(width + 2 * label->frameWidth() + 8);
   MarkValueText(label);
+  MakeSelectableValue(label);
   return label;
 }
+
+// The page area: the pages take the room the window gives them, and scroll where a small
+// screen gives less than they need.
+class PageArea : public QScrollArea {
+ public:
+  explicit PageArea(QWidget* parent) : QScrollArea(parent) {
+    setWidgetResizable(true);
+    setFrameStyle(QFrame::NoFrame);
+    // Tab goes from the tab bar to the page's controls, not to the area around them.
+    setFocusPolicy(Qt::NoFocus);
+  }
+  // The pages' own size (QScrollArea would stop at a few dozen lines of text).
+  QSize sizeHint() const override {
+    return widget() ? widget()->sizeHint() + QSize(2 * frameWidth(), 2 * frameWidth())
+                    : QScrollArea::sizeHint();
+  }
+};
 
 }  // namespace
 
@@ -99,10 +122,11 @@ MainWindow::MainWindow(ConsoleDialog& dialog, QtHost& host, QWidget* parent)
   InstallAccessibility();
   setWindowTitle(QString::fromLatin1(kWindowCaption));
   setWindowIcon(icons::AppIcon());
-  // A main window: it can be minimised (showing the application icon) but keeps the
-  // size of its content.
+  // A main window: it can be minimised (showing the application icon), enlarged (the pages
+  // take the room) and maximised.
   setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                 Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+                 Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint |
+                 Qt::WindowCloseButtonHint);
 
   auto* column = new QVBoxLayout;
   column->addWidget(BuildLinkControls());
@@ -152,14 +176,23 @@ MainWindow::MainWindow(ConsoleDialog& dialog, QtHost& host, QWidget* parent)
   host_.RegisterDialog(address_ids::kNotesDialog, RunNotesDialog);
 
   ApplyTooltips(*this);
+  // What a capture saved opens in a window of its own once its message is closed.
+  dialog_.capture.afterOutcome = [this](const Outcome& outcome) { ShowCaptured(outcome); };
   dialog_.Startup();
-  // The size of the content, also on a small screen (adjustSize() would stop at two
-  // thirds of the screen and cut the EDID page off); the window manager keeps it on the
-  // screen.
-  resize(sizeHint());
+  // The size of the content, where the screen has room for it (adjustSize() would stop at
+  // two thirds of the screen and cut the EDID page off); on a smaller screen the available
+  // room, less the window manager's frame, and the pages scroll.
+  QSize size = sizeHint();
+  if (const QScreen* display = screen()) {
+    constexpr int kFrameAllowance = 48;
+    const QSize room = display->availableGeometry().size() - QSize(16, kFrameAllowance);
+    size = size.boundedTo(room.expandedTo(minimumSizeHint()));
+  }
+  resize(size);
 }
 
 MainWindow::~MainWindow() {
+  dialog_.capture.afterOutcome = nullptr;
   // The log window stops the recording as it goes.
   delete trafficLog_;
   trafficLog_ = nullptr;
@@ -268,6 +301,7 @@ QWidget* MainWindow::BuildFrontPanel() {
   volume->setReadOnly(true);
   volume->setAlignment(Qt::AlignRight);
   volume->setAccessibleName(QStringLiteral("Volume:"));
+  volume->setFocusPolicy(Qt::ClickFocus);  // a click focuses it for copying; Tab passes it
   volume->setFixedWidth(volume->fontMetrics().horizontalAdvance(QStringLiteral("1000")) + 16);
   volumeCaption->setBuddy(volume);
   auto* percent = new QLabel(QStringLiteral("%"), box);
@@ -331,6 +365,20 @@ QWidget* MainWindow::BuildFrontPanel() {
 QGroupBox* MainWindow::BuildSignalPanel() {
   auto* panel = new QGroupBox(QStringLiteral("Received Signal info"), this);
   auto* grid = new QGridLayout(panel);
+  // Greyed, under a line that says since when, while the values are not live.
+  view_.Bind(ids::kSignalPanel, panel);
+  auto* freshness = new QLabel(panel);
+  freshness->setWordWrap(true);
+  freshness->setVisible(false);
+  freshness->setAccessibleDescription(QStringLiteral("Values not live"));
+  MarkValueText(freshness);
+  view_.BindTextDisplay(ids::kFreshnessNote, freshness,
+                        [shown = QPointer<QLabel>(freshness)](const std::string& text) {
+                          if (!shown) return;
+                          shown->setText(FromCoreText(text));
+                          shown->setVisible(!text.empty());
+                        });
+  grid->addWidget(freshness, 0, 0, 1, 2);
   auto addRows = [this](QGridLayout* layout, QWidget* parent, const auto& rows) {
     int row = layout->rowCount();
     for (const StatusRow& entry : rows) {
@@ -372,7 +420,9 @@ QWidget* MainWindow::BuildTabArea() {
   layout->addWidget(tabBar_);
 
   // All pages share one place; the core shows one and hides the others.
-  auto* area = new QFrame(box);
+  auto* scroll = new PageArea(box);
+  auto* area = new QFrame(scroll);
+  scroll->setWidget(area);
   area->setFrameStyle(QFrame::StyledPanel | QFrame::Raised);
   auto* stack = new QGridLayout(area);
   for (const PageEntry& entry : kPages) {
@@ -397,8 +447,8 @@ QWidget* MainWindow::BuildTabArea() {
     pages_[entry.dialogId] = page;
   }
   // The area takes the room its largest page needs (no fixed minimum that would let a
-  // page be cut off).
-  layout->addWidget(area, 1);
+  // page be cut off), and more when the window grows.
+  layout->addWidget(scroll, 1);
 
   // Ctrl+Tab and Ctrl+PgDown (and back) switch pages from anywhere in the window.
   for (const QKeySequence& next :
@@ -485,12 +535,33 @@ void MainWindow::ShowPage(int dialogId) {
     if (kPages[i].dialogId == dialogId) tabBar_->setCurrentIndex(i);
 }
 
+void MainWindow::ShowCaptured(const Outcome& outcome) {
+  if (outcome.files.empty()) return;
+  QWidget* shown = nullptr;
+  if (outcome.operation == Operation::kFrameCapture && !dialog_.capture.lastPicture.empty()) {
+    if (!pictureViewer_) pictureViewer_ = new PictureViewer(dialog_.capture, this);
+    pictureViewer_->ShowPicture(dialog_.capture.lastPicture);
+    shown = pictureViewer_;
+  } else if (outcome.operation == Operation::kLineCapture &&
+             dialog_.capture.lastChart.width() > 0) {
+    if (!chartWindow_) chartWindow_ = new LineChartWindow(dialog_.capture, this);
+    chartWindow_->ShowChart(dialog_.capture.lastChart);
+    shown = chartWindow_;
+  }
+  if (!shown) return;
+  shown->show();
+  shown->raise();
+  shown->activateWindow();
+}
+
 void MainWindow::ShowTrafficLog(bool shown) {
   if (!trafficLog_) {
     if (!shown) return;
     trafficLog_ = new TrafficLogWindow(dialog_, this);
     // Closing the log window from its title bar clears the menu's check mark.
     trafficLog_->installEventFilter(this);
+    // F5 and the other shortcuts work while the log has the focus.
+    trafficLog_->addActions(actions());
   }
   trafficLog_->setVisible(shown);
   if (shown) {

@@ -24,6 +24,8 @@ class QTabBar;
 
 namespace sc {
 
+class LineChartWindow;
+class PictureViewer;
 class StatusBarWidget;
 class TrafficLogWindow;
 
@@ -49,6 +51,9 @@ class MainWindow : public QDialog {
   QAction* action(const QString& text) const;
   // The traffic log window, once it has been opened.
   TrafficLogWindow* trafficLog() const { return trafficLog_; }
+  // The windows that show what a capture saved, once one has.
+  PictureViewer* pictureViewer() const { return pictureViewer_; }
+  LineChartWindow* chartWindow() const { return chartWindow_; }
 
  protected:
   void keyPressEvent(QKeyEvent* event) override;
@@ -66,6 +71,8 @@ class MainWindow : public QDialog {
                      std::function<void()> run);
   void ShowPage(int dialogId);
   void ShowTrafficLog(bool shown);
+  // Opens the picture or the chart a capture saved.
+  void ShowCaptured(const Outcome& outcome);
 
   ConsoleDialog& dialog_;
   QtHost& host_;
@@ -76,6 +83,8 @@ class MainWindow : public QDialog {
   QMenu* windowMenu_ = nullptr;
   StatusBarWidget* statusBar_ = nullptr;
   TrafficLogWindow* trafficLog_ = nullptr;
+  PictureViewer* pictureViewer_ = nullptr;
+  LineChartWindow* chartWindow_ = nullptr;
   QAction* trafficLogAction_ = nullptr;
   std::map<QString, QAction*> actions_;
 };

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <optional>
 #include <string_view>
+#include <utility>
 
 #include "link/codes.h"
 
@@ -48,12 +49,13 @@ const char* RequestOperationName(uint16_t command) {
 }
 
 void RequestTracker::Sent(uint16_t command) {
+  const char* named = std::exchange(nextName_, nullptr);
   const std::optional<uint16_t> reply = ExpectedReply(command);
   if (!reply) return;
   Pending pending;
   pending.reply = *reply;
   pending.request = command;
-  pending.operation = context_ ? context_ : RequestOperationName(command);
+  pending.operation = context_ ? context_ : named ? named : RequestOperationName(command);
   pending.due = host_.Now() + std::chrono::milliseconds(command == kFrameRequest ? kUploadAnswerWait
                                                                                  : kNoAnswerWait);
   // The console matches answers by code alone: a second request for the same code waits

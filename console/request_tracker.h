@@ -12,6 +12,7 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -42,6 +43,9 @@ class RequestTracker {
   // A reply was dropped (bad sum, another address, too short): a request it would have
   // answered says so when it runs out of time.
   void ReplyDropped(uint16_t code, TrafficMark why);
+  // The next request sent outside a reply's handler goes by this name (a constant text)
+  // instead of its command's.
+  void NameNextRequest(const char* operation) { nextName_ = operation; }
   // The watch timer fired.
   void OnTimer();
   // The link went down or a search began: nothing is awaited any more.
@@ -50,6 +54,10 @@ class RequestTracker {
   // "Read EDID: waiting for the box...", "No answer from the box: Read EDID", or "".
   std::string Text() const;
   bool Waiting() const { return !pending_.empty(); }
+  // The request that went unanswered, while the box has not answered since.
+  std::optional<uint16_t> Unanswered() const {
+    return noAnswer_ ? std::optional<uint16_t>(lastUnanswered_.request) : std::nullopt;
+  }
   // Counts changes of Text(), so a caller can tell whether to ask for it again.
   uint64_t version() const { return version_; }
 
@@ -69,6 +77,7 @@ class RequestTracker {
   bool noAnswer_ = false;
   Pending lastUnanswered_;
   const char* context_ = nullptr;
+  const char* nextName_ = nullptr;
   uint64_t version_ = 0;
 };
 

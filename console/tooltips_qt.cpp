@@ -33,7 +33,8 @@ constexpr Hint kHints[] = {
     {0, ids::kVolumeBox, "The box's audio volume"},
     {0, ids::kHdmiLabel, "Click to select the box's HDMI input"},
     {0, ids::kSdiLabel, "Click to select the box's SDI input"},
-    {ids::kTimingPage, timing_ids::kUpdateStatus, "Read the box's state and signal again (F5)"},
+    {ids::kTimingPage, timing_ids::kUpdateStatus,
+     "Read the box's state and signal again, from its input on (F5)"},
     {ids::kTimingPage, timing_ids::kUpdateImage,
      "Fetch a small preview of the picture the box receives"},
     {ids::kTimingPage, timing_ids::kUploadWholeImage,
@@ -51,6 +52,7 @@ constexpr Hint kHints[] = {
     {ids::kEdidPage, edid_ids::kSaveToFile,
      "Save the EDID shown as TQ_EDIDnn.txt and TQ_EDIDnn.bin in the files folder (the status "
      "bar names it) (Ctrl+S)"},
+    {ids::kEdidPage, edid_ids::kSaveAs, "Save the EDID shown as a .bin or .txt file you name"},
     {ids::kEdidPage, edid_ids::kWriteUserEdid,
      "Write the EDID shown into the USER slot chosen in the list"},
     {ids::kUtilityPage, utility_ids::kPacketList, "The type of packet to read"},
@@ -62,6 +64,7 @@ constexpr Hint kHints[] = {
     {ids::kMonitorPage, monitor_ids::kSave,
      "Save the recording as TQ5R_StatusRecordnn.txt in the files folder (the status bar names "
      "it)"},
+    {ids::kMonitorPage, monitor_ids::kSaveAs, "Save the recording as a text file you name"},
 };
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QHideEvent>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -185,6 +186,15 @@ void TrafficLogWindow::hideEvent(QHideEvent* event) {
   // Minimised, the window still records; closed, it stops.
   if (!event->spontaneous()) dialog_.SetTrafficLogOpen(false);
   QWidget::hideEvent(event);
+}
+
+void TrafficLogWindow::keyPressEvent(QKeyEvent* event) {
+  if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+    close();
+    event->accept();
+    return;
+  }
+  QWidget::keyPressEvent(event);
 }
 
 void TrafficLogWindow::SyncNow() {

@@ -71,6 +71,8 @@ class TrafficLogWindow : public QWidget {
  protected:
   void showEvent(QShowEvent* event) override;
   void hideEvent(QHideEvent* event) override;
+  // Escape closes the log, as it closes a dialog.
+  void keyPressEvent(QKeyEvent* event) override;
 
  private:
   void ApplyFilter(const QString& text);

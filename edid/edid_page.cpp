@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "edid/edid_file.h"
+#include "storage/safe_file.h"
 
 namespace sc {
 
@@ -85,21 +86,33 @@ void EdidPage::WriteUserEdid() {
 }
 
 void EdidPage::OpenEdidFile() {
-  const auto chosen = host_.ChooseFile(kEdidOpenFilter, workingDirectory);
+  const auto chosen = host_.ChooseFile(
+      kEdidOpenFilter, dialogFolder ? dialogFolder->Start(workingDirectory) : workingDirectory);
   if (!chosen) return Finish(Outcome(Operation::kEdidOpen, Result::kCancelled));
+  if (dialogFolder) dialogFolder->Chose(*chosen);
   Push();
-  // The image is all 0xFF from here on, also when the file cannot be read; the texts keep
-  // what they showed.
-  const EdidLoadResult result = LoadEdidFile(*chosen, image);
-  inspector.Follow(image, result.ok() ? "opened from " + FileNameOf(*chosen)
-                                      : "all 0xFF after a file that could not be read");
+  // The file is read beside the page's image: one that cannot be read, or is too short to
+  // be an EDID, leaves the page as it was (image and texts alike).
+  EdidImage loaded;
+  const EdidLoadResult result = LoadEdidFile(*chosen, loaded);
   if (!result.ok()) {
     std::string text = result.message;
     if (!result.detail.empty()) text += "\n" + *chosen + ": " + result.detail;
     return Finish(Outcome(Operation::kEdidOpen, Result::kFileError, text).WithFile(*chosen));
   }
-  // A loaded file is decoded without the header and checksum tests; the status text
-  // keeps what it showed.
+  if (result.bytesRead < kEdidBlockSize) {
+    const bool text = FileExtension(*chosen) == "txt";
+    const std::string message = "Not an EDID: " + std::string(FileName(*chosen)) + " holds " +
+                                std::to_string(result.bytesRead) +
+                                (text ? " hexadecimal numbers" : " bytes") + ", an EDID at least " +
+                                std::to_string(kEdidBlockSize) + ".";
+    return Finish(Outcome(Operation::kEdidOpen, Result::kFileError, message).WithFile(*chosen));
+  }
+  image = loaded;
+  inspector.Follow(image, "opened from " + FileNameOf(*chosen));
+  // The opened image's own verdict, as after a read (header, then the checksums); the
+  // reports are decoded whatever the verdict, as the page always did.
+  statusText = ShowEdid(image).status;
   hexText = FormatEdidHex(image);
   videoText.clear();
   audioText.clear();
@@ -126,6 +139,27 @@ void EdidPage::CompareWithFile() {
 
 void EdidPage::CompareWithLastRead() {
   Finish(inspector.CompareWithLastRead());
+}
+
+void EdidPage::SaveEdidFileAs() {
+  const std::optional<std::string> chosen =
+      ChooseSavePath(host_, dialogFolder, kEdidSaveAsFilter, workingDirectory, "edid.bin");
+  if (!chosen) return Finish(Outcome(Operation::kEdidSaveAs, Result::kCancelled));
+  // The two kinds "Open file" reads back: a name without an extension becomes a .bin.
+  const std::optional<std::string> path = SavePathWithExtension(*chosen, {"bin", "txt"}, true);
+  if (!path)
+    return Finish(Outcome(Operation::kEdidSaveAs, Result::kBadInput,
+                          "An EDID is saved as a .bin or a .txt file: " + *chosen));
+  const std::string bytes =
+      FileExtension(*path) == "txt"
+          ? FormatEdidTextFile(image)
+          : std::string(reinterpret_cast<const char*>(image.data()), image.size());
+  const SafeWriteResult written = ReplaceFileSafely(*path, bytes);
+  if (!written.ok())
+    return Finish(Outcome(Operation::kEdidSaveAs, Result::kFileError,
+                          WriteFailedMessage(*path, written.error))
+                      .WithFile(*path));
+  Finish(Outcome(Operation::kEdidSaveAs).WithFile(*path));
 }
 
 void EdidPage::OnEdidData(const uint8_t* payload, size_t size) {

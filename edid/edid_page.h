@@ -12,6 +12,7 @@
 #include "window/command_sender.h"
 #include "window/host.h"
 #include "window/outcome.h"
+#include "window/save_as.h"
 #include "window/view.h"
 
 namespace sc {
@@ -27,6 +28,8 @@ inline constexpr int kAudioText = 1103;
 inline constexpr int kGeneralText = 1105;
 inline constexpr int kSelectionList = 1117;
 inline constexpr int kStatusText = 1118;
+// Not in the layout: "Save As...", beside "Save to file".
+inline constexpr int kSaveAs = 1095;
 }  // namespace edid_ids
 
 // The 15 presets of the box, in list order; the index is the preset number. Entries 5..14
@@ -35,8 +38,11 @@ extern const std::vector<std::string> kEdidPresetNames;
 inline constexpr int kFirstUserPreset = 5;
 inline constexpr int kPresetCount = 15;
 
+// The first filter shows both kinds of EDID file.
 inline constexpr const char* kEdidOpenFilter =
-    "bin file(*.bin)|*.bin|text file(*.txt)|*.txt|all file(*.*)|*.*||";
+    "EDID file(*.bin;*.txt)|*.bin;*.txt|bin file(*.bin)|*.bin|text file(*.txt)|*.txt|all "
+    "file(*.*)|*.*||";
+inline constexpr const char* kEdidSaveAsFilter = "bin file(*.bin)|*.bin|text file(*.txt)|*.txt||";
 inline constexpr const char* kWriteStepNote =
     "Write EDID Step:\r1.Select one of USER define EDID(USER1~10) from Pull-down select box "
     "below. \r2.Read EDID from file(Open file). \r3.Write data to device.";
@@ -56,6 +62,8 @@ class EdidPage : public CoreWindow {
   void SaveEdidFile();         // "Save to file"
   void CompareWithFile();      // "Compare..."
   void CompareWithLastRead();  // "Compare with last read"
+  // "Save As...": the image to a .bin or .txt file of the person's choosing.
+  void SaveEdidFileAs();
 
   // Replies, with the reply's payload.
   void OnEdidData(const uint8_t* payload, size_t size);         // 0xF851
@@ -75,6 +83,8 @@ class EdidPage : public CoreWindow {
   std::string workingDirectory = ".";
   // The "Full decode" view and "Compare...", following the image.
   EdidInspector inspector;
+  // The folder the console's file dialogs start in (the main window's), if any.
+  FileDialogFolder* dialogFolder = nullptr;
 
  protected:
   void Exchange(ControlExchange& exchange) override;

@@ -15,6 +15,7 @@
 
 #include "edid/edid_page.h"
 #include "window/qt_host.h"
+#include "window/read_only_qt.h"
 
 namespace sc {
 
@@ -128,6 +129,7 @@ EdidPageWidget::EdidPageWidget(EdidPage& page, QWidget* parent) : PageWidget(par
   const Button buttons[] = {
       {edid_ids::kOpenFile, "Open file", &EdidPage::OpenEdidFile},
       {edid_ids::kSaveToFile, "Save to file", &EdidPage::SaveEdidFile},
+      {edid_ids::kSaveAs, "Save As...", &EdidPage::SaveEdidFileAs},
       {edid_ids::kWriteUserEdid, "Write to USER EDID", &EdidPage::WriteUserEdid},
       {edid_ids::kReadFromDevice, "Read EDID from device", &EdidPage::ReadEdidFromDevice}};
   for (const Button& entry : buttons) {
@@ -157,6 +159,7 @@ EdidPageWidget::EdidPageWidget(EdidPage& page, QWidget* parent) : PageWidget(par
   status->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
   status->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   status->setAccessibleDescription(QStringLiteral("CHKSUM status"));
+  MakeSelectableValue(status);
   // Room for the longest verdict, three lines, so the page does not move when it changes.
   status->setMinimumHeight(3 * status->fontMetrics().lineSpacing() + 2 * status->frameWidth() + 4);
   view_.Bind(edid_ids::kStatusText, status);
@@ -200,6 +203,8 @@ EdidPageWidget::EdidPageWidget(EdidPage& page, QWidget* parent) : PageWidget(par
     const int column = static_cast<int>(i);
     lower->addWidget(caption, 0, column);
     lower->addWidget(box, 1, column);
+    // The reports share the page's width.
+    lower->setColumnStretch(column, 1);
   }
   views->addTab(reportsTab, QStringLiteral("Reports"));
 

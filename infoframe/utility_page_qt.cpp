@@ -10,6 +10,7 @@
 #include <QVBoxLayout>
 
 #include "infoframe/utility_page.h"
+#include "window/read_only_qt.h"
 
 namespace sc {
 
@@ -44,12 +45,12 @@ UtilityPageWidget::UtilityPageWidget(UtilityPage& page, QWidget* parent) : PageW
   grid->setHorizontalSpacing(6);
   grid->setVerticalSpacing(2);
   for (int row = 0; row < utility_ids::kGridRows; ++row) {
-    // Both boxes only display: the reply sets them.
+    // Both boxes only display: the reply sets them. Read-only, not disabled: in the normal
+    // text colour, selectable and copyable.
     auto* label = new QLineEdit(this);
     auto* value = new QLineEdit(this);
     for (QLineEdit* box : {label, value}) {
-      box->setReadOnly(true);
-      box->setEnabled(false);
+      MakeReadOnlyValue(box);
       // Rows come and go with each reply; the grid keeps its places.
       QSizePolicy policy = box->sizePolicy();
       policy.setRetainSizeWhenHidden(true);

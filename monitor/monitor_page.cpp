@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "monitor/monitor_report.h"
+#include "storage/safe_file.h"
 
 namespace sc {
 
@@ -236,9 +237,7 @@ void MonitorPage::OnRecord(const uint8_t* payload, size_t size) {
   Finish(Outcome(Operation::kMonitorRead));
 }
 
-void MonitorPage::Save() {
-  if (record.empty())
-    return Finish(Outcome(Operation::kMonitorSave, Result::kRefused, kNothingToSaveMessage));
+MonitorReport MonitorPage::Report() const {
   MonitorReport report;
   report.slotLength = slotLength;
   report.slotUnit = slotUnit;
@@ -247,11 +246,35 @@ void MonitorPage::Save() {
   report.totalTime = totalTime;
   report.workingStatus = workingStatus;
   report.record = record;
-  const ReportSaveResult saved = SaveMonitorReport(report, workingDirectory);
+  return report;
+}
+
+void MonitorPage::Save() {
+  if (record.empty())
+    return Finish(Outcome(Operation::kMonitorSave, Result::kRefused, kNothingToSaveMessage));
+  const ReportSaveResult saved = SaveMonitorReport(Report(), workingDirectory);
   Outcome outcome(Operation::kMonitorSave, saved.ok ? Result::kDone : Result::kFileError,
                   saved.message);
   if (saved.ok) outcome.WithFile(saved.fileName);
   Finish(outcome);
+}
+
+void MonitorPage::SaveAs() {
+  if (record.empty())
+    return Finish(Outcome(Operation::kMonitorSaveAs, Result::kRefused, kNothingToSaveMessage));
+  const std::optional<std::string> chosen =
+      ChooseSavePath(host_, dialogFolder, "text file(*.txt)|*.txt|all file(*.*)|*.*||",
+                     workingDirectory, "TQ5R_StatusRecord.txt");
+  if (!chosen) return Finish(Outcome(Operation::kMonitorSaveAs, Result::kCancelled));
+  // A text report under any name; one without an extension gets ".txt".
+  std::string target = *chosen;
+  if (FileExtension(target).empty()) target += ".txt";
+  const SafeWriteResult written = ReplaceFileSafely(target, MonitorReportText(Report()));
+  if (!written.ok())
+    return Finish(Outcome(Operation::kMonitorSaveAs, Result::kFileError,
+                          WriteFailedMessage(target, written.error))
+                      .WithFile(target));
+  Finish(Outcome(Operation::kMonitorSaveAs).WithFile(target));
 }
 
 MonitorTimeline MonitorPage::Timeline() const {

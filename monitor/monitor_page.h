@@ -15,9 +15,12 @@
 #include "window/command_sender.h"
 #include "window/host.h"
 #include "window/outcome.h"
+#include "window/save_as.h"
 #include "window/view.h"
 
 namespace sc {
+
+struct MonitorReport;
 
 namespace monitor_ids {
 inline constexpr int kSeconds = 1001;  // slot unit radios: Seconds, Minutes
@@ -37,6 +40,8 @@ inline constexpr int kStartMinute = 1214;
 inline constexpr int kStartSecond = 1215;
 inline constexpr int kStartMonth = 1216;
 inline constexpr int kSave = 1222;
+// Not in the layout: "Save As...", beside "Save".
+inline constexpr int kSaveAs = 1223;
 }  // namespace monitor_ids
 
 // The page's messages (caption "TQ-KVAD").
@@ -76,6 +81,7 @@ class MonitorPage : public CoreWindow {
   void NewStart();                // "New Start"
   void ReadStatusRecord();        // "Read Status Record from Device"
   void Save();                    // "Save"
+  void SaveAs();                  // "Save As...": the report to a file of the person's choosing
   void OnSlotUnitClicked();       // "Seconds" or "Minutes"
   void OnSlotLengthEnter();       // Enter in the slot length box
   void OnWorkingStatusClicked();  // the display-only working status radios
@@ -101,6 +107,8 @@ class MonitorPage : public CoreWindow {
 
   // Where "Save" writes: the process's current directory.
   std::string workingDirectory = ".";
+  // The folder the console's file dialogs start in (the main window's), if any.
+  FileDialogFolder* dialogFolder = nullptr;
   // The local date and time "New Start" stamps the recording with.
   std::function<std::tm()> localTime;
 
@@ -113,6 +121,8 @@ class MonitorPage : public CoreWindow {
   bool PullChecked(const Operation* operation = nullptr);
   void ShowMessage(const std::string& text);
   void Finish(const Outcome& outcome);
+  // The report of what the page shows.
+  MonitorReport Report() const;
 
   Host& host_;
   CommandSender& sender_;

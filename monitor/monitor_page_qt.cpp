@@ -16,6 +16,7 @@
 #include <cmath>
 
 #include "monitor/monitor_page.h"
+#include "window/read_only_qt.h"
 
 namespace sc {
 
@@ -218,7 +219,7 @@ MonitorPageWidget::MonitorPageWidget(MonitorPage& page, QWidget* parent) : PageW
   slotGrid->addWidget(length, 1, 1);
   auto* totalCaption = new QLabel(QStringLiteral("Total time:"), slotGroup);
   auto* total = new QLineEdit(slotGroup);
-  total->setEnabled(false);
+  MakeReadOnlyValue(total);
   total->setMinimumWidth(total->fontMetrics().horizontalAdvance(QStringLiteral("361Days 6Hours")) +
                          16);
   totalCaption->setBuddy(total);
@@ -254,7 +255,7 @@ MonitorPageWidget::MonitorPageWidget(MonitorPage& page, QWidget* parent) : PageW
   for (const StartBox& entry : startBoxes) {
     auto* caption = new QLabel(QString::fromLatin1(entry.caption), startGroup);
     QLineEdit* box = numberBox(entry.id, caption, 3);
-    box->setEnabled(false);  // display only
+    MakeReadOnlyValue(box);  // display only
     box->setAccessibleDescription(QString::fromLatin1(entry.description));
     startRow->addWidget(caption);
     startRow->addWidget(box);
@@ -285,7 +286,8 @@ MonitorPageWidget::MonitorPageWidget(MonitorPage& page, QWidget* parent) : PageW
   const Button buttons[] = {
       {monitor_ids::kNewStart, "New Start", &MonitorPage::NewStart},
       {monitor_ids::kReadRecord, "Read Status Record from Device", &MonitorPage::ReadStatusRecord},
-      {monitor_ids::kSave, "Save", &MonitorPage::Save}};
+      {monitor_ids::kSave, "Save", &MonitorPage::Save},
+      {monitor_ids::kSaveAs, "Save As...", &MonitorPage::SaveAs}};
   auto* buttonColumn = new QVBoxLayout;
   for (const Button& entry : buttons) {
     auto* button = new QPushButton(QString::fromLatin1(entry.caption), outer);

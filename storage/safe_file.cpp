@@ -215,4 +215,64 @@ SafeWriteResult CreateFileSafely(const std::string& path, std::string_view bytes
   return WriteSafely(path, bytes, Placement::CreateNew);
 }
 
+SafeWriteResult CopyFileSafely(const std::string& source, const std::string& path) {
+  SafeWriteResult result;
+  auto readFailure = [&](int error) {
+    result.readFailed = true;
+    result.error = error;
+    return result;
+  };
+  // Non-blocking, so that a FIFO cannot hold the window at the open.
+  const int in = ::open(source.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (in < 0) return readFailure(errno);
+  struct stat info {};
+  const int statError = ::fstat(in, &info) != 0  ? errno
+                        : S_ISDIR(info.st_mode)  ? EISDIR
+                        : !S_ISREG(info.st_mode) ? EINVAL
+                                                 : 0;
+  if (statError) {
+    ::close(in);
+    return readFailure(statError);
+  }
+  RemoveStaleTemporaries(path);
+  struct stat old {};
+  if (::lstat(path.c_str(), &old) == 0 && !S_ISREG(old.st_mode)) {
+    ::close(in);
+    result.error = EEXIST;
+    return result;
+  }
+  std::string tempPath;
+  const int out = CreateTemporary(path, tempPath);
+  if (out < 0) {
+    result.error = errno;
+    ::close(in);
+    return result;
+  }
+  result.created = true;
+  int error = 0;
+  char buffer[64 * 1024];
+  while (!error) {
+    const ssize_t n = ::read(in, buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      error = errno;
+      result.readFailed = true;
+      break;
+    }
+    if (n == 0) break;
+    error = WriteAll(out, buffer, static_cast<size_t>(n));
+  }
+  ::close(in);
+  if (!error && ::fsync(out) != 0) error = errno;
+  if (::close(out) != 0 && !error) error = errno;
+  if (!error) error = ::rename(tempPath.c_str(), path.c_str()) == 0 ? 0 : errno;
+  if (error) {
+    ::unlink(tempPath.c_str());
+    result.error = error;
+    return result;
+  }
+  SyncDirectory(path);
+  return result;
+}
+
 }  // namespace sc

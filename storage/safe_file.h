@@ -16,8 +16,9 @@
 namespace sc {
 
 struct SafeWriteResult {
-  int error = 0;         // 0, or the errno of the step that failed
-  bool created = false;  // the temporary could be created: a failure came later
+  int error = 0;            // 0, or the errno of the step that failed
+  bool created = false;     // the temporary could be created: a failure came later
+  bool readFailed = false;  // a copy's source could not be read (error is why)
   bool ok() const { return error == 0; }
 };
 
@@ -29,6 +30,11 @@ SafeWriteResult ReplaceFileSafely(const std::string& path, std::string_view byte
 // Creates a new file at `path` holding `bytes`; EEXIST when anything has that name (a
 // dangling link too). The name appears only with its whole content.
 SafeWriteResult CreateFileSafely(const std::string& path, std::string_view bytes);
+
+// Replaces (or creates) the file at `path` with a copy of the regular file `source`, the
+// same way: the copy is whole before it takes the name. A source that cannot be opened or
+// read, or is not a regular file, fails with readFailed set.
+SafeWriteResult CopyFileSafely(const std::string& source, const std::string& path);
 
 // For a writer that streams its bytes: a fresh temporary beside `path` (named as above;
 // -1 with errno on failure), and, once it is written and flushed, putting it in place:

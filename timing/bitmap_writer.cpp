@@ -1,6 +1,10 @@
 #include "timing/bitmap_writer.h"
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <limits>
 #include <vector>
 
@@ -53,35 +57,75 @@ std::array<uint8_t, kBitmapHeaderSize> BitmapHeader(int width, int height) {
   return h;
 }
 
+namespace {
+
+// The header and the rows, into an open file; 0 or an errno.
+int WriteBitmap(int fd, int width, int height, const BitmapRowFiller& fillRow) {
+  const size_t stride = BitmapRowStride(width);
+  const auto header = BitmapHeader(width, height);
+  int error = WriteAll(fd, header.data(), header.size());
+  // Rows go out in batches of about 256 kB.
+  const size_t rowsPerBatch = std::max<size_t>(1, (256 * 1024) / stride);
+  std::vector<uint8_t> batch;
+  for (int row = 0; row < height && error == 0;) {
+    const int rows = static_cast<int>(std::min<size_t>(rowsPerBatch, height - row));
+    batch.assign(stride * static_cast<size_t>(rows), 0);
+    for (int k = 0; k < rows; ++k)
+      fillRow(row + k, batch.data() + stride * static_cast<size_t>(k));
+    error = WriteAll(fd, batch.data(), batch.size());
+    row += rows;
+  }
+  return error;
+}
+
+// Why a picture of this size cannot be written, or "".
+std::string SizeProblem(int width, int height) {
+  if (width <= 0 || height <= 0) return "No image data to save";
+  if (BitmapRowStride(width) * static_cast<size_t>(height) >
+      std::numeric_limits<uint32_t>::max() - kBitmapHeaderSize)
+    return "The image is too large for a bitmap file";
+  return {};
+}
+
+}  // namespace
+
 BitmapSaveResult SaveNumberedBitmap(const std::string& directory, const char* pattern, int width,
                                     int height, const BitmapRowFiller& fillRow) {
-  const size_t stride = BitmapRowStride(width);
-  if (width <= 0 || height <= 0) return Failure("No image data to save");
-  if (stride * static_cast<size_t>(height) >
-      std::numeric_limits<uint32_t>::max() - kBitmapHeaderSize)
-    return Failure("The image is too large for a bitmap file");
-
-  const NumberedFileResult written = WriteNumberedFile(directory, pattern, [&](int fd) {
-    const auto header = BitmapHeader(width, height);
-    int error = WriteAll(fd, header.data(), header.size());
-    // Rows go out in batches of about 256 kB.
-    const size_t rowsPerBatch = std::max<size_t>(1, (256 * 1024) / stride);
-    std::vector<uint8_t> batch;
-    for (int row = 0; row < height && error == 0;) {
-      const int rows = static_cast<int>(std::min<size_t>(rowsPerBatch, height - row));
-      batch.assign(stride * static_cast<size_t>(rows), 0);
-      for (int k = 0; k < rows; ++k)
-        fillRow(row + k, batch.data() + stride * static_cast<size_t>(k));
-      error = WriteAll(fd, batch.data(), batch.size());
-      row += rows;
-    }
-    return error;
-  });
+  if (std::string problem = SizeProblem(width, height); !problem.empty())
+    return Failure(std::move(problem));
+  const NumberedFileResult written = WriteNumberedFile(
+      directory, pattern, [&](int fd) { return WriteBitmap(fd, width, height, fillRow); });
   if (!written.ok()) return Failure(written.FailureMessage());
   BitmapSaveResult result;
   result.ok = true;
   result.fileName = written.name;
   result.message = std::string(kImageSavedPrefix) + written.name;
+  return result;
+}
+
+BitmapSaveResult SaveBitmapTo(const std::string& path, int width, int height,
+                              const BitmapRowFiller& fillRow) {
+  if (std::string problem = SizeProblem(width, height); !problem.empty())
+    return Failure(std::move(problem));
+  auto failed = [&](int error) {
+    return Failure("Failed to write " + path + " (" +
+                   (error == EEXIST ? "not a regular file" : std::strerror(error)) + ")");
+  };
+  RemoveStaleTemporaries(path);
+  std::string temporary;
+  const int fd = CreateTemporaryBeside(path, temporary);
+  if (fd < 0) return failed(errno);
+  int error = WriteBitmap(fd, width, height, fillRow);
+  if (!error && ::fsync(fd) != 0) error = errno;
+  if (::close(fd) != 0 && !error) error = errno;
+  if (!error) error = PlaceTemporary(temporary, path, true);
+  if (error) {
+    ::unlink(temporary.c_str());
+    return failed(error);
+  }
+  BitmapSaveResult result;
+  result.ok = true;
+  result.fileName = path;
   return result;
 }
 

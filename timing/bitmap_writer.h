@@ -52,5 +52,10 @@ using BitmapRowFiller = std::function<void(int fileRow, uint8_t* row)>;
 // reach the disk or it cannot take its name.
 BitmapSaveResult SaveNumberedBitmap(const std::string& directory, const char* pattern, int width,
                                     int height, const BitmapRowFiller& fillRow);
+// Saves a bitmap at `path`, replacing a regular file there (the way every file is
+// written: whole before it takes the name). Success says nothing (message ""); a failure
+// says "Failed to write PATH (reason)".
+BitmapSaveResult SaveBitmapTo(const std::string& path, int width, int height,
+                              const BitmapRowFiller& fillRow);
 
 }  // namespace sc

@@ -2,7 +2,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <new>
+
+#include "storage/safe_file.h"
 
 namespace sc {
 
@@ -65,8 +68,10 @@ void FrameCapture::Show(const std::string& text) {
 }
 
 void FrameCapture::Finish(const Outcome& outcome) {
-  if (outcome.operation != Operation::kPreview) pendingUpload_.reset();
+  if (outcome.operation == Operation::kFrameCapture || outcome.operation == Operation::kLineCapture)
+    pendingUpload_.reset();
   Conclude(onOutcome, outcome, [this](const std::string& text) { Show(text); });
+  if (afterOutcome) afterOutcome(outcome);
 }
 
 void FrameCapture::Reopen(int rate) {
@@ -285,6 +290,7 @@ void FrameCapture::OnFrameChunk(const uint8_t* payload, size_t size) {
   page_.uploadLabel = " ";
   page_.Push();
   host_.StartTimer(kUploadEndTimer, kAfterFrameWait);
+  if (saved.ok) lastPicture = JoinPath(workingDirectory, saved.fileName);
   Outcome outcome(Operation::kFrameCapture,
                   !saved.ok          ? Result::kFileError
                   : DataErrorShown() ? Result::kDataError
@@ -305,7 +311,10 @@ void FrameCapture::UploadEndStep() {
   if (lineMode_) {
     SetLineMode(false);
     const bool received = LineReceived();
+    if (received)
+      lastChart = ChartOfLine(frameImage.bytes.data(), frameImage.width, page_.lineNumber);
     const BitmapSaveResult chart = WriteLineChart();
+    if (chart.ok) lastChart.file = JoinPath(workingDirectory, chart.fileName);
     if (!chart.ok) {
       // The timer keeps running: its next tick ends the upload.
       Finish(Outcome(Operation::kLineCapture, received ? Result::kFileError : Result::kDataError,
@@ -368,26 +377,73 @@ BitmapSaveResult FrameCapture::WriteFrameBitmap() const {
 BitmapSaveResult FrameCapture::WriteLineChart() const {
   const FrameImage& f = frameImage;
   const int line = page_.lineNumber;
-  const size_t width = static_cast<size_t>(std::max(f.width, 0));
   // Only a line that arrived is charted: never bytes beyond what was received.
   if (!LineReceived())
     return {false, "Line " + std::to_string(line) + " was not received: no chart saved", {}};
-  const uint8_t* levels = f.bytes.data() + static_cast<size_t>(line - 1) * width * 3;
-  // Canvas rows are levels 0..255, the bottom row (level 0) first, as the file wants them;
-  // each pixel blue, green, red.
-  std::vector<uint8_t> canvas(width * 256 * 3, 0x30);
-  for (size_t x = 0; x < width; ++x) {
-    const uint8_t red = levels[3 * x], green = levels[3 * x + 1], blue = levels[3 * x + 2];
-    canvas[(red * width + x) * 3 + 2] = 0xFF;
-    canvas[(green * width + x) * 3 + 1] = 0xFF;
-    canvas[(blue * width + x) * 3] = 0xFF;
-  }
+  const LineChart chart = ChartOfLine(f.bytes.data(), f.width, line);
+  const std::vector<uint8_t> canvas = LineChartCanvas(chart);
+  const size_t rowBytes = static_cast<size_t>(chart.width()) * 3;
   return SaveNumberedBitmap(
-      workingDirectory, kLineChartPattern, f.width, 256, [&](int fileRow, uint8_t* row) {
+      workingDirectory, kLineChartPattern, chart.width(), kChartLevels,
+      [&](int fileRow, uint8_t* row) {
         std::copy_n(
-            canvas.begin() + static_cast<std::ptrdiff_t>(static_cast<size_t>(fileRow) * width * 3),
-            width * 3, row);
+            canvas.begin() + static_cast<std::ptrdiff_t>(static_cast<size_t>(fileRow) * rowBytes),
+            rowBytes, row);
       });
+}
+
+// ---------------------------------------------------------------------------------------
+// Save As
+
+namespace {
+
+constexpr char kBitmapSaveAsFilter[] = "bitmap file(*.bmp)|*.bmp;*.BMP||";
+
+}  // namespace
+
+void FrameCapture::SavePictureAs(const std::string& picture) {
+  const std::optional<std::string> chosen = ChooseSavePath(
+      host_, dialogFolder, kBitmapSaveAsFilter, workingDirectory, std::string(FileName(picture)));
+  if (!chosen) return Finish(Outcome(Operation::kPictureSaveAs, Result::kCancelled));
+  const std::optional<std::string> path = SavePathWithExtension(*chosen, {"bmp"}, false);
+  if (!path)
+    return Finish(Outcome(Operation::kPictureSaveAs, Result::kBadInput,
+                          "A picture is saved as a .bmp file: " + *chosen));
+  // The picture as it was saved: the file is copied, whole before it takes its name.
+  const SafeWriteResult copied = CopyFileSafely(picture, *path);
+  if (!copied.ok()) {
+    const std::string message =
+        copied.readFailed ? "Failed to read " + picture + " (" + std::strerror(copied.error) + ")"
+                          : WriteFailedMessage(*path, copied.error);
+    return Finish(Outcome(Operation::kPictureSaveAs, Result::kFileError, message).WithFile(*path));
+  }
+  Finish(Outcome(Operation::kPictureSaveAs).WithFile(*path));
+}
+
+void FrameCapture::SaveChartAs(const LineChart& chart) {
+  if (chart.width() == 0)
+    return Finish(Outcome(Operation::kChartSaveAs, Result::kRefused, "No chart to save"));
+  const std::string suggested =
+      chart.file.empty() ? "RGBline.bmp" : std::string(FileName(chart.file));
+  const std::optional<std::string> chosen =
+      ChooseSavePath(host_, dialogFolder, kBitmapSaveAsFilter, workingDirectory, suggested);
+  if (!chosen) return Finish(Outcome(Operation::kChartSaveAs, Result::kCancelled));
+  const std::optional<std::string> path = SavePathWithExtension(*chosen, {"bmp"}, false);
+  if (!path)
+    return Finish(Outcome(Operation::kChartSaveAs, Result::kBadInput,
+                          "A chart is saved as a .bmp file: " + *chosen));
+  // Drawn again from the chart's levels, as the numbered file was.
+  const std::vector<uint8_t> canvas = LineChartCanvas(chart);
+  const size_t rowBytes = static_cast<size_t>(chart.width()) * 3;
+  const BitmapSaveResult saved =
+      SaveBitmapTo(*path, chart.width(), kChartLevels, [&](int fileRow, uint8_t* row) {
+        std::copy_n(
+            canvas.begin() + static_cast<std::ptrdiff_t>(static_cast<size_t>(fileRow) * rowBytes),
+            rowBytes, row);
+      });
+  Outcome outcome(Operation::kChartSaveAs, saved.ok ? Result::kDone : Result::kFileError,
+                  saved.message);
+  Finish(outcome.WithFile(*path));
 }
 
 }  // namespace sc

@@ -18,10 +18,12 @@
 #include <vector>
 
 #include "timing/bitmap_writer.h"
+#include "timing/line_chart.h"
 #include "timing/timing_page.h"
 #include "window/command_sender.h"
 #include "window/host.h"
 #include "window/outcome.h"
+#include "window/save_as.h"
 
 namespace sc {
 
@@ -144,13 +146,27 @@ class FrameCapture {
   BitmapSaveResult WriteFrameBitmap() const;
   BitmapSaveResult WriteLineChart() const;
 
+  // "Save As..." of a picture the capture saved (the viewer's) and of a line's chart: a
+  // .bmp of the person's choosing.
+  void SavePictureAs(const std::string& picture);
+  void SaveChartAs(const LineChart& chart);
+
   // Told how a preview, a frame capture and a line capture ended.
   OutcomeSink onOutcome;
+  // Told the same once its message (if any) has been shown and closed: where a window
+  // shows what was captured.
+  OutcomeSink afterOutcome;
+  // The picture the last frame capture saved (its path) and the last line's chart, saved
+  // or not; empty before the first.
+  std::string lastPicture;
+  LineChart lastChart;
 
   PreviewImage previewImage{};
   FrameImage frameImage;
   // Where the bitmaps go: the current directory.
   std::string workingDirectory = ".";
+  // The folder the console's file dialogs start in (the main window's), if any.
+  FileDialogFolder* dialogFolder = nullptr;
   // An upload has begun and timer 6 has not yet brought the port back to 115200 baud.
   bool rateRestorePending = false;
 

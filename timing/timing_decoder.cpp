@@ -1,5 +1,7 @@
 #include "timing/timing_decoder.h"
 
+#include <algorithm>
+
 namespace sc {
 
 namespace {
@@ -75,40 +77,37 @@ TimingFields DecodeTiming(const TimingRecord& r, const TimingCorrections& c) {
           (fieldRateCentiHz > 3000 && fieldRateCentiHz < 4000) || fieldRateCentiHz > 5000;
       f.vFreq = sixty ? 60.0 : 50.0;
     } else {
-      // Field values to frame values: 540 and 562 lines give 1080 and 1125.
+      // Field values to frame values: 540 and 562 lines give 1080 and 1125, and the
+      // blanking of the frame is what lies between them (2 x 22 + 1).
       f.vActive *= 2;
       f.vTotal = 2 * f.vTotal + 1;
+      f.vBlank = f.vTotal - f.vActive;
     }
   }
 
-  if (c.colorSpace == 3) {  // 4:2:0 carries two pixels in each clock
-    f.hActive *= 2;
-    f.hTotal *= 2;
+  // The box measures the pixels on the wire: 4:2:0 carries two pixels in each clock, and a
+  // repeated pixel is sent two, three or four times. Every horizontal count and the clock
+  // are scaled to the picture's own pixels, so that active + blank = total and the clock is
+  // the total times the line rate; the line and field rates stay as measured.
+  int scaleUp = 1, scaleDown = 1;
+  if (c.colorSpace == 3) scaleUp = 2;
+  if (c.pixelRepetition >= 1 && c.pixelRepetition <= 3) scaleDown = c.pixelRepetition + 1;
+  if (scaleUp != 1 || scaleDown != 1) {
+    auto scale = [&](int value) { return value * scaleUp / scaleDown; };
+    f.hActive = scale(f.hActive);
+    f.hTotal = scale(f.hTotal);
+    f.hBlank = f.hTotal - f.hActive;
+    f.hSyncOffset = scale(f.hSyncOffset);
+    f.hSyncWidth = scale(f.hSyncWidth);
+    f.pixelClock = r.pixelClock * 0.01 * scaleUp / scaleDown;
   }
 
-  switch (c.pixelRepetition) {
-    case 1:
-      f.hActive /= 2;
-      f.hTotal /= 2;
-      break;
-    case 2:
-      f.hActive /= 3;
-      f.hTotal /= 3;
-      break;
-    case 3:
-      f.hActive /= 4;
-      f.hTotal /= 4;
-      break;
-    default:
-      break;
-  }
-
-  if (c.structure3d == 1) {  // frame packing: two pictures and the space between them
-    if (f.hActive == 1280)
-      f.vActive = 720;
-    else if (f.hActive == 1920)
-      f.vActive = 1080;
+  if (c.structure3d == 1 && f.vTotal > 0) {
+    // Frame packing: two pictures and the blanking between them in one frame of twice the
+    // total. One picture is half the total less its blanking (1125 - 45 = 1080).
     f.vTotal /= 2;
+    f.vBlank = std::min(f.vBlank, f.vTotal);
+    f.vActive = f.vTotal - f.vBlank;
   }
   return f;
 }

@@ -57,8 +57,10 @@ struct TimingFields {
 
 // Frequencies come from the raw totals, rounded to 10 Hz (line rate) and 0.01 Hz (field
 // rate); a total of 0 gives a frequency of 0. Interlaced HDMI field values become frame
-// values, 4:2:0 and pixel repetition give back the picture's own width, and a
-// frame-packed 3D signal shows the size of one of its two pictures.
+// values, 4:2:0 and pixel repetition give back the picture's own pixels (every horizontal
+// count and the clock scaled alike), and a frame-packed 3D signal shows the size of one of
+// its two pictures. The fields agree with each other: active + blank = total both ways, and
+// the clock is the horizontal total times the line rate, within rounding.
 TimingFields DecodeTiming(const TimingRecord& record, const TimingCorrections& corrections);
 
 }  // namespace sc

@@ -23,6 +23,8 @@ void TimingPage::DecodeTiming(bool inputIsSdi) {
   hSyncPolarity = f.hSyncPolarity;
   vSyncPolarity = f.vSyncPolarity;
   scanType = f.scanType;
+  noSignal = f.hActive == 0;
+  if (noSignal) hSyncPolarity = vSyncPolarity = scanType = -1;
 }
 
 void TimingPage::TakeTimingRecord(const uint8_t* payload, bool inputIsSdi) {
@@ -43,15 +45,25 @@ void TimingPage::ZeroTimingFields() {
   pixelClock = hFreq = vFreq = 0;
   hActive = vActive = hTotal = vTotal = hBlank = vBlank = 0;
   vSyncWidth = hSyncWidth = hSyncOffset = vSyncOffset = 0;
-  hSyncPolarity = vSyncPolarity = scanType = 0;
+  hSyncPolarity = vSyncPolarity = scanType = -1;
+  noSignal = true;
+}
+
+void TimingPage::ShowFreshness(const std::string& notice, bool stale) {
+  view().SetText(timing_ids::kFreshnessNote, notice);
+  view().SetDimmed(timing_ids::kTimingFields, stale);
 }
 
 void TimingPage::UpdateStatus() {
   if (uploadActive_ && uploadActive_()) return;
   uploadProgress = 0;
-  // Enters the status chain at its hot-plug step: hot-plug, volume, EDID preset, timing
-  // and status follow, each from the previous reply.
-  sender_.SendCommand(0x8081);
+  // The whole status chain, as when the link comes up: input, hot-plug, volume, EDID
+  // preset, timing and status, each asked by the previous reply's handler. (Asked from the
+  // hot-plug step on, an input switched at the box went unnoticed.)
+  if (askState_)
+    askState_();
+  else
+    sender_.SendCommand(0x8082);
 }
 
 void TimingPage::ShowCaptureControls(bool shown) {
@@ -77,6 +89,10 @@ void TimingPage::Exchange(ControlExchange& exchange) {
   exchange.Radio(kHSyncPlus, hSyncPolarity);
   exchange.Radio(kVSyncPlus, vSyncPolarity);
   exchange.Radio(kScanType, scanType);
+  if (!exchange.pulling()) {
+    signalNote_ = noSignal ? kNoSignalText : "";
+    exchange.Text(kSignalNote, signalNote_);
+  }
   exchange.Float(kUploadProgress, uploadProgress);
   exchange.Text(kUploadLabel, uploadLabel);
   exchange.Int(kLineNumber, lineNumber);

@@ -48,13 +48,25 @@ inline constexpr int kLineNumber = 1227;
 // and "%"), which the layout creates hidden.
 inline constexpr int kFrameCaptureCheck = 1300;
 inline constexpr int kCaptureControls = 1301;
+// Also not in the layout: "No signal" while the box receives none, the line that says the
+// values are not live ("Last received 14:03:22 — link down"), and the group of the fields
+// and radios, greyed meanwhile.
+inline constexpr int kSignalNote = 1302;
+inline constexpr int kFreshnessNote = 1303;
+inline constexpr int kTimingFields = 1304;
 }  // namespace timing_ids
+
+// What the page says while the box receives no signal.
+inline constexpr const char* kNoSignalText = "No signal";
 
 class TimingPage : public CoreWindow {
  public:
-  // `uploadActive` tells whether an upload runs: then the page asks nothing.
-  TimingPage(CommandSender& sender, std::function<bool()> uploadActive)
-      : sender_(sender), uploadActive_(std::move(uploadActive)) {}
+  // `uploadActive` tells whether an upload runs: then the page asks nothing. `askState`
+  // asks the box for its whole state (the status chain from its input query); without it
+  // the page sends the input query itself.
+  TimingPage(CommandSender& sender, std::function<bool()> uploadActive,
+             std::function<void()> askState = nullptr)
+      : sender_(sender), uploadActive_(std::move(uploadActive)), askState_(std::move(askState)) {}
 
   // The sixteen displayed fields.
   double pixelClock = 0;  // MHz
@@ -65,6 +77,9 @@ class TimingPage : public CoreWindow {
   int hSyncPolarity = -1;  // 0 "+", 1 "-", -1 none checked
   int vSyncPolarity = -1;
   int scanType = -1;  // 0 progressive, 1 interlaced
+  // The box reported no signal (a timing with no active width, a lost signal, hot-plug
+  // off): no radio is checked and the page says "No signal".
+  bool noSignal = false;
 
   // The latest timing record and the three status bytes kept for decoding.
   std::array<uint8_t, kTimingRecordSize> record{};
@@ -85,10 +100,14 @@ class TimingPage : public CoreWindow {
   // Reply 0x8090: keeps the 3D structure (byte 8), the pixel repetition (byte 9) and the
   // colour space (byte 0), decodes again and shows the fields.
   void TakeStatusBytes(const uint8_t* status, bool inputIsSdi);
-  // Sets the sixteen fields to zero: every number 0, "+", "+" and "Progressive".
+  // No signal: every number 0, no radio checked, "No signal".
   void ZeroTimingFields();
+  // The values shown are live, or not (`notice` says since when and why; the fields are
+  // greyed meanwhile).
+  void ShowFreshness(const std::string& notice, bool stale);
 
-  // "Update Status": the box's state again, from the hot-plug query on.
+  // "Update Status": the box's whole state again, from the input query on, so that the
+  // lamps and the decoding follow an input changed at the box.
   void UpdateStatus();
 
   // "Frame capture" checked or cleared: the upload controls shown or hidden. The choice
@@ -102,6 +121,8 @@ class TimingPage : public CoreWindow {
  private:
   CommandSender& sender_;
   std::function<bool()> uploadActive_;
+  std::function<void()> askState_;
+  std::string signalNote_;
 };
 
 }  // namespace sc

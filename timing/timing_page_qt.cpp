@@ -1,7 +1,6 @@
 #include "timing/timing_page_qt.h"
 
 #include <QCheckBox>
-#include <QFrame>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -16,6 +15,8 @@
 
 #include "timing/frame_capture.h"
 #include "timing/timing_page.h"
+#include "window/accessibility_qt.h"
+#include "window/read_only_qt.h"
 
 namespace sc {
 
@@ -43,65 +44,99 @@ constexpr Field kVertical[] = {{kVActive, "V active:", nullptr},
                                {kVSyncWidth, "Vs width:", nullptr},
                                {kVSyncOffset, "Vs offset:", nullptr}};
 
-// Each preview pixel is drawn as a square of this many screen pixels: the 96 x 64 picture
-// is too small to see at one screen pixel a pixel.
-constexpr int kPreviewScale = 3;
-
-// The preview of the received picture, grey until the first one arrives, scaled up with
-// every pixel a sharp square (no smoothing, which would blur the bars' edges).
-class PreviewPicture : public QFrame {
+// The preview of the received picture, grey until the first one arrives, drawn at the
+// largest whole number of screen pixels a pixel that its place allows (three at the least)
+// with every pixel a sharp square (no smoothing, which would blur the bars' edges).
+class PreviewPicture : public QWidget {
  public:
-  PreviewPicture(const PreviewImage& image, QWidget* parent) : QFrame(parent), image_(image) {
-    setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    setLineWidth(1);
-    const int frame = 2 * frameWidth();
-    setFixedSize(kPreviewWidth * kPreviewScale + frame, kPreviewHeight * kPreviewScale + frame);
+  PreviewPicture(const PreviewImage& image, QWidget* parent) : QWidget(parent), image_(image) {
+    setMinimumSize(kPreviewWidth * kMinimumPreviewScale + 2,
+                   kPreviewHeight * kMinimumPreviewScale + 2);
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
   }
+  QSize sizeHint() const override { return minimumSize(); }
 
  protected:
-  void paintEvent(QPaintEvent* event) override {
-    QFrame::paintEvent(event);
+  void paintEvent(QPaintEvent*) override {
     // The core's pixels are blue, green, red in memory.
     const QImage picture(image_.data(), kPreviewWidth, kPreviewHeight, kPreviewWidth * 3,
                          QImage::Format_BGR888);
+    const QRect shown = PreviewPictureRect(rect());
     QPainter painter(this);
     painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
-    painter.drawImage(contentsRect(), picture);
+    painter.drawImage(shown, picture);
+    // A line around the picture only.
+    painter.setPen(palette().color(QPalette::Dark));
+    painter.drawRect(shown.adjusted(-1, -1, 0, 0));
   }
 
  private:
   const PreviewImage& image_;
 };
 
-// A value the page shows: read-only (it can take the focus and be copied), right-aligned,
-// named by its caption, its unit as its description.
+// A value the page shows: read-only (a click focuses it for copying; Tab passes it by),
+// right-aligned, named by its caption, its unit as its description. It widens with the
+// page.
 QLineEdit* ValueBox(QWidget* parent) {
   auto* box = new QLineEdit(parent);
-  box->setReadOnly(true);
+  MakeReadOnlyValue(box);
   box->setAlignment(Qt::AlignRight);
-  box->setFixedWidth(box->fontMetrics().horizontalAdvance(QStringLiteral("0000000")) + 16);
+  box->setMinimumWidth(box->fontMetrics().horizontalAdvance(QStringLiteral("0000000")) + 16);
   return box;
 }
 
 }  // namespace
 
+QRect PreviewPictureRect(const QRect& area) {
+  // One pixel of the area on each side is the line around the picture.
+  const QRect inside = area.adjusted(1, 1, -1, -1);
+  const int scale =
+      std::max(1, std::min(inside.width() / kPreviewWidth, inside.height() / kPreviewHeight));
+  return QRect(inside.topLeft(), QSize(kPreviewWidth * scale, kPreviewHeight * scale));
+}
+
 TimingPageWidget::TimingPageWidget(TimingPage& page, FrameCapture& capture, QWidget* parent)
     : PageWidget(parent) {
   auto* layout = new QVBoxLayout(this);
+
+  // "No signal", and the line that says the values below are not live.
+  auto* notes = new QHBoxLayout;
+  auto* signalNote = new QLabel(this);
+  QFont bold = signalNote->font();
+  bold.setBold(true);
+  signalNote->setFont(bold);
+  MarkValueText(signalNote);
+  signalNote->setAccessibleDescription(QStringLiteral("Signal"));
+  view_.Bind(kSignalNote, signalNote);
+  auto* freshness = new QLabel(this);
+  MarkValueText(freshness);
+  freshness->setAccessibleDescription(QStringLiteral("Values not live"));
+  view_.Bind(kFreshnessNote, freshness);
+  notes->addWidget(signalNote);
+  notes->addSpacing(12);
+  notes->addWidget(freshness, 1);
+  layout->addLayout(notes);
+
+  // The fields and the radios, greyed together while they are not live.
+  auto* values = new QWidget(this);
+  auto* valuesLayout = new QVBoxLayout(values);
+  valuesLayout->setContentsMargins(0, 0, 0, 0);
+  view_.Bind(kTimingFields, values);
+  layout->addWidget(values);
 
   auto* fields = new QGridLayout;
   auto addColumn = [&](const auto& column, int at) {
     int row = 0;
     for (const Field& field : column) {
-      auto* caption = new QLabel(QString::fromLatin1(field.caption), this);
-      auto* value = ValueBox(this);
+      auto* caption = new QLabel(QString::fromLatin1(field.caption), values);
+      auto* value = ValueBox(values);
       caption->setBuddy(value);
       view_.Bind(field.id, value);
       fields->addWidget(caption, row, at);
       fields->addWidget(value, row, at + 1);
       if (field.unit) {
         value->setAccessibleDescription(QString::fromLatin1(field.unit));
-        fields->addWidget(new QLabel(QString::fromLatin1(field.unit), this), row, at + 2);
+        fields->addWidget(new QLabel(QString::fromLatin1(field.unit), values), row, at + 2);
       }
       ++row;
     }
@@ -111,13 +146,16 @@ TimingPageWidget::TimingPageWidget(TimingPage& page, FrameCapture& capture, QWid
   addColumn(kVertical, 6);
   fields->setColumnMinimumWidth(2, 24);
   fields->setColumnMinimumWidth(5, 12);
-  fields->setColumnStretch(9, 1);
-  layout->addLayout(fields);
+  // The value boxes share the page's width.
+  for (int column : {1, 4, 7})
+    fields->setColumnStretch(column, 1);
+  valuesLayout->addLayout(fields);
 
-  // The radio pairs only show what the core decoded. Each pair has a parent of its own,
-  // so that the two pairs of "+" and "-" do not form one group.
+  // The radio pairs only show what the core decoded: readable, never changed by a click.
+  // Each pair has a parent of its own, so that the two pairs of "+" and "-" do not form one
+  // group.
   auto* options = new QHBoxLayout;
-  auto* polarity = new QGroupBox(QStringLiteral("Sync polarity"), this);
+  auto* polarity = new QGroupBox(QStringLiteral("Sync polarity"), values);
   auto* polarityRows = new QGridLayout(polarity);
   struct Pair {
     int firstId;
@@ -130,10 +168,9 @@ TimingPageWidget::TimingPageWidget(TimingPage& page, FrameCapture& capture, QWid
     auto* buttons = new QWidget;
     auto* buttonRow = new QHBoxLayout(buttons);
     buttonRow->setContentsMargins(0, 0, 0, 0);
-    auto* first = new QRadioButton(QString::fromLatin1(pair.first), buttons);
-    auto* second = new QRadioButton(QString::fromLatin1(pair.second), buttons);
+    auto* first = new ReadOnlyRadioButton(QString::fromLatin1(pair.first), buttons);
+    auto* second = new ReadOnlyRadioButton(QString::fromLatin1(pair.second), buttons);
     for (QRadioButton* button : {first, second}) {
-      button->setEnabled(false);
       buttonRow->addWidget(button);
       if (caption) button->setAccessibleDescription(caption->text().chopped(1));
     }
@@ -148,12 +185,12 @@ TimingPageWidget::TimingPageWidget(TimingPage& page, FrameCapture& capture, QWid
   addPair(polarityRows, 0, {kHSyncPlus, "Hsync:", "+", "-"});
   addPair(polarityRows, 1, {kVSyncPlus, "Vsync:", "+", "-"});
   options->addWidget(polarity);
-  auto* scan = new QGroupBox(QStringLiteral("Scan type"), this);
+  auto* scan = new QGroupBox(QStringLiteral("Scan type"), values);
   auto* scanRows = new QGridLayout(scan);
   addPair(scanRows, 0, {kScanType, nullptr, "Progressive", "Interlace"});
   options->addWidget(scan);
   options->addStretch(1);
-  layout->addLayout(options);
+  valuesLayout->addLayout(options);
 
   auto* status = new QPushButton(QStringLiteral("Update Status"), this);
   view_.Bind(kUpdateStatus, status);
@@ -218,12 +255,11 @@ TimingPageWidget::TimingPageWidget(TimingPage& page, FrameCapture& capture, QWid
   captureColumn->addWidget(frameCapture);
   captureColumn->addWidget(uploads);
   captureColumn->addStretch(1);
+  // The preview takes the room the page gets when the window grows.
   auto* captureRow = new QHBoxLayout;
-  captureRow->addWidget(preview, 0, Qt::AlignTop);
+  captureRow->addWidget(preview, 1);
   captureRow->addLayout(captureColumn);
-  captureRow->addStretch(1);
-  layout->addLayout(captureRow);
-  layout->addStretch(1);
+  layout->addLayout(captureRow, 1);
 }
 
 }  // namespace sc

@@ -228,6 +228,7 @@ class NamedListAccessible : public QAccessibleWidget {
 
 constexpr const char* kValueTextProperty = "scValueText";
 constexpr const char* kWindowProperty = "scWindow";
+constexpr const char* kRoleProperty = "scAccessibleRole";
 
 // A text showing a value beside its caption: its name is what it shows, also when that is
 // nothing (Qt would name an empty label after the caption whose buddy it is, so a blank
@@ -245,6 +246,10 @@ QAccessibleInterface* Factory(const QString& className, QObject* object) {
   if (auto* widget = qobject_cast<QWidget*>(object);
       widget && widget->isWindow() && widget->property(kWindowProperty).toBool())
     return new QAccessibleWidget(widget, QAccessible::Window);
+  if (auto* widget = qobject_cast<QWidget*>(object);
+      widget && widget->property(kRoleProperty).isValid())
+    return new QAccessibleWidget(
+        widget, static_cast<QAccessible::Role>(widget->property(kRoleProperty).toInt()));
   if (auto* label = qobject_cast<QLabel*>(object)) {
     if (label->property(kValueTextProperty).toBool()) return new ValueTextAccessible(label);
     return nullptr;
@@ -264,6 +269,14 @@ void MarkValueText(QLabel* label) {
 
 void MarkWindow(QWidget* window) {
   window->setProperty(kWindowProperty, true);
+}
+
+void MarkPicture(QWidget* widget) {
+  widget->setProperty(kRoleProperty, static_cast<int>(QAccessible::Graphic));
+}
+
+void MarkChart(QWidget* widget) {
+  widget->setProperty(kRoleProperty, static_cast<int>(QAccessible::Chart));
 }
 
 void InstallAccessibility() {

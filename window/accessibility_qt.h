@@ -20,6 +20,12 @@ void MarkValueText(QLabel* label);
 // log) reads as a window, titled by its window title: Qt would report it as a filler.
 void MarkWindow(QWidget* window);
 
+// A widget that draws a picture (a captured frame) reads as an image, one that draws a
+// chart as a chart, named by their accessible name: Qt would report either as a filler.
+// Mark it before naming it.
+void MarkPicture(QWidget* widget);
+void MarkChart(QWidget* widget);
+
 // Installs the interface for named lists; safe to call more than once. Needs the
 // QApplication.
 void InstallAccessibility();

@@ -1,7 +1,7 @@
 #pragma once
 // The window thread as the core sees it. The core never calls a toolkit: it asks its
-// host for timers, modal messages, the file-open dialog, the clock and for running a
-// piece of work on the window thread. QtHost implements it for the application,
+// host for timers, modal messages, the file-open and file-save dialogs, the clock and for
+// running a piece of work on the window thread. QtHost implements it for the application,
 // TestHost (tests/support) with a manual clock for the tests.
 
 #include <chrono>
@@ -39,6 +39,18 @@ class Host {
   // Returns the chosen path, or nothing when the user cancelled.
   virtual std::optional<std::string> ChooseFile(const std::string& filters,
                                                 const std::string& initialDirectory) = 0;
+
+  // The file-save dialog: filters as above, starting in `initialDirectory` with
+  // `suggestedName` filled in; it asks before replacing an existing file. Returns the
+  // chosen path, or nothing when the user cancelled (also where there is no dialog).
+  virtual std::optional<std::string> ChooseSaveFile(const std::string& filters,
+                                                    const std::string& initialDirectory,
+                                                    const std::string& suggestedName) {
+    (void)filters;
+    (void)initialDirectory;
+    (void)suggestedName;
+    return std::nullopt;
+  }
 
   // Runs one of the console's other dialogs (the about box, the address dialog) modally;
   // returns when the user has closed it.

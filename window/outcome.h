@@ -27,6 +27,11 @@ enum class Operation {
   kAddressRead,
   kAddressWrite,
   kAddressSave,
+  // "Save As..." beside the numbered saves: a file of the person's choosing.
+  kEdidSaveAs,
+  kMonitorSaveAs,
+  kPictureSaveAs,
+  kChartSaveAs,
 };
 
 enum class Result {

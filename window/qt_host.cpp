@@ -73,6 +73,34 @@ std::optional<std::string> QtHost::ChooseFile(const std::string& filters,
   return QFile::encodeName(dialog.selectedFiles().first()).toStdString();
 }
 
+std::optional<std::string> QtHost::ChooseSaveFile(const std::string& filters,
+                                                  const std::string& initialDirectory,
+                                                  const std::string& suggestedName) {
+  const QString directory =
+      initialDirectory.empty() ? QDir::currentPath() : QFile::decodeName(initialDirectory.c_str());
+  QFileDialog dialog(dialogParent_, QStringLiteral("Save As"), directory);
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setFileMode(QFileDialog::AnyFile);
+  dialog.setOption(QFileDialog::HideNameFilterDetails);
+  const QStringList nameFilters = FileDialogFilters(filters);
+  if (!nameFilters.isEmpty()) dialog.setNameFilters(nameFilters);
+  // A name typed without an extension takes the chosen filter's.
+  auto suffixOf = [](const QString& filter) {
+    const int open = filter.lastIndexOf(QLatin1Char('('));
+    const QString first = filter.mid(open + 1).section(QLatin1Char(' '), 0, 0);
+    return first.startsWith(QLatin1String("*.")) && first != QLatin1String("*.*")
+               ? first.mid(2).remove(QLatin1Char(')'))
+               : QString();
+  };
+  if (!nameFilters.isEmpty()) dialog.setDefaultSuffix(suffixOf(nameFilters.first()));
+  QObject::connect(
+      &dialog, &QFileDialog::filterSelected, &dialog,
+      [&dialog, suffixOf](const QString& filter) { dialog.setDefaultSuffix(suffixOf(filter)); });
+  if (!suggestedName.empty()) dialog.selectFile(FromCoreText(suggestedName));
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+  return QFile::encodeName(dialog.selectedFiles().first()).toStdString();
+}
+
 void QtHost::RegisterDialog(int dialogId, DialogRunner runner) {
   dialogs_[dialogId] = std::move(runner);
 }

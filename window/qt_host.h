@@ -37,6 +37,9 @@ class QtHost : public QObject, public Host {
   void ShowMessage(const std::string& caption, const std::string& text) override;
   std::optional<std::string> ChooseFile(const std::string& filters,
                                         const std::string& initialDirectory) override;
+  std::optional<std::string> ChooseSaveFile(const std::string& filters,
+                                            const std::string& initialDirectory,
+                                            const std::string& suggestedName) override;
   void RunModalDialog(int dialogId) override;
   std::chrono::milliseconds Now() const override;
 

@@ -27,6 +27,9 @@ int MemoryView::GetRadio(int firstId) const {
 int MemoryView::GetSelection(int id) const {
   return Find(selections_, id, -1);
 }
+bool MemoryView::Dimmed(int id) const {
+  return Find(dimmed_, id, false);
+}
 bool MemoryView::Visible(int id) const {
   return Find(visible_, id, true);
 }

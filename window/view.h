@@ -31,6 +31,12 @@ class View {
   virtual void SetIcon(int id, int iconId) = 0;
   // A control that draws a picture of the core's (the preview) draws it again now.
   virtual void Repaint(int id) { (void)id; }
+  // A control or a group of them shows values that are not live: greyed, still readable,
+  // selectable and copyable (unlike a disabled one).
+  virtual void SetDimmed(int id, bool dimmed) {
+    (void)id;
+    (void)dimmed;
+  }
 
   virtual void SetItems(int id, const std::vector<std::string>& items) = 0;
   virtual void SetItem(int id, int index, const std::string& text) = 0;
@@ -56,6 +62,7 @@ class MemoryView : public View {
   void SetEnabled(int id, bool enabled) override { enabled_[id] = enabled; }
   void SetIcon(int id, int iconId) override { icons_[id] = iconId; }
   void Repaint(int id) override { ++repaints_[id]; }
+  void SetDimmed(int id, bool dimmed) override { dimmed_[id] = dimmed; }
 
   void SetItems(int id, const std::vector<std::string>& items) override;
   void SetItem(int id, int index, const std::string& text) override;
@@ -68,6 +75,7 @@ class MemoryView : public View {
   bool Enabled(int id) const;  // true unless disabled
   int Icon(int id) const;      // 0 when never set
   int Repaints(int id) const;  // how often Repaint(id) was asked for
+  bool Dimmed(int id) const;   // false unless dimmed
   const std::vector<std::string>& Items(int id) const;
   std::string ItemTip(int id, int index) const;
   bool HasText(int id) const { return texts_.count(id) != 0; }
@@ -81,6 +89,7 @@ class MemoryView : public View {
   std::map<int, bool> enabled_;
   std::map<int, int> icons_;
   std::map<int, int> repaints_;
+  std::map<int, bool> dimmed_;
   std::map<int, std::vector<std::string>> items_;
   std::map<int, std::map<int, std::string>> tips_;
   std::map<int, int> selections_;

@@ -260,6 +260,23 @@ void WidgetView::Repaint(int id) {
   if (QWidget* w = widget(id)) w->update();
 }
 
+void WidgetView::SetDimmed(int id, bool dimmed) {
+  MemoryView::SetDimmed(id, dimmed);
+  QWidget* w = widget(id);
+  if (!w) return;
+  if (!dimmed) {
+    // An empty palette resolves nothing: the widget takes its parent's again.
+    w->setPalette(QPalette());
+    return;
+  }
+  QPalette palette = w->palette();
+  for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive})
+    for (const QPalette::ColorRole role :
+         {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+      palette.setColor(group, role, palette.color(QPalette::Disabled, role));
+  w->setPalette(palette);
+}
+
 void WidgetView::SetItems(int id, const std::vector<std::string>& items) {
   QWidget* w = widget(id);
   QStringList texts;

@@ -64,6 +64,9 @@ class WidgetView : public MemoryView {
   void SetEnabled(int id, bool enabled) override;
   void SetIcon(int id, int iconId) override;
   void Repaint(int id) override;
+  // Greys the texts of the widget and its children (their palette's text colours become
+  // the disabled ones); they stay enabled, selectable and copyable.
+  void SetDimmed(int id, bool dimmed) override;
 
   void SetItems(int id, const std::vector<std::string>& items) override;
   void SetItem(int id, int index, const std::string& text) override;

@@ -1,7 +1,10 @@
 // signal-cli against the simulated box on a pseudo-terminal: every command, its output,
 // what the box was left with, and the exit codes a script tests.
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <nlohmann/json.hpp>
@@ -632,6 +635,11 @@ TEST_F(CliTest, LogStreamsTheTrafficUntilItsTimeIsUp) {
 TEST_F(CliTest, ExitCodesTellWhatWentWrong) {
   PtyMaster silent;  // a line nobody answers on
   ASSERT_TRUE(silent.ok());
+  PtyMaster held;  // a line another program holds
+  ASSERT_TRUE(held.ok());
+  const int holder = ::open(held.SlavePath().c_str(), O_RDWR | O_NOCTTY);
+  ASSERT_GE(holder, 0);
+  ASSERT_EQ(::flock(holder, LOCK_EX | LOCK_NB), 0);
   const std::string missing = dir / "no-such-port";
   struct Case {
     std::vector<std::string> args;
@@ -640,12 +648,23 @@ TEST_F(CliTest, ExitCodesTellWhatWentWrong) {
     std::function<void()> before = nullptr;
   };
   const Case cases[] = {
+      // A port that does not open: named as it was given, and why.
       {{"--port", missing, "status"},
        kExitPortUnavailable,
-       "signal-cli: Can not find this port or used by other application"},
+       "signal-cli: cannot open " + missing + ": no such device"},
+      {{"--port", "COM7", "status"},
+       kExitPortUnavailable,
+       "signal-cli: cannot open COM7 (no device): no device for this COM number"},
+      {{"--port", held.SlavePath(), "status"},
+       kExitPortUnavailable,
+       "signal-cli: cannot open " + held.SlavePath() + ": in use by another program"},
       {{"--port", silent.SlavePath(), "--timeout", "0.3", "status"},
        kExitNoAnswer,
-       "signal-cli: no box answered on COM1 (" + silent.SlavePath() + ") within 0.3 s"},
+       "signal-cli: no box answered on " + silent.SlavePath() + " within 0.3 s"},
+      {{"--timeout", "0.3", "status"},
+       kExitNoAnswer,
+       "signal-cli: no box answered on COM1 (" + server.path() + ") within 0.3 s",
+       [this] { OnBox([](SimulatedBox& b) { b.faults().dropFrames = 1; }); }},
       {{"--port", silent.SlavePath(), "--timeout", "0.3", "address", "read"},
        kExitNoAnswer,
        "signal-cli: no box answered"},
@@ -677,7 +696,7 @@ TEST_F(CliTest, ExitCodesTellWhatWentWrong) {
        "signal-cli: the COM ports are COM1..COM99"},
       {{"--port", missing, "log"},
        kExitPortUnavailable,
-       "signal-cli: Can not find this port or used by other application"},
+       "signal-cli: cannot open " + missing + ": no such device"},
       {{"log", "--filter", "80x0"},
        kExitBadArgument,
        "signal-cli: --filter takes codes in hexadecimal"},
@@ -712,6 +731,38 @@ TEST_F(CliTest, ExitCodesTellWhatWentWrong) {
     EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
     EXPECT_EQ(run.out, "");
   }
+  ::close(holder);
+}
+
+TEST_F(CliTest, APortWithoutPermissionNamesTheDialoutGroup) {
+  // A pseudo-terminal belongs to its creator (mode 0620): another user cannot open it for
+  // writing. Root can open anything, so signal-cli runs as nobody in a child process.
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root to act as another user";
+  fs::permissions(settingsDir.path(), fs::perms::all);
+  int pipeEnds[2];
+  ASSERT_EQ(::pipe(pipeEnds), 0);
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    ::close(pipeEnds[0]);
+    if (::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(99);
+    const CliRun run = CliOn({"--port", server.path(), "status"});
+    const std::string said = std::to_string(run.rc) + " " + run.err;
+    [[maybe_unused]] const ssize_t n = ::write(pipeEnds[1], said.data(), said.size());
+    ::_exit(0);
+  }
+  ::close(pipeEnds[1]);
+  std::string said;
+  char buffer[512];
+  for (ssize_t n; (n = ::read(pipeEnds[0], buffer, sizeof buffer)) > 0;)
+    said.append(buffer, static_cast<size_t>(n));
+  ::close(pipeEnds[0]);
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  EXPECT_EQ(said, std::to_string(kExitPortUnavailable) + " signal-cli: cannot open " +
+                      server.path() +
+                      ": permission denied; add your user to the dialout group (sudo usermod "
+                      "-aG dialout $USER), then log in again\n");
 }
 
 TEST_F(CliTest, EveryCommandHasItsHelp) {
@@ -782,7 +833,7 @@ TEST_F(CliTest, TheProgramSeparatesResultsFromErrors) {
   EXPECT_EQ(out.rfind("{\"port\":\"COM1\"", 0), 0u) << out;
   std::tie(rc, out) = Shell(program + " --port " + (dir / "none") + " status 2>&1 >/dev/null");
   EXPECT_EQ(rc, kExitPortUnavailable);
-  EXPECT_EQ(out, "signal-cli: Can not find this port or used by other application\n");
+  EXPECT_EQ(out, "signal-cli: cannot open " + (dir / "none") + ": no such device\n");
 }
 
 }  // namespace

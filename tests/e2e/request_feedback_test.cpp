@@ -56,7 +56,7 @@ TEST_F(RequestFeedbackTest, AnUnansweredRequestIsNamedAfterItsWaitAndClearedByTh
        readEdid, "Read EDID: waiting for the box...", "No answer from the box: Read EDID"},
       {"reply corrupted", [&] { OnBox([](SimulatedBox& b) { b.faults().corruptFrames = 1; }); },
        updateStatus, "Update status: waiting for the box...",
-       "No answer from the box: Update status (Hot-plug query 0x8081; a reply was dropped: bad "
+       "No answer from the box: Update status (Input query 0x8082; a reply was dropped: bad "
        "sum)"},
       // The chain's second reply is lost: the whole chain carries the name of the click.
       {"chain cut short",

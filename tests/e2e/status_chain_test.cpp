@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <ctime>
 
 #include "console/control_ids.h"
 #include "sim/box_server.h"
@@ -150,7 +151,10 @@ TEST_F(StatusChainTest, TheConsoleFollowsTheBoxsSignal) {
   EXPECT_EQ(page().view().GetRadio(timing_ids::kScanType), kInterlaced);
   EXPECT_EQ(page().view().GetFloat(timing_ids::kVFreq), 50.04);
 
-  // The source's cable pulled: the panel empties and the page shows zeros.
+  EXPECT_EQ(page().view().GetText(timing_ids::kSignalNote), "");
+
+  // The source's cable pulled: the panel empties, the page shows zeros and says "No
+  // signal", with no polarity or scan type checked.
   Forget();
   ChangeBox([](SimulatedBox& b) { b.SetSourceConnected(kHdmiInput, false, true); });
   ASSERT_TRUE(Handled(0x809F));
@@ -160,22 +164,125 @@ TEST_F(StatusChainTest, TheConsoleFollowsTheBoxsSignal) {
        {timing_ids::kHActive, timing_ids::kVActive, timing_ids::kHTotal, timing_ids::kVSyncOffset})
     EXPECT_EQ(page().view().GetInt(id), 0) << id;
   EXPECT_EQ(page().view().GetFloat(timing_ids::kPixelClock), 0.0);
-  EXPECT_EQ(page().view().GetRadio(timing_ids::kHSyncPlus), kPolarityPlus);
-  EXPECT_EQ(page().view().GetRadio(timing_ids::kScanType), kProgressive);
+  for (int id : {timing_ids::kHSyncPlus, timing_ids::kVSyncPlus, timing_ids::kScanType})
+    EXPECT_EQ(page().view().GetRadio(id), -1) << id;
+  EXPECT_EQ(page().view().GetText(timing_ids::kSignalNote), kNoSignalText);
   EXPECT_TRUE(BoxCodes().empty());  // nothing to ask about
 
-  // "Update Status" without a signal: the timing reply finds no active width and asks no
-  // status.
+  // "Update Status" without a signal: the whole chain, whose timing reply finds no active
+  // width and asks no status; the page still says "No signal".
   page().UpdateStatus();
   ASSERT_TRUE(Handled(0x8091));
-  EXPECT_EQ(BoxCodes(), (Codes{0x8081, 0x8080, 0xF850, 0x8091}));
+  EXPECT_EQ(BoxCodes(), (Codes{0x8082, 0x8081, 0x8080, 0xF850, 0x8091}));
   EXPECT_EQ(Text(ids::kTimingText), "");
+  EXPECT_EQ(page().view().GetRadio(timing_ids::kScanType), -1);
+  EXPECT_EQ(page().view().GetText(timing_ids::kSignalNote), kNoSignalText);
 
   // Plugged back: everything returns.
   ChangeBox([](SimulatedBox& b) { b.SetSourceConnected(kHdmiInput, true, true); });
   ASSERT_TRUE(Handled(0x8090));
   EXPECT_EQ(Text(ids::kTimingText), "1920x1080i(50)");
   EXPECT_EQ(view.GetRadio(ids::kHpdOn), 0);
+  EXPECT_EQ(page().view().GetRadio(timing_ids::kScanType), kInterlaced);
+  EXPECT_EQ(page().view().GetText(timing_ids::kSignalNote), "");
+}
+
+// The box switched to its SDI input at the box itself ("signal sdi-1080i50", "input sdi"
+// on the simulator): its notice brings the timing alone, which the console still reads
+// with the HDMI rules; "Update Status" (F5) asks the input first, so the lamps and the
+// decoding follow the box.
+TEST_F(StatusChainTest, UpdateStatusFollowsAnInputSwitchedAtTheBox) {
+  dialog->ToggleLink();
+  ASSERT_TRUE(Handled(0x8090));
+  EXPECT_EQ(view.Icon(ids::kHdmiIcon), ids::kIconLampLit);
+
+  Forget();
+  ChangeBox([](SimulatedBox& b) {
+    b.SetSignal(*FindBoxSignal("sdi-1080i50"), false);
+    b.SetInput(kSdiInput, true);  // one notice
+  });
+  ASSERT_TRUE(Handled(0x8090));
+  // The notice keeps its timing-first chain.
+  EXPECT_EQ(dispatched, (Codes{0x809F, 0x8091, 0x8090}));
+  EXPECT_EQ(BoxCodes(), (Codes{0x8091, 0x8090}));
+
+  Forget();
+  page().UpdateStatus();
+  ASSERT_TRUE(Handled(0x8090));
+  EXPECT_EQ(BoxCodes(), kChain);
+  EXPECT_EQ(view.Icon(ids::kSdiIcon), ids::kIconLampLit);
+  EXPECT_EQ(view.Icon(ids::kHdmiIcon), ids::kIconLampUnlit);
+  EXPECT_FALSE(view.Enabled(ids::kHpdOn));
+  EXPECT_TRUE(dialog->inputIsSdi());
+  EXPECT_EQ(Text(ids::kSignalText), "SDI");
+  EXPECT_EQ(Text(ids::kTimingText), "1920x1080i(50)");
+  EXPECT_EQ(page().view().GetInt(timing_ids::kVActive), 1080);
+  EXPECT_EQ(page().view().GetInt(timing_ids::kVTotal), 1125);
+  EXPECT_EQ(page().view().GetFloat(timing_ids::kVFreq), 50.0);
+  EXPECT_TRUE(host.messages.empty());
+}
+
+// What the panel and the Timing page show is marked as not live when the link goes down or
+// the chain goes unanswered, and is live again with the next timing and status.
+TEST_F(StatusChainTest, OldValuesAreMarkedUntilFreshAnswersCome) {
+  dialog->freshness.wallClock = [] {
+    std::tm noon{};
+    noon.tm_year = 126;
+    noon.tm_mon = 2;
+    noon.tm_mday = 14;
+    noon.tm_hour = 14;
+    noon.tm_min = 3;
+    noon.tm_sec = 22;
+    noon.tm_isdst = -1;
+    return std::chrono::system_clock::from_time_t(std::mktime(&noon));
+  };
+  MemoryView pageView;
+  page().AttachView(&pageView);
+  auto notice = [&] { return pageView.GetText(timing_ids::kFreshnessNote); };
+  auto dimmed = [&] {
+    const bool panel = view.Dimmed(ids::kSignalPanel);
+    EXPECT_EQ(pageView.Dimmed(timing_ids::kTimingFields), panel);
+    EXPECT_EQ(view.GetText(ids::kFreshnessNote), notice());
+    return panel;
+  };
+  // Nothing received yet: nothing to mark.
+  EXPECT_EQ(notice(), "");
+  dialog->ToggleLink();
+  ASSERT_TRUE(Handled(0x8090));
+  EXPECT_FALSE(dimmed());
+  host.StopTimer(kStatusRecheckTimer);
+
+  dialog->ToggleLink();  // down
+  EXPECT_EQ(notice(), "Last received 14:03:22 \u2014 link down");
+  EXPECT_TRUE(dimmed());
+  EXPECT_EQ(Text(ids::kTimingText), "1920x1080(60)");  // still shown, greyed
+
+  Forget();
+  dialog->ToggleLink();  // up again: old until the chain's answers come
+  EXPECT_EQ(notice(), "Last received 14:03:22 \u2014 waiting for the box");
+  ASSERT_TRUE(Handled(0x8091));
+  EXPECT_EQ(notice(), "");
+  EXPECT_FALSE(dimmed());
+  ASSERT_TRUE(Handled(0x8090));
+  host.StopTimer(kStatusRecheckTimer);
+
+  // A request of the chain goes unanswered: the values are as old as the last answer.
+  Forget();
+  ChangeBox([](SimulatedBox& b) { b.faults().dropFrames = 1; });
+  page().UpdateStatus();
+  host.PumpFor(150ms);
+  host.Advance(kNoAnswerWait);
+  EXPECT_EQ(notice(), "Last received 14:03:22 \u2014 no answer from the box");
+  EXPECT_TRUE(dimmed());
+  // An answer to something else does not make them live.
+  dialog->monitorPage.ReadStatusRecord();
+  ASSERT_TRUE(Handled(0x8096));
+  EXPECT_TRUE(dimmed());
+  page().UpdateStatus();
+  ASSERT_TRUE(Handled(0x8090));
+  EXPECT_FALSE(dimmed());
+  EXPECT_EQ(notice(), "");
+  page().AttachView(nullptr);
 }
 
 TEST_F(StatusChainTest, FrontPanelControlsSetTheBox) {

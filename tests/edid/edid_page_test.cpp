@@ -7,7 +7,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -237,7 +239,7 @@ TEST_F(EdidPageTest, ChoosingAnEntrySendsItsIndexAndReadingAsksForTheChosenPrese
   EXPECT_EQ(Shown(), std::vector<std::string>(5, ""));
 }
 
-TEST_F(EdidPageTest, OpeningATextFileOfHalfAnEdidDecodesItAndKeepsTheStatus) {
+TEST_F(EdidPageTest, AnOpenedFileIsDecodedWithItsOwnVerdict) {
   Receive(kValid);
   // Bank 0 of another EDID, in lower case, some numbers with 0x, on lines of any length.
   const EdidImage other = test::EdidBuilder().Name(54, "HALF").Build();
@@ -253,17 +255,32 @@ TEST_F(EdidPageTest, OpeningATextFileOfHalfAnEdidDecodesItAndKeepsTheStatus) {
   Open(WriteFile("half.txt", text));
   EXPECT_TRUE(host.messages.empty());
   EXPECT_EQ(page.image, expected);
-  EXPECT_EQ(page.statusText, "HDMI EDID\rcheck sum Ok !");  // no header or checksum test
+  // The opened image's own verdict, not the one of the read before it.
+  EXPECT_EQ(page.statusText, "DVI EDID");
   EXPECT_EQ(page.hexText, FormatEdidHex(expected));
   EXPECT_EQ(page.generalText, test::Report(expected, EdidSection::General));
   EXPECT_EQ(page.videoText, test::Report(expected, EdidSection::Video));
+  EXPECT_EQ(Shown()[0], page.statusText);
   EXPECT_EQ(Shown()[1], page.hexText);
+  // The first filter shows both kinds of EDID file.
   EXPECT_EQ(host.chooseFileFilters,
-            std::vector<std::string>{"bin file(*.bin)|*.bin|text file(*.txt)|*.txt|all "
-                                     "file(*.*)|*.*||"});
+            std::vector<std::string>{"EDID file(*.bin;*.txt)|*.bin;*.txt|bin file(*.bin)|*.bin|"
+                                     "text file(*.txt)|*.txt|all file(*.*)|*.*||"});
+
+  // A damaged one says so, and is decoded all the same.
+  EdidImage broken = kValid;
+  broken[3] = 0x00;     // header
+  broken[200] ^= 0x55;  // bank 1's sum
+  Open(WriteFile("broken.bin", std::string(broken.begin(), broken.end())));
+  EXPECT_EQ(page.statusText, "EDID data header error !");
+  EXPECT_EQ(page.generalText, test::Report(broken, EdidSection::General));
+  broken[3] = 0xFF;
+  Open(WriteFile("bank1.bin", std::string(broken.begin(), broken.end())));
+  EXPECT_EQ(page.statusText, "HDMI EDID\rBank1 check sum error !");
+  EXPECT_TRUE(host.messages.empty());
 }
 
-TEST_F(EdidPageTest, AFileThatCannotBeTakenLeavesAnEmptyImageAndTheFormerTexts) {
+TEST_F(EdidPageTest, AFileThatCannotBeTakenLeavesThePageAsItWas) {
   struct Case {
     const char* what;
     std::string path;
@@ -274,6 +291,13 @@ TEST_F(EdidPageTest, AFileThatCannotBeTakenLeavesAnEmptyImageAndTheFormerTexts) 
        "It is not bin or txt file"},
       {"no extension", WriteFile("plain", "00 FF FF FF FF FF FF 00"), "It is not bin or txt file"},
       {"missing", dir / "gone.bin", "File read failed"},
+      {"a text of 11 bytes as .bin", WriteFile("notes.bin", "hello world"),
+       "Not an EDID: notes.bin holds 11 bytes, an EDID at least 128."},
+      {"one byte short of a block", WriteFile("short.bin", std::string(127, '\0')),
+       "Not an EDID: short.bin holds 127 bytes"},
+      {"eight numbers", WriteFile("header.txt", "00 FF FF FF FF FF FF 00"),
+       "Not an EDID: header.txt holds 8 hexadecimal numbers, an EDID at least 128."},
+      {"empty", WriteFile("empty.bin", ""), "Not an EDID: empty.bin holds 0 bytes"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -283,14 +307,72 @@ TEST_F(EdidPageTest, AFileThatCannotBeTakenLeavesAnEmptyImageAndTheFormerTexts) 
     Open(c.path);
     ASSERT_EQ(host.messages.size(), 1u);
     EXPECT_EQ(host.messages[0].text.rfind(c.message, 0), 0u) << host.messages[0].text;
-    EXPECT_EQ(page.image, AllFF());
+    // The image and the texts shown agree: both as they were.
+    EXPECT_EQ(page.image, kValid);
     EXPECT_EQ(Shown(), before);
-    // So a write now is refused.
-    Choose(5);
-    page.WriteUserEdid();
-    EXPECT_EQ(host.messages.back().text, "There is no valid EDID data !");
   }
   EXPECT_TRUE(sender.sent.empty());
+}
+
+// "Save As...": one file of the kind its name says, in the folder chosen, which the next
+// file dialog (Save As or Open) starts in.
+TEST_F(EdidPageTest, SaveAsWritesTheKindItsNameSaysAndTheDialogsRememberTheFolder) {
+  FileDialogFolder folder;
+  page.dialogFolder = &folder;
+  std::vector<Outcome> outcomes;
+  page.onOutcome = [&](const Outcome& o) { outcomes.push_back(o); };
+  Receive(kValid);
+  std::filesystem::create_directory(dir / "mine");
+  const std::string raw(kValid.begin(), kValid.end());
+  struct Case {
+    const char* what;
+    std::optional<std::string> chosen;
+    Result result;
+    std::string written;  // the file written, "" for none
+    std::string content;  // what it holds
+    std::string message;  // the start of the message, "" for none
+  };
+  const Case cases[] = {
+      {"a .bin", dir / "mine/a.bin", Result::kDone, dir / "mine/a.bin", raw, ""},
+      {"a .txt", dir / "mine/b.txt", Result::kDone, dir / "mine/b.txt", FormatEdidTextFile(kValid),
+       ""},
+      {"no extension: a .bin", dir / "mine/c", Result::kDone, dir / "mine/c.bin", raw, ""},
+      {"over an older file", dir / "mine/a.bin", Result::kDone, dir / "mine/a.bin", raw, ""},
+      {"capitals are not read back", dir / "mine/d.BIN", Result::kBadInput, "", "",
+       "An EDID is saved as a .bin or a .txt file: " + (dir / "mine/d.BIN")},
+      {"another kind", dir / "mine/e.hex", Result::kBadInput, "", "", "An EDID is saved as"},
+      {"a folder that is not there", dir / "none/f.bin", Result::kFileError, "", "",
+       "Failed to write " + (dir / "none/f.bin") + " (No such file or directory)"},
+      {"cancelled", std::nullopt, Result::kCancelled, "", "", ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    host.messages.clear();
+    host.saveChoices = {c.chosen};
+    page.SaveEdidFileAs();
+    ASSERT_FALSE(outcomes.empty());
+    EXPECT_EQ(outcomes.back().operation, Operation::kEdidSaveAs);
+    EXPECT_EQ(outcomes.back().result, c.result);
+    if (!c.written.empty()) {
+      EXPECT_EQ(outcomes.back().files, std::vector<std::string>{c.written});
+      EXPECT_EQ(ReadText(c.written), c.content);
+    }
+    if (c.message.empty()) {
+      EXPECT_TRUE(host.messages.empty());
+    } else {
+      ASSERT_EQ(host.messages.size(), 1u);
+      EXPECT_EQ(host.messages[0].text.rfind(c.message, 0), 0u) << host.messages[0].text;
+    }
+  }
+  EXPECT_EQ(host.saveDialogs[0].filters, kEdidSaveAsFilter);
+  EXPECT_EQ(host.saveDialogs[0].suggestedName, "edid.bin");
+  EXPECT_EQ(host.saveDialogs[0].folder, dir.path().string());
+  EXPECT_EQ(host.saveDialogs[1].folder, dir / "mine");
+  // What was saved opens again, from the folder last chosen.
+  Open(dir / "mine/b.txt");
+  EXPECT_EQ(host.chooseFileFolders.back(), dir / "none");
+  EXPECT_EQ(page.image, kValid);
+  EXPECT_FALSE(std::filesystem::exists(dir / "mine/d.BIN"));
 }
 
 TEST_F(EdidPageTest, CancellingTheFileDialogChangesNothing) {

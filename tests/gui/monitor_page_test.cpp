@@ -189,6 +189,11 @@ TEST(UtilityPageWidget, ValueBoxesAreNamedByTheirRowAndTheButtonAsks) {
   ASSERT_NE(last, nullptr);
   EXPECT_TRUE(last->isVisibleTo(&widget));
   EXPECT_EQ(last->text(), "0x41");
+  // A value in the normal text colour (read-only, not disabled), which a click focuses for
+  // copying and Tab passes by.
+  EXPECT_TRUE(last->isEnabled());
+  EXPECT_TRUE(last->isReadOnly());
+  EXPECT_EQ(last->focusPolicy(), Qt::ClickFocus);
   EXPECT_EQ(QAccessible::queryAccessibleInterface(last)->text(QAccessible::Name), "Data Byte 30");
   EXPECT_EQ(qobject_cast<QLineEdit*>(widget.view().widget(1117))->accessibleName(), "Check sum");
 

@@ -9,11 +9,15 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFileDialog>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QScrollBar>
 #include <QSpinBox>
 #include <QTest>
@@ -23,13 +27,16 @@
 
 #include "console/control_ids.h"
 #include "console/main_window_qt.h"
+#include "edid/edid_page.h"
 #include "sim/box_server.h"
 #include "tests/gui/console_window_fixture.h"
 #include "tests/gui/gui_testing.h"
 #include "tests/support/console_fixture.h"
 #include "tests/support/temp_dir.h"
+#include "timing/capture_windows_qt.h"
 #include "timing/frame_capture.h"
 #include "timing/timing_page.h"
+#include "timing/timing_page_qt.h"
 #include "window/drop_down_list_qt.h"
 #include "window/qt_host.h"
 
@@ -121,8 +128,22 @@ TEST_F(TimingPageGuiTest, AfterTheChainThePageAndThePanelShowTheBoxsSignal) {
     auto* button = PageControl<QRadioButton>(r.id);
     EXPECT_EQ(button->text(), r.caption) << r.id;
     EXPECT_EQ(button->isChecked(), r.checked) << r.id;
-    EXPECT_FALSE(button->isEnabled()) << r.id;
+    // Shown as a value in the normal text colour, not greyed as a disabled control, and
+    // neither a click nor a screen reader's press changes it.
+    EXPECT_TRUE(button->isEnabled()) << r.id;
+    QTest::mouseClick(button, Qt::LeftButton);
+    button->click();
+    EXPECT_EQ(button->isChecked(), r.checked) << r.id;
+    EXPECT_EQ(button->focusPolicy(), Qt::NoFocus) << r.id;
   }
+  EXPECT_EQ(dialog->timingPage.hSyncPolarity, kPolarityPlus);
+  // A read-only value can be focused by a click and copied, but Tab passes it by.
+  auto* hTotal = PageControl<QLineEdit>(kHTotal);
+  EXPECT_EQ(hTotal->focusPolicy(), Qt::ClickFocus);
+  hTotal->selectAll();
+  EXPECT_EQ(hTotal->selectedText(), "2200");
+  EXPECT_EQ(hTotal->palette().color(QPalette::Text),
+            window->palette().color(QPalette::Active, QPalette::Text));
 
   // The panel and the front panel, as the box reports them.
   const std::pair<int, const char*> panel[] = {{ids::kHdcpText, "OFF"},
@@ -166,17 +187,17 @@ TEST_F(TimingPageGuiTest, FrontPanelControlsReachTheBox) {
   QTRY_COMPARE_WITH_TIMEOUT(Shown(ids::kSignalText), QString("SDI"), 5000);
   EXPECT_EQ(Shown(ids::kTimingText), "1920x1080i(50)");
 
-  // "Update Status" asks again from the hot-plug step on.
+  // "Update Status" asks again, from the input on.
   OnBox([](SimulatedBox& b) {
     b.ClearRecords();
     return 0;
   });
   for (auto* button : window->page(ids::kTimingPage)->findChildren<QPushButton*>())
     if (button->text() == "Update Status") QTest::mouseClick(button, Qt::LeftButton);
-  QTRY_COMPARE_WITH_TIMEOUT(OnBox([](SimulatedBox& b) { return b.CommandCodes().size(); }), 5u,
+  QTRY_COMPARE_WITH_TIMEOUT(OnBox([](SimulatedBox& b) { return b.CommandCodes().size(); }), 6u,
                             5000);
   EXPECT_EQ(OnBox([](SimulatedBox& b) { return b.CommandCodes(); }),
-            (std::vector<uint16_t>{0x8081, 0x8080, 0xF850, 0x8091, 0x8090}));
+            (std::vector<uint16_t>{0x8082, 0x8081, 0x8080, 0xF850, 0x8091, 0x8090}));
 }
 
 // A screen reader reads a closed drop-down's value from the item that reports "selected".
@@ -281,8 +302,11 @@ TEST_F(TimingPageGuiTest, FrameCaptureShowsTheUploadControls) {
 TEST_F(TimingPageGuiTest, ThePreviewIsPaintedLargeAndSharp) {
   QWidget* preview = window->page(ids::kTimingPage)->view().widget(kPreviewFrame);
   ASSERT_NE(preview, nullptr);
-  const QRect inside = preview->contentsRect();
-  EXPECT_EQ(inside.size(), QSize(kPreviewWidth * 3, kPreviewHeight * 3));
+  // At the least three screen pixels a pixel, more when the page has the room.
+  const QRect inside = PreviewPictureRect(preview->rect());
+  const int scale = inside.width() / kPreviewWidth;
+  EXPECT_GE(scale, kMinimumPreviewScale);
+  EXPECT_EQ(inside.size(), QSize(kPreviewWidth * scale, kPreviewHeight * scale));
   auto shown = [&] { return preview->grab().toImage().convertToFormat(QImage::Format_RGB888); };
   // Grey until the first preview.
   const QImage before = shown();
@@ -295,14 +319,15 @@ TEST_F(TimingPageGuiTest, ThePreviewIsPaintedLargeAndSharp) {
   QTRY_VERIFY_WITH_TIMEOUT(!dialog->previewBusy(), 5000);
   const QImage after = shown();
   const PreviewImage& image = dialog->capture.previewImage;
-  // Every preview pixel is a 3 x 3 square of its own colour: no smoothing between them.
+  // Every preview pixel is a square of its own colour: no smoothing between them.
   for (int row = 0; row < kPreviewHeight; row += 9) {
     for (int column = 0; column < kPreviewWidth; column += 7) {
       const size_t at = (static_cast<size_t>(row) * kPreviewWidth + column) * 3;
       const QColor want(image[at + 2], image[at + 1], image[at]);
-      for (int dy = 0; dy < 3; ++dy)
-        for (int dx = 0; dx < 3; ++dx)
-          ASSERT_EQ(after.pixelColor(inside.left() + 3 * column + dx, inside.top() + 3 * row + dy),
+      for (int dy = 0; dy < scale; ++dy)
+        for (int dx = 0; dx < scale; ++dx)
+          ASSERT_EQ(after.pixelColor(inside.left() + scale * column + dx,
+                                     inside.top() + scale * row + dy),
                     want)
               << row << "," << column;
     }
@@ -338,6 +363,177 @@ TEST_F(TimingPageGuiTest, AnUploadShowsItsProgressAndCanBeCancelled) {
   QTRY_VERIFY_WITH_TIMEOUT(dialog->capture.previewImage[0] != 0x40, 5000);
   EXPECT_LT(dialog->capture.frameImage.linesCompleted, 1080);
   EXPECT_FALSE(std::filesystem::exists(dir.path() / "IMAGEFULL_BMP00.BMP"));
+}
+
+// Old values are greyed under a line that says since when; no signal says "No signal".
+TEST_F(TimingPageGuiTest, OldValuesAreGreyedAndNoSignalIsSaid) {
+  LinkUp();
+  auto* pageNote = PageControl<QLabel>(kFreshnessNote);
+  auto* panelNote = Control<QLabel>(ids::kFreshnessNote);
+  auto* hActive = PageControl<QLineEdit>(kHActive);
+  auto* timing = Control<QLabel>(ids::kTimingText);
+  const QColor normal = hActive->palette().color(QPalette::Active, QPalette::Text);
+  EXPECT_EQ(pageNote->text(), "");
+  EXPECT_FALSE(panelNote->isVisibleTo(window.get()));
+
+  QTest::mouseClick(Control<QToolButton>(ids::kLinkIcon), Qt::LeftButton);  // down
+  EXPECT_TRUE(pageNote->text().startsWith("Last received ")) << pageNote->text().toStdString();
+  EXPECT_TRUE(pageNote->text().endsWith(QString::fromUtf8(" \u2014 link down")));
+  EXPECT_EQ(panelNote->text(), pageNote->text());
+  EXPECT_TRUE(panelNote->isVisibleTo(window.get()));
+  // Greyed but still the values, readable and enabled.
+  EXPECT_EQ(hActive->text(), "1920");
+  EXPECT_TRUE(hActive->isEnabled());
+  EXPECT_NE(hActive->palette().color(QPalette::Active, QPalette::Text), normal);
+  EXPECT_EQ(timing->text(), "1920x1080(60)");
+  EXPECT_EQ(timing->palette().color(QPalette::Active, QPalette::WindowText),
+            timing->palette().color(QPalette::Disabled, QPalette::WindowText));
+
+  host.StopTimer(kStatusRecheckTimer);                                      // the first chain's
+  QTest::mouseClick(Control<QToolButton>(ids::kLinkIcon), Qt::LeftButton);  // up
+  QTRY_COMPARE_WITH_TIMEOUT(pageNote->text(), QString(), 5000);
+  EXPECT_FALSE(panelNote->isVisibleTo(window.get()));
+  EXPECT_EQ(hActive->palette().color(QPalette::Active, QPalette::Text), normal);
+
+  // The source's cable pulled: no radio checked, and the page says so. (Once the chain
+  // has ended: a request written meanwhile would discard the box's notice.)
+  QTRY_VERIFY_WITH_TIMEOUT(host.TimerRunning(kStatusRecheckTimer), 5000);
+  auto* noSignal = PageControl<QLabel>(kSignalNote);
+  EXPECT_EQ(noSignal->text(), "");
+  OnBox([](SimulatedBox& b) {
+    b.SetSourceConnected(kHdmiInput, false, true);
+    return 0;
+  });
+  QTRY_COMPARE_WITH_TIMEOUT(noSignal->text(), QString(kNoSignalText), 5000);
+  for (int id : {kHSyncPlus, kHSyncMinus, kVSyncPlus, kVSyncMinus, kScanType, kInterlace})
+    EXPECT_FALSE(PageControl<QRadioButton>(id)->isChecked()) << id;
+}
+
+// The pages take the room the window gets, the window opens no larger than the screen,
+// and Tab goes from the page's tab to "Update Status" past the read-only values.
+TEST_F(TimingPageGuiTest, PagesGrowWithTheWindowAndTabReachesUpdateStatus) {
+  const QSize screen = window->screen()->availableGeometry().size();
+  EXPECT_LE(window->width(), screen.width());
+  EXPECT_LE(window->height(), screen.height());
+
+  auto* hActive = PageControl<QLineEdit>(kHActive);
+  QWidget* preview = window->page(ids::kTimingPage)->view().widget(kPreviewFrame);
+  QWidget* report = window->page(ids::kEdidPage)->view().widget(edid_ids::kGeneralText);
+  auto reportWidth = [&] {
+    window->tabBar()->setCurrentIndex(3);
+    QApplication::processEvents();
+    const int width = report->width();
+    window->tabBar()->setCurrentIndex(0);
+    return width;
+  };
+  const QSize before[] = {hActive->size(), preview->size()};
+  const int reportBefore = reportWidth();
+  window->resize(window->size() + QSize(600, 400));
+  QTRY_VERIFY(hActive->width() > before[0].width());
+  EXPECT_GT(PreviewPictureRect(preview->rect()).width(),
+            PreviewPictureRect(QRect(QPoint(), before[1])).width());
+  EXPECT_GT(reportWidth(), reportBefore);
+
+  window->tabBar()->setFocus();
+  QTest::keyClick(window->tabBar(), Qt::Key_Tab);
+  EXPECT_EQ(QApplication::focusWidget(), PageControl<QPushButton>(kUpdateStatus));
+  // A click still focuses a value, for copying.
+  QTest::mouseClick(hActive, Qt::LeftButton);
+  EXPECT_EQ(QApplication::focusWidget(), hActive);
+}
+
+// A captured frame opens in the picture viewer, a line's chart in the plot window, each
+// with "Save As..."; the numbered files are written as before.
+TEST_F(TimingPageGuiTest, CapturesOpenInTheirWindows) {
+  dialog->capture.workingDirectory = dir.path().string();
+  OnBox([](SimulatedBox& b) {
+    b.SetSignal(*FindBoxSignal("640x480p60"), false);
+    return 0;
+  });
+  QTest::mouseClick(Control<QToolButton>(ids::kLinkIcon), Qt::LeftButton);
+  QTRY_COMPARE_WITH_TIMEOUT(Shown(ids::kTimingText), QString("640x480(60)"), 5000);
+  QTest::mouseClick(PageControl<QCheckBox>(kFrameCaptureCheck), Qt::LeftButton);
+
+  QString said;
+  auto closeMessage = [&](QWidget* modal) {
+    if (auto* box = qobject_cast<QMessageBox*>(modal)) said = box->text();
+    testing::PressButton(modal, "OK");
+  };
+  testing::OnNextModal(closeMessage);
+  QTest::mouseClick(PageControl<QPushButton>(kUploadWholeImage), Qt::LeftButton);
+  QTRY_VERIFY_WITH_TIMEOUT(window->pictureViewer() && window->pictureViewer()->isVisible(), 15000);
+  EXPECT_EQ(said, "Save image data to ./IMAGEFULL_BMP00.BMP");
+  PictureViewer* viewer = window->pictureViewer();
+  EXPECT_EQ(viewer->windowTitle(), QString::fromUtf8("IMAGEFULL_BMP00.BMP \u2014 640 x 480"));
+  EXPECT_EQ(viewer->image().size(), QSize(640, 480));
+  EXPECT_EQ(QAccessible::queryAccessibleInterface(viewer)->role(), QAccessible::Window);
+  auto button = [](QWidget* parent, const QString& caption) {
+    for (auto* b : parent->findChildren<QPushButton*>())
+      if (b->text() == caption) return b;
+    return static_cast<QPushButton*>(nullptr);
+  };
+  QTest::mouseClick(button(viewer, "1:1"), Qt::LeftButton);
+  EXPECT_EQ(viewer->canvas()->size(), QSize(640, 480));
+  EXPECT_EQ(viewer->zoomText()->text(), "100 %");
+  QTest::mouseClick(button(viewer, "Zoom In"), Qt::LeftButton);
+  EXPECT_EQ(viewer->canvas()->size(), QSize(1280, 960));
+  QTest::mouseClick(button(viewer, "Fit"), Qt::LeftButton);
+  EXPECT_LE(viewer->canvas()->width(), viewer->width());
+  EXPECT_EQ(QAccessible::queryAccessibleInterface(viewer->canvas())->text(QAccessible::Name),
+            "Picture");
+  EXPECT_EQ(QAccessible::queryAccessibleInterface(viewer->canvas())->role(), QAccessible::Graphic);
+  // Save As through the standard dialog, which suggests the file's name.
+  const std::string copy = dir / "kept.bmp";
+  QString suggested;
+  testing::OnNextModal([&](QWidget* modal) {
+    auto* dialog = qobject_cast<QFileDialog*>(modal);
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(dialog->acceptMode(), QFileDialog::AcceptSave);
+    suggested = dialog->selectedFiles().value(0);
+    dialog->selectFile(QString::fromStdString(copy));
+    QMetaObject::invokeMethod(dialog, "accept");
+  });
+  QTest::mouseClick(button(viewer, "Save As..."), Qt::LeftButton);
+  EXPECT_TRUE(suggested.endsWith("IMAGEFULL_BMP00.BMP")) << suggested.toStdString();
+  EXPECT_EQ(ReadText(copy), ReadText(dir / "IMAGEFULL_BMP00.BMP"));
+  EXPECT_FALSE(ReadText(copy).empty());
+  viewer->close();
+
+  // The line analysis: its chart in a plot with the values under the pointer.
+  QTRY_COMPARE_WITH_TIMEOUT(dialog->serialPort().CurrentRates(), std::make_pair(115200, 115200),
+                            5000);
+  PageControl<QSpinBox>(kLineNumber)->setValue(5);
+  testing::OnNextModal(closeMessage);
+  QTest::mouseClick(PageControl<QPushButton>(kLineAnalyse), Qt::LeftButton);
+  QTRY_VERIFY_WITH_TIMEOUT(window->chartWindow() && window->chartWindow()->isVisible(), 15000);
+  EXPECT_EQ(said, "Save image data to ./RGBline_BMP00.BMP");
+  LineChartWindow* chart = window->chartWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(chart));
+  EXPECT_EQ(chart->windowTitle(), QString::fromUtf8("Line 5 \u2014 RGBline_BMP00.BMP"));
+  EXPECT_EQ(chart->chart().width(), 640);
+  LineChartPlot* plot = chart->plot();
+  EXPECT_EQ(QAccessible::queryAccessibleInterface(plot)->text(QAccessible::Name), "Chart");
+  EXPECT_EQ(QAccessible::queryAccessibleInterface(plot)->role(), QAccessible::Chart);
+  // The pointer over pixel 320 (the offscreen platform moves no pointer: the event is sent).
+  const QPoint over(qRound(plot->PointOf(320, 0).x()), plot->PlotArea().center().y());
+  QMouseEvent move(QEvent::MouseMove, QPointF(over), plot->mapToGlobal(QPointF(over)), Qt::NoButton,
+                   Qt::NoButton, Qt::NoModifier);
+  QApplication::sendEvent(plot, &move);
+  const int pixel = plot->PixelAt(over);
+  EXPECT_NEAR(pixel, 320, 1);
+  EXPECT_EQ(chart->readout()->text().toStdString(), chart->chart().ValuesAt(pixel));
+  // The traces are drawn in their colours.
+  const QImage drawn = plot->grab().toImage();
+  bool red = false, green = false, blue = false;
+  for (int y = plot->PlotArea().top(); y <= plot->PlotArea().bottom(); ++y)
+    for (int x = plot->PlotArea().left(); x <= plot->PlotArea().right(); x += 3) {
+      const QColor c = drawn.pixelColor(x, y);
+      red |= c.red() > 200 && c.green() < 100 && c.blue() < 100;
+      green |= c.green() > 200 && c.red() < 100 && c.blue() < 100;
+      blue |= c.blue() > 200 && c.red() < 150 && c.green() < 200;
+    }
+  EXPECT_TRUE(red && green && blue);
+  chart->close();
 }
 
 }  // namespace

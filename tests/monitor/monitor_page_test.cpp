@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "tests/support/recording_sender.h"
+#include "tests/support/temp_dir.h"
 #include "tests/support/test_host.h"
 
 namespace sc {
@@ -79,9 +80,11 @@ TEST(PackedStartTime, CarriesTheDateAndTimeBothWays) {
 }
 
 TEST(RecordDigits, ReadsTheFlagsTheReplyCarries) {
-  auto record = [](uint8_t n, uint8_t m, Bytes flags) {
+  auto record = [](uint8_t n, uint8_t m, const Bytes& flags) {
     Bytes p = {n, m, 0, 0, 5, 1, 0xC7, 0x89, 0xC5, 0x1E};
-    p.insert(p.end(), flags.begin(), flags.end());
+    // Appended one by one: g++ 12 warns falsely (array-bounds) on a ranged insert here.
+    for (const uint8_t flag : flags)
+      p.push_back(flag);
     return p;
   };
   auto digits = [](const Bytes& p) { return RecordDigits(p.data(), p.size()); };
@@ -219,6 +222,39 @@ TEST_F(MonitorPageTest, ARecordReplyShowsTheRecordingAsTheBoxReportsIt) {
   EXPECT_EQ(v.GetRadio(kWorking), 0);
   page.Save();
   EXPECT_EQ(Messages(), std::vector<std::string>{kNothingToSaveMessage});
+  page.SaveAs();
+  EXPECT_EQ(Messages(), (std::vector<std::string>{kNothingToSaveMessage, kNothingToSaveMessage}));
+  EXPECT_TRUE(host.saveDialogs.empty());  // nothing asked
+}
+
+// "Save As..." writes the report the numbered save writes, under the name chosen.
+TEST_F(MonitorPageTest, SaveAsWritesTheReportWhereChosen) {
+  TempDir dir;
+  page.workingDirectory = dir.path().string();
+  std::vector<Outcome> outcomes;
+  page.onOutcome = [&](const Outcome& o) { outcomes.push_back(o); };
+  const Bytes reply = {1, 3, 0, 0, 5, 1, 0xC7, 0x89, 0xC5, 0x1E, 0xFE, 0x05};
+  page.OnRecord(reply.data(), reply.size());
+  page.Save();
+  ASSERT_EQ(outcomes.back().files, std::vector<std::string>{"TQ5R_StatusRecord00.txt"});
+  const std::string numbered = ReadText(dir / "TQ5R_StatusRecord00.txt");
+
+  host.saveChoices = {dir / "night", dir / "night.log", std::nullopt, dir / "gone/x.txt"};
+  for (int i = 0; i < 4; ++i)
+    page.SaveAs();
+  ASSERT_EQ(outcomes.size(), 6u);
+  EXPECT_EQ(host.saveDialogs[0].suggestedName, "TQ5R_StatusRecord.txt");
+  EXPECT_EQ(host.saveDialogs[0].folder, dir.path().string());
+  // A name without an extension is a .txt; any other is taken as it is.
+  EXPECT_EQ(outcomes[2].files, std::vector<std::string>{dir / "night.txt"});
+  EXPECT_EQ(ReadText(dir / "night.txt"), numbered);
+  EXPECT_EQ(ReadText(dir / "night.log"), numbered);
+  EXPECT_EQ(outcomes[3].result, Result::kDone);
+  EXPECT_EQ(outcomes[4].result, Result::kCancelled);
+  EXPECT_EQ(outcomes[5].result, Result::kFileError);
+  EXPECT_EQ(outcomes[5].message.rfind("Failed to write " + (dir / "gone/x.txt"), 0), 0u);
+  // Saved quietly; only the failure is said.
+  EXPECT_EQ(Messages(), (std::vector<std::string>{outcomes[1].message, outcomes[5].message}));
 }
 
 }  // namespace

@@ -20,4 +20,7 @@ class TempDir {
   std::filesystem::path path_;
 };
 
+// The whole content of a file ("" when it cannot be read).
+std::string ReadText(const std::string& path);
+
 }  // namespace sc

@@ -35,9 +35,20 @@ void TestHost::RunModalDialog(int dialogId) {
   if (onDialog) onDialog(dialogId);
 }
 
+std::optional<std::string> TestHost::ChooseSaveFile(const std::string& filters,
+                                                    const std::string& initialDirectory,
+                                                    const std::string& suggestedName) {
+  saveDialogs.push_back({filters, initialDirectory, suggestedName});
+  if (saveChoices.empty()) return std::nullopt;
+  auto choice = saveChoices.front();
+  saveChoices.pop_front();
+  return choice;
+}
+
 std::optional<std::string> TestHost::ChooseFile(const std::string& filters,
-                                                const std::string& /*initialDirectory*/) {
+                                                const std::string& initialDirectory) {
   chooseFileFilters.push_back(filters);
+  chooseFileFolders.push_back(initialDirectory);
   if (fileChoices.empty()) return std::nullopt;
   auto choice = fileChoices.front();
   fileChoices.pop_front();

@@ -31,6 +31,9 @@ class TestHost : public Host {
   void ShowMessage(const std::string& caption, const std::string& text) override;
   std::optional<std::string> ChooseFile(const std::string& filters,
                                         const std::string& initialDirectory) override;
+  std::optional<std::string> ChooseSaveFile(const std::string& filters,
+                                            const std::string& initialDirectory,
+                                            const std::string& suggestedName) override;
   void RunModalDialog(int dialogId) override;
   std::chrono::milliseconds Now() const override { return now_; }
 
@@ -57,6 +60,15 @@ class TestHost : public Host {
   // Answers for ChooseFile, taken in order; nothing queued means "cancelled".
   std::deque<std::optional<std::string>> fileChoices;
   std::vector<std::string> chooseFileFilters;
+  // The folders the file dialogs started in, in order.
+  std::vector<std::string> chooseFileFolders;
+  // Answers for ChooseSaveFile, taken in order; nothing queued means "cancelled". What
+  // each save dialog was asked with: its filters and the name it suggested.
+  std::deque<std::optional<std::string>> saveChoices;
+  struct SaveDialog {
+    std::string filters, folder, suggestedName;
+  };
+  std::vector<SaveDialog> saveDialogs;
   std::vector<Message> messages;
   std::vector<int> dialogsRun;
   // Called with the dialog id while it "runs", if set.

@@ -406,6 +406,71 @@ TEST_F(FrameCaptureTest, ALineAnalysisChartsTheChosenLine) {
     for (int level = 0; level < 256; ++level)
       lit += pixel(column, level) != grey;
   EXPECT_EQ(lit, 7);
+
+  // The chart's data, as the console's plot shows it.
+  const LineChart& data = capture().lastChart;
+  EXPECT_EQ(data.line, 3);
+  EXPECT_EQ(data.red, (Bytes{0, 255, 100, 77}));
+  EXPECT_EQ(data.green, (Bytes{0, 255, 50, 77}));
+  EXPECT_EQ(data.blue, (Bytes{0, 255, 200, 10}));
+  EXPECT_EQ(data.file, images / "RGBline_BMP00.BMP");
+  EXPECT_EQ(data.ValuesAt(2), "Pixel 2: R 100  G 50  B 200");
+  EXPECT_EQ(data.ValuesAt(4), "");
+  EXPECT_EQ(data.ValuesAt(-1), "");
+}
+
+// A window shows what a capture saved once its message is closed; "Save As..." puts a copy
+// of the picture, or the chart drawn again, where the person chooses.
+TEST_F(FrameCaptureTest, SaveAsPutsThePictureAndTheChartWhereChosen) {
+  std::vector<std::pair<Operation, size_t>> after;  // the operation, messages shown by then
+  capture().afterOutcome = [&](const Outcome& o) {
+    after.push_back({o.operation, host.messages.size()});
+  };
+  std::vector<Outcome> outcomes;
+  dialog->onOutcome = [&](const Outcome& o) { outcomes.push_back(o); };
+  PictureSize(4, 2);
+  StartUpload();
+  FeedFourByTwoFrame();
+  ASSERT_EQ(after.size(), 1u);
+  EXPECT_EQ(after[0], std::make_pair(Operation::kFrameCapture, size_t{1}));
+  EXPECT_EQ(capture().lastPicture, images / "IMAGEFULL_BMP00.BMP");
+  RunTimersOut();
+
+  TempDir mine;
+  host.saveChoices = {mine / "frame", mine / "frame.png", mine / "x/frame.bmp", std::nullopt};
+  for (int i = 0; i < 4; ++i)
+    capture().SavePictureAs(capture().lastPicture);
+  ASSERT_EQ(outcomes.size(), 5u);
+  EXPECT_EQ(host.saveDialogs[0].suggestedName, "IMAGEFULL_BMP00.BMP");
+  EXPECT_EQ(outcomes[1].result, Result::kDone);
+  EXPECT_EQ(outcomes[1].files, std::vector<std::string>{mine / "frame.bmp"});
+  EXPECT_EQ(ReadWholeFile(mine / "frame.bmp"), ReadWholeFile(capture().lastPicture));
+  EXPECT_EQ(outcomes[2].result, Result::kBadInput);
+  EXPECT_EQ(outcomes[3].result, Result::kFileError);
+  EXPECT_EQ(outcomes[4].result, Result::kCancelled);
+  // A picture that is no longer there says so.
+  host.saveChoices = {mine / "again.bmp"};
+  capture().SavePictureAs(images / "IMAGEFULL_BMP07.BMP");
+  EXPECT_EQ(outcomes.back().result, Result::kFileError);
+  EXPECT_EQ(outcomes.back().message,
+            "Failed to read " + (images / "IMAGEFULL_BMP07.BMP") + " (No such file or directory)");
+  EXPECT_FALSE(fs::exists(mine / "again.bmp"));
+
+  // A line: the chart drawn again from its levels is the numbered file, byte for byte.
+  page().view().SetInt(timing_ids::kLineNumber, 2);
+  StartUpload(true);
+  FeedFourByTwoFrame();
+  host.Advance(kChunkWait);
+  ASSERT_EQ(after.back().first, Operation::kLineCapture);
+  host.saveChoices = {mine / "line.BMP"};
+  capture().SaveChartAs(capture().lastChart);
+  EXPECT_EQ(outcomes.back().operation, Operation::kChartSaveAs);
+  EXPECT_EQ(outcomes.back().result, Result::kDone);
+  EXPECT_EQ(host.saveDialogs.back().suggestedName, "RGBline_BMP00.BMP");
+  EXPECT_EQ(ReadWholeFile(mine / "line.BMP"), ReadWholeFile(images / "RGBline_BMP00.BMP"));
+  capture().SaveChartAs(LineChart{});
+  EXPECT_EQ(outcomes.back().result, Result::kRefused);
+  RunTimersOut();
 }
 
 TEST_F(FrameCaptureTest, TheLineNumberIsCheckedAndALineNotReceivedIsNotCharted) {

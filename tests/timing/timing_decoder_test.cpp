@@ -61,26 +61,27 @@ const Case kCases[] = {
     {"interlaced HDMI: field values become frame values, rates from the field",
      Record(7425, 0x07, 1920, 280, 88, 44, 540, 22, 2, 5),
      {},
-     {"74.25", "33.75", "60.05", 1920, 1080, 2200, 1125, 280, 22, 44, 88, 5, 2, P, P, Int,
+     {"74.25", "33.75", "60.05", 1920, 1080, 2200, 1125, 280, 45, 44, 88, 5, 2, P, P, Int,
       "1920x1080i(60)"}},
-    {"4:2:0 doubles H active and H total, not H blank",
+    {"4:2:0 doubles every horizontal count and the clock, not the rates",
      Record(14850, 0x06, 960, 140, 44, 22, 1080, 45, 4, 5),
      {3, 0, 0, false},
-     {"148.5", "135", "120", 1920, 1080, 2200, 1125, 140, 45, 22, 44, 5, 4, P, P, Prog,
+     {"297", "135", "120", 1920, 1080, 2200, 1125, 280, 45, 44, 88, 5, 4, P, P, Prog,
       "1920x1080(120)"}},
-    {"pixel repetition 1 halves, after the interlace doubling",
+    {"pixel repetition 1 halves the horizontal counts and the clock, after the interlace "
+     "doubling",
      Record(2700, 0x01, 1440, 276, 38, 124, 240, 22, 4, 3),
      {0, 1, 0, false},
-     {"27", "15.73", "60.05", 720, 480, 858, 525, 276, 22, 124, 38, 3, 4, M, M, Int,
+     {"13.5", "15.73", "60.05", 720, 480, 858, 525, 138, 45, 62, 19, 3, 4, M, M, Int,
       "720x480i(60)"}},
     {"pixel repetition 2 divides by 3, H sync + only",
      Record(2700, 0x02, 2160, 672, 0, 0, 480, 45, 0, 0),
      {0, 2, 0, false},
-     {"27", "9.53", "18.16", 720, 480, 944, 525, 672, 45, 0, 0, 0, 0, P, M, Prog, "720x480(18)"}},
+     {"9", "9.53", "18.16", 720, 480, 944, 525, 224, 45, 0, 0, 0, 0, P, M, Prog, "720x480(18)"}},
     {"pixel repetition 3 divides by 4, V sync + only",
      Record(2700, 0x04, 2880, 552, 0, 0, 480, 45, 0, 0),
      {0, 3, 0, false},
-     {"27", "7.87", "14.99", 720, 480, 858, 525, 552, 45, 0, 0, 0, 0, M, P, Prog, "720x480(15)"}},
+     {"6.75", "7.87", "14.99", 720, 480, 858, 525, 138, 45, 0, 0, 0, 0, M, P, Prog, "720x480(15)"}},
     {"frame packing at 1920 wide: one picture's height, half the total",
      Record(14850, 0x06, 1920, 280, 88, 44, 2205, 45, 4, 5),
      {0, 0, 1, false},
@@ -91,10 +92,10 @@ const Case kCases[] = {
      {0, 0, 1, false},
      {"148.5", "90", "60", 1280, 720, 1650, 750, 370, 30, 40, 110, 5, 5, P, P, Prog,
       "1280x720(60)"}},
-    {"frame packing at another width keeps V active",
+    {"frame packing at another width: one picture is half the total less the blanking",
      Record(5400, 0x00, 720, 144, 12, 64, 1201, 49, 5, 5),
      {0, 0, 1, false},
-     {"54", "62.5", "50", 720, 1201, 864, 625, 144, 49, 64, 12, 5, 5, M, M, Prog, "720x1201(50)"}},
+     {"54", "62.5", "50", 720, 576, 864, 625, 144, 49, 64, 12, 5, 5, M, M, Prog, "720x576(50)"}},
     {"SDI, fast clock: both +, flags ignored; interlaced 25.00 reads 50",
      Record(7425, 0x01, 1920, 720, 528, 44, 1080, 45, 4, 10),
      {0, 0, 0, true},
@@ -171,7 +172,7 @@ const Case kCases[] = {
     {"576i50",
      {},
      {},
-     {"27", "15.63", "50.08", 720, 576, 864, 625, 288, 24, 126, 24, 3, 2, M, M, Int,
+     {"13.5", "15.63", "50.08", 720, 576, 864, 625, 144, 49, 63, 12, 3, 2, M, M, Int,
       "720x576i(50)"},
      "576i50",
      StatusTexts{"OFF", "HDMI", "YUV4:2:2", "24bit", "2D", "48K", "16bit", "PCM", "2ch"}},
@@ -192,14 +193,14 @@ const Case kCases[] = {
     {"1080i50",
      {},
      {},
-     {"74.25", "28.13", "50.04", 1920, 1080, 2640, 1125, 720, 22, 44, 528, 5, 2, P, P, Int,
+     {"74.25", "28.13", "50.04", 1920, 1080, 2640, 1125, 720, 45, 44, 528, 5, 2, P, P, Int,
       "1920x1080i(50)"},
      "1080i50",
      StatusTexts{"HDCP1.4", "HDMI", "YUV4:4:4", "30bit", "2D", "48K", "24bit", "AC3", "6ch"}},
     {"1080i60",
      {},
      {},
-     {"74.25", "33.75", "60.05", 1920, 1080, 2200, 1125, 280, 22, 44, 88, 5, 2, P, P, Int,
+     {"74.25", "33.75", "60.05", 1920, 1080, 2200, 1125, 280, 45, 44, 88, 5, 2, P, P, Int,
       "1920x1080i(60)"},
      "1080i60",
      kPlainPanel},
@@ -234,7 +235,7 @@ const Case kCases[] = {
     {"2160p60",
      {},
      {},
-     {"297", "135", "60", 3840, 2160, 4400, 2250, 280, 90, 44, 88, 10, 8, P, P, Prog,
+     {"594", "135", "60", 3840, 2160, 4400, 2250, 560, 90, 88, 176, 10, 8, P, P, Prog,
       "3840x2160(60)"},
      "2160p60",
      StatusTexts{"HDCP2.2", "HDMI", "YUV4:2:0", "24bit", "2D", "48K", "24bit", "DTSHD", "8ch"}},
@@ -274,6 +275,13 @@ void ExpectShown(const TimingFields& f, const Shown& s) {
   EXPECT_EQ(f.scanType, s.scan);
   EXPECT_EQ(FormatTimingText(f.hActive, f.vActive, f.scanType == kInterlaced, f.vFreq),
             s.timingText);
+  // Whatever the format, the fields agree with each other: active and blank make the
+  // total, and the clock is the total times the line rate (rounded to 10 Hz).
+  EXPECT_EQ(f.hActive + f.hBlank, f.hTotal);
+  EXPECT_EQ(f.vActive + f.vBlank, f.vTotal);
+  if (f.hTotal > 0 && f.hFreq > 0) {
+    EXPECT_NEAR(f.pixelClock, f.hTotal * f.hFreq / 1000, f.hTotal * 0.005 / 1000 + 0.005);
+  }
 }
 
 // A format goes through the box's own encoding of its replies and the console's decoding
