@@ -143,7 +143,7 @@ EdidPageWidget::EdidPageWidget(EdidPage& page, QWidget* parent) : PageWidget(par
   }
   // "Compare...": the page's image against a file; or against the EDID last read from the
   // box. Two buttons rather than a menu: each reachable by its caption.
-  auto* compare = new QPushButton(QString::fromUtf8("Compare\u2026"), this);
+  auto* compare = new QPushButton(QStringLiteral("Compare..."), this);
   auto* compareLastRead = new QPushButton(QStringLiteral("Compare with last read"), this);
   for (QPushButton* button : {compare, compareLastRead}) {
     button->setAutoDefault(true);

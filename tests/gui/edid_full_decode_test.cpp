@@ -89,7 +89,7 @@ TEST_F(EdidFullDecodeTest, TheViewsAreNamedAndTheFullDecodeFollowsThePagesImage)
   EXPECT_EQ(full->accessibleName(), "Full decode");
   EXPECT_TRUE(full->isReadOnly());
   EXPECT_EQ(Control<QListWidget>(edid_ids::kDifferenceList)->accessibleName(), "Differences");
-  EXPECT_EQ(Control<QPushButton>(edid_ids::kCompare)->text(), QString::fromUtf8("Compare\u2026"));
+  EXPECT_EQ(Control<QPushButton>(edid_ids::kCompare)->text(), QStringLiteral("Compare..."));
   EXPECT_EQ(Control<QPushButton>(edid_ids::kCompareLastRead)->text(), "Compare with last read");
 
   EXPECT_TRUE(full->toPlainText().isEmpty());
@@ -125,7 +125,7 @@ TEST_F(EdidFullDecodeTest, CompareListsTheDifferencesAndBringsThemToTheFront) {
 
   tabs->setCurrentIndex(0);
   ChooseInTheDialog(Write("same.bin", kOpened));
-  QTest::mouseClick(Button(QString::fromUtf8("Compare\u2026")), Qt::LeftButton);
+  QTest::mouseClick(Button(QStringLiteral("Compare...")), Qt::LeftButton);
   EXPECT_EQ(tabs->currentIndex(), 2);
   EXPECT_EQ(list->count(), 0);
   EXPECT_TRUE(
