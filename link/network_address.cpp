@@ -88,15 +88,14 @@ std::optional<NetworkAddress> ParseNetworkAddress(const std::string& text, std::
     if (address.host.empty() || inet_pton(AF_INET6, address.host.c_str(), &parsed) != 1)
       return Fail(problem, "\"" + address.host + "\" is not an IPv6 address.");
     if (close + 1 >= rest.size() || rest[close + 1] != ':')
-      return Fail(problem, "\"" + text + "\" has no port: write " + scheme + "[" + address.host +
-                               "]:PORT.");
+      return Fail(problem,
+                  "\"" + text + "\" has no port: write " + scheme + "[" + address.host + "]:PORT.");
     portText = rest.substr(close + 2);
   } else {
     const size_t colon = rest.find(':');
     if (colon == std::string::npos)
-      return Fail(problem,
-                  "\"" + text + "\" has no port: write " + scheme + "HOST:PORT, such as " +
-                      scheme + "rack-3:7001.");
+      return Fail(problem, "\"" + text + "\" has no port: write " + scheme + "HOST:PORT, such as " +
+                               scheme + "rack-3:7001.");
     if (rest.find(':', colon + 1) != std::string::npos)
       return Fail(problem, "IPv6 addresses go in brackets: " + scheme + "[2001:db8::7]:7001.");
     address.host = rest.substr(0, colon);

@@ -19,7 +19,7 @@ enum class NetworkKind { Rfc2217, RawTcp };
 
 struct NetworkAddress {
   NetworkKind kind = NetworkKind::Rfc2217;
-  std::string host;  // without brackets
+  std::string host;   // without brackets
   bool ipv6 = false;  // an IPv6 literal (written in brackets)
   int port = 0;
 

@@ -1,11 +1,11 @@
 #include "link/network_line.h"
 
+#include <arpa/inet.h>
 #include <gensio/gensio.h>
 #include <gensio/gensio_err.h>
 #include <gensio/gensio_os_funcs.h>
 #include <gensio/gensio_unix.h>
 #include <gensio/sergensio.h>
-#include <arpa/inet.h>
 #include <netdb.h>
 #include <pthread.h>
 #include <signal.h>
@@ -135,6 +135,36 @@ void RunLookup(const std::shared_ptr<Lookup>& lookup, const std::string& host) {
 
 using Failure = NetworkOpenResult::Failure;
 
+// Lines whose thread was still closing its connection when Close() stopped waiting for
+// it. They end within their own bounds; the program waits for them (a little) at exit,
+// so that no such thread is still in the stream library while the program ends.
+struct DetachedPumps {
+  std::mutex mutex;
+  std::condition_variable idle;
+  int running = 0;
+};
+
+void WaitForDetachedPumps();
+
+DetachedPumps& Detached() {
+  // Never destroyed: a thread that outlives the wait below may still count itself out.
+  static DetachedPumps* pumps = [] {
+    auto* created = new DetachedPumps;
+    std::atexit(WaitForDetachedPumps);
+    return created;
+  }();
+  return *pumps;
+}
+
+void WaitForDetachedPumps() {
+  DetachedPumps& d = Detached();
+  std::unique_lock<std::mutex> lock(d.mutex);
+  d.idle.wait_for(lock, std::chrono::seconds(2), [&] { return d.running == 0; });
+}
+
+// How long Close() waits for the line's thread before it lets it finish on its own.
+constexpr milliseconds kJoinWait{200};
+
 NetworkOpenResult Failed(Failure failure, std::string reason) {
   NetworkOpenResult result;
   result.failure = failure;
@@ -156,10 +186,14 @@ struct NetworkLine::Pump {
 
   // Shared with other threads.
   std::mutex mutex;
-  bool stop = false;  // Close() was called
-  int controlFd = -1;
-  int pairFd = -1;    // the pump's end of the socket pair
-  int workerFd = -1;  // the worker's end
+  std::mutex deliverMutex;
+  std::condition_variable finishedCv;
+  bool stop = false;      // Close() was called
+  bool finished = false;  // the thread is done with everything; controlFd is closed
+  bool detached = false;
+  int controlFd = -1;  // written by others under the mutex while !finished
+  int pairFd = -1;     // the pump's end of the socket pair
+  int workerFd = -1;   // the worker's end
   int rateGeneration = 0;
   int rateSent = 0;  // the generation last sent to the device server
   LineRateAnswer answer;
@@ -216,8 +250,8 @@ struct NetworkLine::Pump {
 
   // --- callbacks, all on the pump thread
 
-  static int OnEvent(gensio*, void* data, int event, int err, unsigned char* buf,
-                     gensiods* buflen, const char* const*) {
+  static int OnEvent(gensio*, void* data, int event, int err, unsigned char* buf, gensiods* buflen,
+                     const char* const*) {
     Pump& p = *static_cast<Pump*>(data);
     switch (event) {
       case GENSIO_EVENT_READ:
@@ -363,8 +397,8 @@ struct NetworkLine::Pump {
     answer.answered = error ? 0 : static_cast<int>(value);
     if (error) {
       answer.state = LineRateAnswer::State::Missed;
-      answer.problem = "the device server did not set " + std::to_string(answer.asked) +
-                       " baud (" + LowerFirst(gensio_err_to_str(error)) + ")";
+      answer.problem = "the device server did not set " + std::to_string(answer.asked) + " baud (" +
+                       LowerFirst(gensio_err_to_str(error)) + ")";
     } else if (static_cast<int>(value) != answer.asked) {
       answer.state = LineRateAnswer::State::Missed;
       answer.problem = "the device server set the line to " + std::to_string(value) +
@@ -380,9 +414,8 @@ struct NetworkLine::Pump {
   NetworkOpenResult OpenFailure(int err, Failure fallback) {
     switch (err) {
       case GE_CONNREFUSE:
-        return Failed(Failure::Refused,
-                      "connection refused (nothing listens on port " +
-                          std::to_string(address.port) + ")");
+        return Failed(Failure::Refused, "connection refused (nothing listens on port " +
+                                            std::to_string(address.port) + ")");
       case GE_HOSTDOWN:
         return Failed(Failure::Unreachable, "the host cannot be reached");
       case GE_TIMEDOUT:
@@ -441,10 +474,11 @@ struct NetworkLine::Pump {
         (lookup->error == 0 && lookup->addresses.empty()))
       return Failed(Failure::NameNotFound, "the name " + address.host + " was not found");
     if (lookup->error == EAI_AGAIN)
-      return Failed(Failure::NameNotFound,
-                    "the name " + address.host + " could not be looked up (no name server answered)");
+      return Failed(Failure::NameNotFound, "the name " + address.host +
+                                               " could not be looked up (no name server answered)");
     if (lookup->error)
-      return Failed(Failure::NameNotFound, "the name " + address.host + " could not be looked up (" +
+      return Failed(Failure::NameNotFound, "the name " + address.host +
+                                               " could not be looked up (" +
                                                LowerFirst(gai_strerror(lookup->error)) + ")");
     out = lookup->addresses;
     return {};
@@ -495,13 +529,11 @@ struct NetworkLine::Pump {
                       "within " +
                           Seconds(timeout));
       }
-      if (openError)
-        return AfterHangUp(OpenFailure(openError, Failure::NotNegotiated), deadline);
+      if (openError) return AfterHangUp(OpenFailure(openError, Failure::NotNegotiated), deadline);
       // Reading is enabled once the open is done (an open leaves it off).
       gensio_set_read_callback_enable(io, true);
       sio = gensio_to_sergensio(io);
-      if (!sio)
-        return Failed(Failure::NotNegotiated, "the device server does not offer RFC 2217");
+      if (!sio) return Failed(Failure::NotNegotiated, "the device server does not offer RFC 2217");
       if (NetworkOpenResult r = SetLine(deadline); !r.ok()) return r;
     } else {
       gensio_set_read_callback_enable(io, true);
@@ -542,17 +574,15 @@ struct NetworkLine::Pump {
     };
     if (!WaitUntil(deadline, [&] { return all() || netEnded; })) {
       if (Stopping()) return Failed(Failure::Cancelled, "cancelled");
-      return Failed(Failure::NotNegotiated,
-                    "the device server did not answer the line settings within " +
-                        Seconds(timeout));
+      return Failed(
+          Failure::NotNegotiated,
+          "the device server did not answer the line settings within " + Seconds(timeout));
     }
     if (netEnded) return Ended();
     for (const auto& a : settings)
       if (a.error) return AfterHangUp(OpenFailure(a.error, Failure::Settings), deadline);
     std::string wrong;
-    auto note = [&wrong](const std::string& text) {
-      wrong += (wrong.empty() ? "" : ", ") + text;
-    };
+    auto note = [&wrong](const std::string& text) { wrong += (wrong.empty() ? "" : ", ") + text; };
     if (static_cast<int>(settings[0].value) != format.baud)
       note(std::to_string(settings[0].value) + " baud, not " + std::to_string(format.baud));
     if (static_cast<int>(settings[1].value) != format.dataBits)
@@ -610,11 +640,14 @@ struct NetworkLine::Pump {
   void Shutdown() {
     if (io) {
       closeDone = false;
-      const int err = gensio_close(io, [](gensio*, void* data) {
-        Pump& p = *static_cast<Pump*>(data);
-        p.closeDone = true;
-        p.Wake();
-      }, this);
+      const int err = gensio_close(
+          io,
+          [](gensio*, void* data) {
+            Pump& p = *static_cast<Pump*>(data);
+            p.closeDone = true;
+            p.Wake();
+          },
+          this);
       if (!err) {
         const auto deadline = Clock::now() + kCloseWait;
         while (!closeDone && Clock::now() < deadline) {
@@ -666,8 +699,11 @@ struct NetworkLine::Pump {
     if (gensio_unix_funcs_alloc(nullptr, 0, &o) != 0) {
       result = Failed(Failure::Other, "the stream library could not start");
     } else {
-      gensio_os_funcs_set_vlog(o, [](gensio_os_funcs*, enum gensio_log_levels, const char* f,
-                                     va_list ap) { vfprintf(stderr, f, ap); fprintf(stderr, "\n"); });
+      gensio_os_funcs_set_vlog(
+          o, [](gensio_os_funcs*, enum gensio_log_levels, const char* f, va_list ap) {
+            vfprintf(stderr, f, ap);
+            fprintf(stderr, "\n");
+          });
       waiter = gensio_os_funcs_alloc_waiter(o);
       if (!waiter || !Register(controlFd, &controlIod, OnControl, nullptr) ||
           !Register(pairFd, &pairIod, OnPairReadable, OnPairWritable)) {
@@ -677,17 +713,22 @@ struct NetworkLine::Pump {
         result = ConnectPhase();
       }
     }
-    bool deliver;
     {
-      std::lock_guard<std::mutex> guard(mutex);
-      deliver = !stop;
-      if (!result.ok()) {
-        ending.ended = true;
-        ending.text = result.reason;
+      // Close() waits on this lock for an outcome on its way out, and no outcome leaves
+      // after Close() has begun.
+      std::lock_guard<std::mutex> delivering(deliverMutex);
+      bool deliver;
+      {
+        std::lock_guard<std::mutex> guard(mutex);
+        deliver = !stop;
+        if (!result.ok()) {
+          ending.ended = true;
+          ending.text = result.reason;
+        }
       }
+      if (deliver && done) done(result);
+      done = nullptr;
     }
-    if (deliver && done) done(result);
-    done = nullptr;
     if (result.ok()) {
       PumpLoop();
       NoteEnding();
@@ -698,6 +739,26 @@ struct NetworkLine::Pump {
       gensio_os_funcs_free(o);
       o = nullptr;
     }
+    if (pairFd >= 0) ::close(pairFd);
+    pairFd = -1;
+    std::lock_guard<std::mutex> guard(mutex);
+    if (controlFd >= 0) ::close(controlFd);
+    controlFd = -1;
+    finished = true;
+    finishedCv.notify_all();
+    if (detached) {
+      DetachedPumps& d = Detached();
+      std::lock_guard<std::mutex> count(d.mutex);
+      --d.running;
+      d.idle.notify_all();
+    }
+  }
+
+  // Wakes the thread (the control descriptor is the thread's once it has finished).
+  void Signal() {
+    if (finished || controlFd < 0) return;
+    const uint64_t one = 1;
+    [[maybe_unused]] ssize_t n = ::write(controlFd, &one, sizeof one);
   }
 };
 
@@ -715,8 +776,8 @@ std::shared_ptr<NetworkLine> NetworkLine::Connect(const NetworkAddress& address,
   pump->done = std::move(done);
   int pair[2];
   if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0, pair) != 0) {
-    NetworkOpenResult failed = Failed(Failure::Other, std::string("no socket pair (") +
-                                                          std::strerror(errno) + ")");
+    NetworkOpenResult failed =
+        Failed(Failure::Other, std::string("no socket pair (") + std::strerror(errno) + ")");
     if (pump->done) pump->done(failed);
     return line;
   }
@@ -758,17 +819,36 @@ std::shared_ptr<NetworkLine> NetworkLine::ConnectAndWait(const NetworkAddress& a
 void NetworkLine::Close() {
   std::call_once(closed_, [this] {
     if (!pump_) return;
+    Pump& p = *pump_;
     {
-      std::lock_guard<std::mutex> guard(pump_->mutex);
-      pump_->stop = true;
+      std::lock_guard<std::mutex> guard(p.mutex);
+      p.stop = true;
+      p.Signal();
     }
-    const uint64_t one = 1;
-    [[maybe_unused]] ssize_t n = ::write(pump_->controlFd, &one, sizeof one);
-    if (pump_->thread.joinable()) pump_->thread.join();
+    { std::lock_guard<std::mutex> delivered(p.deliverMutex); }
+    bool finished;
+    {
+      std::unique_lock<std::mutex> lock(p.mutex);
+      p.stop = true;
+      p.Signal();
+      finished = p.finishedCv.wait_for(lock, kJoinWait, [&] { return p.finished; });
+      if (!finished) {
+        p.detached = true;
+        DetachedPumps& d = Detached();
+        std::lock_guard<std::mutex> count(d.mutex);
+        ++d.running;
+      }
+    }
+    if (p.thread.joinable()) {
+      if (finished)
+        p.thread.join();
+      else
+        p.thread.detach();  // it ends within its own bounds and counts itself out
+    }
     workerFd_ = -1;
-    if (pump_->workerFd >= 0) ::close(pump_->workerFd);
-    if (pump_->controlFd >= 0) ::close(pump_->controlFd);
-    pump_->workerFd = pump_->controlFd = -1;
+    // The worker's end is ours alone: the thread reads its own end, which sees ours close.
+    if (p.workerFd >= 0) ::close(p.workerFd);
+    p.workerFd = -1;
   });
 }
 
@@ -781,22 +861,23 @@ void NetworkLine::RequestRate(int rate) {
   ++pump_->rateGeneration;
   if (!CanChangeRate()) {
     a.state = LineRateAnswer::State::Missed;
-    a.problem = "a tcp:// line passes raw bytes: the device server's rate cannot be changed "
-                "from here";
+    a.problem =
+        "a tcp:// line passes raw bytes: the device server's rate cannot be changed "
+        "from here";
     return;
   }
   a.state = LineRateAnswer::State::Pending;
   a.problem.clear();
   pump_->askedAt = Clock::now();
-  const uint64_t one = 1;
-  [[maybe_unused]] ssize_t n = ::write(pump_->controlFd, &one, sizeof one);
+  pump_->Signal();
 }
 
 LineRateAnswer NetworkLine::RateAnswer() const {
   if (!pump_) return {};
   std::lock_guard<std::mutex> guard(pump_->mutex);
   LineRateAnswer a = pump_->answer;
-  if (a.state == LineRateAnswer::State::Pending && Clock::now() - pump_->askedAt > kRateAnswerWait) {
+  if (a.state == LineRateAnswer::State::Pending &&
+      Clock::now() - pump_->askedAt > kRateAnswerWait) {
     a.state = LineRateAnswer::State::Missed;
     a.problem = "the device server did not answer the rate change to " + std::to_string(a.asked) +
                 " baud within " + Seconds(kRateAnswerWait);

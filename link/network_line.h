@@ -61,7 +61,7 @@ struct LineRateAnswer {
   enum class State { Reached, Pending, Missed };
   State state = State::Reached;
   int asked = 0;
-  int answered = 0;    // the rate the device server reports (0: none)
+  int answered = 0;     // the rate the device server reports (0: none)
   std::string problem;  // for a person, when Missed
 };
 
