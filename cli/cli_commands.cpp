@@ -528,6 +528,8 @@ CliPort ChooseCliPort(const std::string& text, const CliEnvironment& environment
     const std::string path = text.find('/') == std::string::npos ? "/dev/" + text : text;
     chosen.name = path;
     chosen.ports = [path] { return PortDirectory::Build("", {path}); };
+    // The port given is COM1, whatever the console's map of network ports says.
+    chosen.networkPortMap = false;
   }
   return chosen;
 }
@@ -559,6 +561,7 @@ int RunSignalCli(const std::vector<std::string>& args, const CliEnvironment& env
   const CliPort chosen = ChooseCliPort(r.port, environment);
   const int port = chosen.number;
   options.ports = chosen.ports;
+  options.networkPortMap = chosen.networkPortMap;
   // Messages call a device given by its path by that path, not by the COM1 it stands in.
   const std::string givenPath =
       chosen.name == "COM" + std::to_string(chosen.number) ? std::string() : chosen.name;

@@ -898,6 +898,9 @@ NetworkLine::Ending NetworkLine::ending() const {
 }
 
 std::string DescribeOpenFailure(const NetworkAddress& address, const NetworkOpenResult& result) {
+  // "tcp://rack-3:4001 is in use: the device server said ..."
+  if (result.failure == NetworkOpenResult::Failure::InUse)
+    return FormatNetworkAddress(address) + " is " + result.reason;
   return FormatNetworkAddress(address) + ": " + result.reason;
 }
 

@@ -786,13 +786,19 @@ bool SerialPort::CanChangeRate(std::string* why) const {
   if (!impl_->net || impl_->net->CanChangeRate()) return true;
   if (why)
     *why = FormatNetworkAddress(impl_->net->address()) +
-           " passes raw bytes: the device server's line rate cannot be changed from here";
+           " passes raw bytes, so the device server's line rate cannot be changed from here "
+           "(an rfc2217:// port's can)";
   return false;
 }
 
 LineRateAnswer SerialPort::RateAnswer() const {
   std::lock_guard<std::recursive_mutex> guard(impl_->lock);
-  if (impl_->net) return impl_->net->RateAnswer();
+  if (impl_->net) {
+    LineRateAnswer answer = impl_->net->RateAnswer();
+    if (!answer.problem.empty())
+      answer.problem = FormatNetworkAddress(impl_->net->address()) + ": " + answer.problem;
+    return answer;
+  }
   LineRateAnswer answer;
   answer.asked = answer.answered = impl_->baud;
   return answer;
