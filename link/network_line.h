@@ -3,11 +3,12 @@
 // for rfc2217:// (the far side's rate, data bits, parity and stop bits set from here, IAC
 // bytes escaped both ways) or a plain TCP connection for tcp://.
 //
-// Each line has a thread of its own that owns the connection: it connects, negotiates,
-// and then carries bytes between the connection and one end of a socket pair. The serial
-// worker waits on, reads and writes the other end (fd()) as it does a terminal, so it
-// never knows which kind of line it serves. The thread also answers rate changes and
-// notices the end of the connection, which reaches the worker as an end of file.
+// The library is driven from one thread of the program's own (the library does not bear
+// several threads in it at once), which connects each line, negotiates, and then carries
+// bytes between the connection and one end of a socket pair. The serial worker waits on,
+// reads and writes the other end (fd()) as it does a terminal, so it never knows which
+// kind of line it serves. That thread also answers rate changes and notices the end of
+// the connection, which reaches the worker as an end of file.
 //
 // Everything from the network is bounded and time-limited: connecting (name lookup,
 // TCP, negotiation, line settings) ends within the time-out given, a device server's
@@ -69,8 +70,8 @@ class NetworkLine {
  public:
   using Done = std::function<void(const NetworkOpenResult&)>;
 
-  // Starts connecting on the line's own thread and returns at once. `done` runs on that
-  // thread once the line is up or has failed; it is not called after Close().
+  // Starts connecting and returns at once. `done` runs on the network thread once the line
+  // is up or has failed (it must not block); it is not called after Close() has begun.
   static std::shared_ptr<NetworkLine> Connect(const NetworkAddress& address,
                                               const SerialFormat& format,
                                               std::chrono::milliseconds timeout, Done done);
@@ -84,8 +85,8 @@ class NetworkLine {
   NetworkLine(const NetworkLine&) = delete;
   NetworkLine& operator=(const NetworkLine&) = delete;
 
-  // Ends the connection (gracefully, within a second) and the thread, and closes fd().
-  // Safe from any thread but the line's own; later calls do nothing.
+  // Ends the connection (gracefully, within a second, on the network thread) and closes
+  // fd(); waits a moment for the end. Safe from any thread; later calls do nothing.
   void Close();
 
   // The worker's end of the socket pair, -1 until connected and after Close().

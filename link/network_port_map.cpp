@@ -103,8 +103,7 @@ std::string NetworkPortMap::PathBeside(const std::string& settingsPath) {
 NetworkPortMap NetworkPortMap::Load(const std::string& path, std::vector<std::string>* problems) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
   if (fd < 0) {
-    if (errno != ENOENT && problems)
-      problems->push_back(path + ": " + std::strerror(errno));
+    if (errno != ENOENT && problems) problems->push_back(path + ": " + std::strerror(errno));
     return {};
   }
   std::string text;

@@ -1,0 +1,333 @@
+// The box behind a device server: the console's core with its serial driver on a network
+// port, a ser2net of the test's own in front of the simulated box's pseudo-terminal (and,
+// for what ser2net will not do, the tests' own RFC 2217 server), timers on the test
+// host's clock. Skipped where ser2net is not installed.
+
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+
+#include "console/control_ids.h"
+#include "sim/box_server.h"
+#include "tests/support/console_fixture.h"
+#include "tests/support/rfc2217_test_server.h"
+#include "tests/support/ser2net.h"
+#include "timing/frame_capture.h"
+
+namespace sc {
+namespace {
+
+using namespace std::chrono_literals;
+using Codes = std::vector<uint16_t>;
+namespace fs = std::filesystem;
+
+constexpr DeviceAddress kBox{0x01, 0x01};
+constexpr int kComPort = 5;
+
+// A listening socket of 127.0.0.1 whose queue is full: connections to it are neither
+// accepted nor refused (the address never answers). With `fill` false it takes
+// connections and says nothing (a silent raw device server).
+class Listener {
+ public:
+  explicit Listener(bool fill) {
+    fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof address;
+    ::bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    ::listen(fd_, fill ? 0 : 8);
+    ::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &size);
+    port_ = ntohs(address.sin_port);
+    if (fill) {
+      filler_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+      ::connect(filler_, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    }
+  }
+  ~Listener() {
+    if (filler_ >= 0) ::close(filler_);
+    ::close(fd_);
+  }
+  int port() const { return port_; }
+
+ private:
+  int fd_ = -1;
+  int filler_ = -1;
+  int port_ = 0;
+};
+
+class NetworkPortTest : public ConsoleFixture {
+ protected:
+  void SetUp() override {
+    if (!Ser2net::Available()) GTEST_SKIP() << "ser2net is not installed (scripts/deps.sh)";
+    ASSERT_TRUE(box.StartOnPty());
+    adjustOptions = [this](ConsoleDialog::Options& options) {
+      options.connectTimeout = connectTimeout;
+    };
+  }
+
+  // ser2net in front of the box, mapped to COM5, and the console started.
+  void StartBehind(Ser2net::Kind kind) {
+    std::string error;
+    ASSERT_TRUE(ser2net.Start(kind, box.path(), &error)) << error;
+    portMap[kComPort] = ser2net.url();
+    StartOnCom5();
+  }
+  void StartOnCom5() {
+    StartConsole();
+    view.SetSelection(ids::kCommList, kComPort - 1);
+    dialog->ChoosePort(kComPort);
+  }
+  // The link icon: the window goes on while the port connects, then the link is up and
+  // the status chain has run.
+  void LinkUp() {
+    dialog->ToggleLink();
+    EXPECT_TRUE(dialog->connecting());  // the click has returned; the connection has not
+    ASSERT_TRUE(host.PumpUntil([&] { return dialog->linkUp(); }))
+        << (host.messages.empty() ? "" : host.messages.back().text);
+    ASSERT_TRUE(Handled(0x8090));
+    host.StopTimer(kStatusRecheckTimer);
+    Forget();
+  }
+  // The outcome of a link icon click on a port that does not come up: the one message.
+  std::string FailedLinkMessage() {
+    dialog->ToggleLink();
+    EXPECT_TRUE(host.PumpUntil([&] { return !dialog->connecting(); }));
+    EXPECT_FALSE(dialog->linkUp());
+    EXPECT_EQ(view.Icon(ids::kLinkIcon), ids::kIconLinkDown);
+    EXPECT_EQ(host.messages.size(), 1u);
+    return host.messages.empty() ? "" : host.messages.back().text;
+  }
+
+  bool Handled(uint16_t code) {
+    return host.PumpUntil([&] { return std::count(dispatched.begin(), dispatched.end(), code); });
+  }
+  void Forget() {
+    dispatched.clear();
+    box.WithLine([](BoxLine& line) { line.box(0).ClearRecords(); });
+  }
+  Codes BoxCodes() {
+    return box.WithLine([](BoxLine& line) { return line.box(0).CommandCodes(); });
+  }
+  template <class F>
+  auto OnBox(F&& f) {
+    return box.WithLine([&](BoxLine& line) { return f(line.box(0)); });
+  }
+  std::pair<int, int> Rates() { return dialog->serialPort().CurrentRates(); }
+
+  std::chrono::milliseconds connectTimeout = 3000ms;
+  BoxServer box{{kBox}};
+  Ser2net ser2net;
+  TempDir images;
+};
+
+TEST_F(NetworkPortTest, ThroughRfc2217TheChainEdidInfoFrameAndPreviewWork) {
+  StartBehind(Ser2net::Kind::Rfc2217);
+  EXPECT_EQ(view.Items(ids::kCommList)[kComPort - 1],
+            "COM5  " + ser2net.url());
+  LinkUp();
+  EXPECT_EQ(Rates(), (std::pair<int, int>{115200, 115200}));
+
+  // An EDID is full of 0xFF (Telnet's IAC): read, written into USER3 and read back whole.
+  EdidPage& edid = dialog->edidPage;
+  edid.view().SetSelection(edid_ids::kSelectionList, 2);
+  edid.ReadEdidFromDevice();
+  ASSERT_TRUE(Handled(0xF851));
+  const EdidImage builtIn = OnBox([](SimulatedBox& b) { return b.edid(2); });
+  ASSERT_EQ(edid.image, builtIn);
+  edid.view().SetSelection(edid_ids::kSelectionList, 7);
+  edid.WriteUserEdid();
+  ASSERT_TRUE(host.PumpUntil([&] { return !host.messages.empty(); }));
+  EXPECT_EQ(host.messages.back().text, "EDID writting OK!");
+  EXPECT_EQ(OnBox([](SimulatedBox& b) { return b.edid(7); }), builtIn);
+  host.messages.clear();
+  dispatched.clear();
+  edid.ReadEdidFromDevice();
+  ASSERT_TRUE(Handled(0xF851));
+  EXPECT_EQ(edid.image, builtIn);
+
+  dialog->utilityPage.ReadInfoFrame();  // "5-AVI_INF"
+  ASSERT_TRUE(Handled(0x8092));
+  EXPECT_EQ(dialog->utilityPage.view().GetText(utility_ids::kGridValue[7]), "0x10");  // VIC 16
+
+  dialog->capture.UpdateImage();
+  ASSERT_TRUE(host.PumpUntil([&] { return !dialog->previewBusy(); }));
+  EXPECT_FALSE(host.TimerRunning(kUploadEndTimer));  // the preview came: no time-out
+  EXPECT_TRUE(host.messages.empty());
+}
+
+TEST_F(NetworkPortTest, ALineCaptureRunsAt512000ThroughRfc2217AndTheLineComesBack) {
+  StartBehind(Ser2net::Kind::Rfc2217);
+  LinkUp();
+  dialog->capture.workingDirectory = images.path().string();
+  dialog->timingPage.view().SetInt(timing_ids::kLineNumber, 3);
+  dialog->capture.AnalyseLine();
+  ASSERT_TRUE(host.PumpUntil([&] { return BoxCodes() == Codes{kBaudSwitchCommand}; }));
+  host.Advance(kUploadStartFirstTick);
+  // The device server is asked for 512000 baud and sets it on the box's line.
+  ASSERT_TRUE(host.PumpUntil([&] {
+    return dialog->serialPort().RateAnswer().state != LineRateAnswer::State::Pending;
+  }));
+  EXPECT_EQ(dialog->serialPort().RateAnswer().state, LineRateAnswer::State::Reached);
+  EXPECT_EQ(Rates(), (std::pair<int, int>{512000, 512000}));
+  host.Advance(kUploadStartSecondTick);
+  ASSERT_TRUE(host.PumpUntil([&] { return !BoxCodes().empty() && BoxCodes().back() == kStopUploadCommand; }));
+  EXPECT_EQ(BoxCodes()[1], kFrameRequest);
+  EXPECT_EQ(dialog->capture.frameImage.linesCompleted, 3);
+  host.Advance(kChunkWait);
+  EXPECT_EQ(MessageTexts(), std::vector<std::string>{"Save image data to ./RGBline_BMP00.BMP"});
+  EXPECT_TRUE(fs::exists(images.path() / "RGBline_BMP00.BMP"));
+  // Back at the link rate: the device server was asked, and the link answers.
+  ASSERT_TRUE(host.PumpUntil([&] { return Rates().first == 115200; }));
+  Forget();
+  dialog->timingPage.UpdateStatus();
+  EXPECT_TRUE(Handled(0x8090));
+}
+
+TEST_F(NetworkPortTest, ThroughRawTcpTheLinkWorksAndACaptureIsRefusedBeforeAnythingIsSent) {
+  StartBehind(Ser2net::Kind::RawTcp);
+  LinkUp();
+  dialog->edidPage.ReadEdidFromDevice();
+  ASSERT_TRUE(Handled(0xF851));
+  EXPECT_EQ(dialog->edidPage.image, OnBox([](SimulatedBox& b) { return b.edid(0); }));
+  dialog->capture.UpdateImage();
+  ASSERT_TRUE(host.PumpUntil([&] { return !dialog->previewBusy(); }));
+  EXPECT_TRUE(host.messages.empty());
+
+  Forget();
+  dialog->capture.UploadWholeImage();
+  EXPECT_FALSE(dialog->uploadActive());
+  EXPECT_FALSE(host.TimerRunning(kUploadStartTimer));
+  EXPECT_EQ(MessageTexts(),
+            std::vector<std::string>{"A capture runs at 512000 baud, but " + ser2net.url() +
+                                     " passes raw bytes, so the device server's line rate "
+                                     "cannot be changed from here (an rfc2217:// port's can). "
+                                     "Nothing was sent."});
+  host.PumpFor(100ms);
+  EXPECT_TRUE(BoxCodes().empty());
+  EXPECT_EQ(OnBox([](SimulatedBox& b) { return b.lineRate(); }), 115200);
+}
+
+TEST_F(NetworkPortTest, TheSearchFindsTheBoxBehindTheDeviceServer) {
+  std::string error;
+  ASSERT_TRUE(ser2net.Start(Ser2net::Kind::Rfc2217, box.path(), &error)) << error;
+  portMap[2] = "rfc2217://127.0.0.1:" + std::to_string(FreeLocalPort());  // refused
+  portMap[kComPort] = ser2net.url();
+  StartConsole();
+  dialog->SearchDevice();
+  EXPECT_TRUE(dialog->searchActive());
+  // COM2 is refused at once and skipped; COM5 connects and the box answers its probe.
+  ASSERT_TRUE(host.PumpUntil([&] { return dialog->deviceFound(); }));
+  host.Advance(kReplyByteWait);
+  EXPECT_TRUE(dialog->linkUp());
+  EXPECT_EQ(dialog->port(), kComPort);
+  EXPECT_EQ(view.GetSelection(ids::kCommList), kComPort - 1);
+  EXPECT_TRUE(Handled(0x8090));
+  EXPECT_TRUE(host.messages.empty());
+}
+
+TEST_F(NetworkPortTest, Ser2netKilledMidLinkTakesTheLinkDownWithOneMessage) {
+  StartBehind(Ser2net::Kind::Rfc2217);
+  LinkUp();
+  ser2net.Kill();
+  ASSERT_TRUE(host.PumpUntil([&] { return !dialog->linkUp(); }));
+  const uint64_t wakeups = dialog->serialPort().WorkerWakeups();
+  host.PumpFor(300ms);
+  EXPECT_EQ(MessageTexts(),
+            std::vector<std::string>{"The connection to " + ser2net.url() +
+                                     " on COM5 has ended: the device server closed the "
+                                     "connection. Check the device server and the network, then "
+                                     "click the link icon to connect again."});
+  EXPECT_EQ(view.Icon(ids::kLinkIcon), ids::kIconLinkDown);
+  EXPECT_FALSE(dialog->serialPort().IsOpen());
+  EXPECT_EQ(dialog->serialPort().WorkerWakeups(), wakeups);  // no spinning
+  EXPECT_EQ(dialog->statusBar.link(), "Link down: the device went away");
+}
+
+TEST_F(NetworkPortTest, APortInUseIsPortUnavailableNeverData) {
+  StartBehind(Ser2net::Kind::RawTcp);
+  // Another client holds the device server's port.
+  NetworkOpenResult held;
+  auto other = NetworkLine::ConnectAndWait(*ParseNetworkAddress(ser2net.url()), {}, 3s, held);
+  ASSERT_TRUE(held.ok()) << held.reason;
+  EXPECT_EQ(FailedLinkMessage(), std::string(kPortUnavailableMessage) + "\n" + ser2net.url() +
+                                     " is in use: the device server said \"Port already in "
+                                     "use\".");
+  EXPECT_TRUE(dispatched.empty());
+}
+
+TEST_F(NetworkPortTest, AnAddressThatFailsGivesPortUnavailableWithinTheTimeOut) {
+  connectTimeout = 1000ms;
+  Listener neverAnswers(true);
+  Rfc2217TestServer silent(Rfc2217TestServer::Mode::Silent);
+  const int closed = FreeLocalPort();
+  struct Case {
+    std::string address;
+    std::string reason;
+  };
+  const Case cases[] = {
+      {"rfc2217://127.0.0.1:" + std::to_string(closed),
+       ": connection refused (nothing listens on port " + std::to_string(closed) + ")"},
+      {"tcp://127.0.0.1:" + std::to_string(neverAnswers.port()), ": no answer within 1 s"},
+      {"rfc2217://no-such-device-server.invalid:7001",
+       ": the name no-such-device-server.invalid was not found"},
+      {silent.url(),
+       ": the device server accepted the connection but did not negotiate RFC 2217 within 1 s"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.address);
+    portMap[kComPort] = c.address;
+    host.messages.clear();
+    StartOnCom5();
+    EXPECT_EQ(FailedLinkMessage(), std::string(kPortUnavailableMessage) + "\n" + c.address +
+                                       c.reason + ".");
+    EXPECT_FALSE(dialog->serialPort().IsOpen());
+  }
+}
+
+TEST_F(NetworkPortTest, AServerThatSetsAnotherRateIsToldOnceAndNoFrameIsRequested) {
+  Rfc2217TestServer server;
+  server.SetRateAnswer([](uint32_t asked) { return asked == 512000 ? 460800u : asked; });
+  portMap[kComPort] = server.url();
+  StartOnCom5();
+  dialog->ToggleLink();
+  ASSERT_TRUE(host.PumpUntil([&] { return dialog->linkUp(); }));
+  host.PumpFor(50ms);  // the status chain's first request goes out, unanswered
+
+  dialog->capture.UploadWholeImage();
+  host.Advance(kUploadStartFirstTick);
+  ASSERT_TRUE(host.PumpUntil([&] {
+    return dialog->serialPort().RateAnswer().state != LineRateAnswer::State::Pending;
+  }));
+  host.Advance(kUploadStartSecondTick);
+  EXPECT_FALSE(dialog->uploadActive());
+  EXPECT_FALSE(host.TimerRunning(kUploadStartTimer));
+  EXPECT_FALSE(host.TimerRunning(kUploadEndTimer));
+  EXPECT_EQ(MessageTexts(), std::vector<std::string>{
+                                "The capture did not start: " + server.url() +
+                                ": the device server set the line to 460800 baud when asked for "
+                                "512000."});
+  EXPECT_EQ(dialog->capture.rateProblem,
+            server.url() + ": the device server set the line to 460800 baud when asked for 512000");
+  ASSERT_TRUE(host.PumpUntil([&] { return server.RatesAsked().size() == 3; }));
+  EXPECT_EQ(server.RatesAsked(), (std::vector<uint32_t>{115200, 512000, 115200}));
+  host.Advance(kUploadStartWait);
+  host.PumpFor(100ms);
+  EXPECT_EQ(host.messages.size(), 1u);
+
+  // The box was told to switch; the frame was never asked for.
+  const std::vector<uint8_t> received = server.Received();
+  FrameAssembler frames(kCommandLead);
+  Codes codes;
+  for (uint8_t b : received)
+    if (frames.Push(b) == FrameAssembler::Step::Complete) codes.push_back(frames.Code());
+  EXPECT_EQ(codes, (Codes{0x8082, kBaudSwitchCommand}));
+}
+
+}  // namespace
+}  // namespace sc
