@@ -407,7 +407,10 @@ class Commands {
 
     const size_t mark = s_.OutcomeMark();
     line ? d_.capture.AnalyseLine() : d_.capture.UploadWholeImage();
-    if (s_.OutcomeSince(mark, operation)) return Refused("The capture could not start");
+    // Refused before anything was sent; a refusal that says why (a raw network port, whose
+    // rate cannot change) has said so.
+    if (const Outcome* refused = s_.OutcomeSince(mark, operation))
+      return refused->message.empty() ? Refused("The capture could not start") : kExitFailed;
     ProgressBar bar(err_, env_.errIsTerminal);
     // Done once the outcome is told and the port is back at 115200 baud.
     const auto ended = [&] {
@@ -566,6 +569,8 @@ int RunSignalCli(const std::vector<std::string>& args, const CliEnvironment& env
   const std::string givenPath =
       chosen.name == "COM" + std::to_string(chosen.number) ? std::string() : chosen.name;
 
+  // A device server has as long to answer the connection as the box has to answer.
+  options.connectTimeout = r.timeout;
   CliHost ownHost;
   CliHost& host = environment.host ? *environment.host : ownHost;
   CliSession session(host, std::move(options), err, r.timeout);

@@ -135,8 +135,8 @@ void FrameCapture::StartOrCancelUpload(bool lineAnalysis) {
     if (const std::string why = window_.rateRefusal ? window_.rateRefusal() : std::string();
         !why.empty()) {
       rateProblem = why;
-      Show("A capture runs at 512000 baud, but " + why + ". Nothing was sent.");
-      return;
+      return Finish(Outcome(operation, Result::kRefused,
+                            "A capture runs at 512000 baud, but " + why + ". Nothing was sent."));
     }
     static constexpr uint8_t kRate[3] = {kUploadRate & 0xFF, (kUploadRate >> 8) & 0xFF,
                                          (kUploadRate >> 16) & 0xFF};
@@ -191,9 +191,12 @@ void FrameCapture::UploadStartStep() {
   if (answer.state == LineRateAnswer::State::Missed) {
     host_.StopTimer(kUploadStartTimer);
     rateProblem = answer.problem;
+    const Operation operation = pendingUpload_.value_or(Operation::kFrameCapture);
+    pendingUpload_.reset();
     SetLineMode(false);
     EndUpload();
-    Show("The capture did not start: " + answer.problem + ".");
+    Finish(Outcome(operation, Result::kRefused,
+                   "The capture did not start: " + answer.problem + "."));
     return;
   }
   // The frame request is the one command without payload let through during an upload

@@ -3,11 +3,7 @@
 // for what ser2net will not do, the tests' own RFC 2217 server), timers on the test
 // host's clock. Skipped where ser2net is not installed.
 
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -28,38 +24,6 @@ namespace fs = std::filesystem;
 
 constexpr DeviceAddress kBox{0x01, 0x01};
 constexpr int kComPort = 5;
-
-// A listening socket of 127.0.0.1 whose queue is full: connections to it are neither
-// accepted nor refused (the address never answers). With `fill` false it takes
-// connections and says nothing (a silent raw device server).
-class Listener {
- public:
-  explicit Listener(bool fill) {
-    fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t size = sizeof address;
-    ::bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    ::listen(fd_, fill ? 0 : 8);
-    ::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &size);
-    port_ = ntohs(address.sin_port);
-    if (fill) {
-      filler_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-      ::connect(filler_, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    }
-  }
-  ~Listener() {
-    if (filler_ >= 0) ::close(filler_);
-    ::close(fd_);
-  }
-  int port() const { return port_; }
-
- private:
-  int fd_ = -1;
-  int filler_ = -1;
-  int port_ = 0;
-};
 
 class NetworkPortTest : public ConsoleFixture {
  protected:
@@ -128,8 +92,7 @@ class NetworkPortTest : public ConsoleFixture {
 
 TEST_F(NetworkPortTest, ThroughRfc2217TheChainEdidInfoFrameAndPreviewWork) {
   StartBehind(Ser2net::Kind::Rfc2217);
-  EXPECT_EQ(view.Items(ids::kCommList)[kComPort - 1],
-            "COM5  " + ser2net.url());
+  EXPECT_EQ(view.Items(ids::kCommList)[kComPort - 1], "COM5  " + ser2net.url());
   LinkUp();
   EXPECT_EQ(Rates(), (std::pair<int, int>{115200, 115200}));
 
@@ -170,13 +133,13 @@ TEST_F(NetworkPortTest, ALineCaptureRunsAt512000ThroughRfc2217AndTheLineComesBac
   ASSERT_TRUE(host.PumpUntil([&] { return BoxCodes() == Codes{kBaudSwitchCommand}; }));
   host.Advance(kUploadStartFirstTick);
   // The device server is asked for 512000 baud and sets it on the box's line.
-  ASSERT_TRUE(host.PumpUntil([&] {
-    return dialog->serialPort().RateAnswer().state != LineRateAnswer::State::Pending;
-  }));
+  ASSERT_TRUE(host.PumpUntil(
+      [&] { return dialog->serialPort().RateAnswer().state != LineRateAnswer::State::Pending; }));
   EXPECT_EQ(dialog->serialPort().RateAnswer().state, LineRateAnswer::State::Reached);
   EXPECT_EQ(Rates(), (std::pair<int, int>{512000, 512000}));
   host.Advance(kUploadStartSecondTick);
-  ASSERT_TRUE(host.PumpUntil([&] { return !BoxCodes().empty() && BoxCodes().back() == kStopUploadCommand; }));
+  ASSERT_TRUE(host.PumpUntil(
+      [&] { return !BoxCodes().empty() && BoxCodes().back() == kStopUploadCommand; }));
   EXPECT_EQ(BoxCodes()[1], kFrameRequest);
   EXPECT_EQ(dialog->capture.frameImage.linesCompleted, 3);
   host.Advance(kChunkWait);
@@ -263,7 +226,7 @@ TEST_F(NetworkPortTest, APortInUseIsPortUnavailableNeverData) {
 
 TEST_F(NetworkPortTest, AnAddressThatFailsGivesPortUnavailableWithinTheTimeOut) {
   connectTimeout = 1000ms;
-  Listener neverAnswers(true);
+  QuietListener neverAnswers(true);
   Rfc2217TestServer silent(Rfc2217TestServer::Mode::Silent);
   const int closed = FreeLocalPort();
   struct Case {
@@ -284,8 +247,8 @@ TEST_F(NetworkPortTest, AnAddressThatFailsGivesPortUnavailableWithinTheTimeOut) 
     portMap[kComPort] = c.address;
     host.messages.clear();
     StartOnCom5();
-    EXPECT_EQ(FailedLinkMessage(), std::string(kPortUnavailableMessage) + "\n" + c.address +
-                                       c.reason + ".");
+    EXPECT_EQ(FailedLinkMessage(),
+              std::string(kPortUnavailableMessage) + "\n" + c.address + c.reason + ".");
     EXPECT_FALSE(dialog->serialPort().IsOpen());
   }
 }
@@ -301,9 +264,8 @@ TEST_F(NetworkPortTest, AServerThatSetsAnotherRateIsToldOnceAndNoFrameIsRequeste
 
   dialog->capture.UploadWholeImage();
   host.Advance(kUploadStartFirstTick);
-  ASSERT_TRUE(host.PumpUntil([&] {
-    return dialog->serialPort().RateAnswer().state != LineRateAnswer::State::Pending;
-  }));
+  ASSERT_TRUE(host.PumpUntil(
+      [&] { return dialog->serialPort().RateAnswer().state != LineRateAnswer::State::Pending; }));
   host.Advance(kUploadStartSecondTick);
   EXPECT_FALSE(dialog->uploadActive());
   EXPECT_FALSE(host.TimerRunning(kUploadStartTimer));

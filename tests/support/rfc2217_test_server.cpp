@@ -87,8 +87,8 @@ void Rfc2217TestServer::Handle(int fd) {
     const uint8_t code = sub[1];
     std::vector<uint8_t> value(sub.begin() + 2, sub.end());
     if (code == kSetBaudRate && value.size() == 4) {
-      const uint32_t asked = uint32_t{value[0]} << 24 | uint32_t{value[1]} << 16 |
-                             uint32_t{value[2]} << 8 | value[3];
+      const uint32_t asked =
+          uint32_t{value[0]} << 24 | uint32_t{value[1]} << 16 | uint32_t{value[2]} << 8 | value[3];
       uint32_t answered = asked;
       {
         std::lock_guard<std::mutex> guard(mutex_);

@@ -52,6 +52,29 @@ int FreeLocalPort() {
   return port;
 }
 
+QuietListener::QuietListener(bool full) {
+  fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t size = sizeof address;
+  ::bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address);
+  ::listen(fd_, full ? 0 : 8);
+  ::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &size);
+  port_ = ntohs(address.sin_port);
+  if (full) {
+    // The one connection a queue of length 0 holds; later ones are neither taken nor
+    // refused.
+    filler_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    ::connect(filler_, reinterpret_cast<sockaddr*>(&address), sizeof address);
+  }
+}
+
+QuietListener::~QuietListener() {
+  if (filler_ >= 0) ::close(filler_);
+  ::close(fd_);
+}
+
 bool Ser2net::Available() {
   return ::access(kSer2net, X_OK) == 0;
 }
@@ -106,8 +129,8 @@ bool Ser2net::Start(Kind kind, const std::string& device, std::string* error) {
 }
 
 std::string Ser2net::url() const {
-  return std::string(kind_ == Kind::Rfc2217 ? "rfc2217://" : "tcp://") + "127.0.0.1:" +
-         std::to_string(port_);
+  return std::string(kind_ == Kind::Rfc2217 ? "rfc2217://" : "tcp://") +
+         "127.0.0.1:" + std::to_string(port_);
 }
 
 void Ser2net::Kill() {

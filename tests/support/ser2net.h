@@ -15,6 +15,23 @@ namespace sc {
 // A TCP port of 127.0.0.1 that nothing listens on just now.
 int FreeLocalPort();
 
+// A listening socket of 127.0.0.1 that never accepts. Full (`full`), its queue takes no
+// more connections: an address that never answers. Otherwise the kernel completes each
+// connection and nothing is ever said on it: a silent raw device server.
+class QuietListener {
+ public:
+  explicit QuietListener(bool full);
+  ~QuietListener();
+  QuietListener(const QuietListener&) = delete;
+  QuietListener& operator=(const QuietListener&) = delete;
+  int port() const { return port_; }
+
+ private:
+  int fd_ = -1;
+  int filler_ = -1;
+  int port_ = 0;
+};
+
 class Ser2net {
  public:
   enum class Kind { Rfc2217, RawTcp };
