@@ -21,10 +21,10 @@ std::string Trim(const std::string& text) {
 }
 
 // A text from a file shown in a message: printable characters only, and not too long.
-std::string Shown(const std::string& text) {
+std::string Shown(const std::string& text, size_t limit = 60) {
   std::string out;
   for (char c : text) {
-    if (out.size() >= 60) {
+    if (out.size() >= limit) {
       out += "...";
       break;
     }
@@ -89,7 +89,7 @@ NetworkPortMap NetworkPortMap::Parse(const std::string& text, std::vector<std::s
       continue;
     }
     if (const std::string why = map.Set(port, Trim(line.substr(equals + 1))); !why.empty())
-      problem(number, Shown(why));
+      problem(number, Shown(why, 200));
   }
   return map;
 }

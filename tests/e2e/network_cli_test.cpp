@@ -106,8 +106,7 @@ TEST_F(NetworkCliTest, ExitCodesTellWhatWentWrongOnTheNetwork) {
            ": connection refused"},
       {{"--port", neverNegotiates.url(), "--timeout", "0.3", "status"},
        kExitPortUnavailable,
-       "signal-cli: Can not find this port or used by other application; " +
-           neverNegotiates.url() +
+       "signal-cli: Can not find this port or used by other application; " + neverNegotiates.url() +
            ": the device server accepted the connection but did not negotiate RFC 2217 within "
            "0.3 s."},
       // A silent raw port cannot be told from a silent box.
