@@ -487,8 +487,10 @@ void MainWindow::BuildMenus() {
   AddAction(link, QStringLiteral("&Search Machine"), QKeySequence(Qt::CTRL | Qt::Key_F),
             [this] { dialog_.SearchDevice(); });
   AddAction(link, QStringLiteral("&Network port..."), QKeySequence(), [this] {
-    NetworkPortDialog ports(dialog_, this);
-    ports.exec();
+    // Modal over the main window, without a loop of its own: the caller returns at once.
+    auto* ports = new NetworkPortDialog(dialog_, this);
+    ports->setAttribute(Qt::WA_DeleteOnClose);
+    ports->open();
   });
   link->addSeparator();
   AddAction(link, QStringLiteral("&Update Status"), QKeySequence(Qt::Key_F5),

@@ -12,7 +12,6 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QTest>
-#include <QTimer>
 
 #include "console/control_ids.h"
 #include "console/network_port_dialog_qt.h"
@@ -49,29 +48,28 @@ class NetworkPortDialogTest : public testing::ConsoleWindowTest {
 TEST_F(NetworkPortDialogTest, TheMenuOpensItAndAMappedPortReachesTheCommList) {
   QAction* entry = window->action("Network port...");
   ASSERT_NE(entry, nullptr);
-  NetworkPortDialog* opened = nullptr;
-  QTimer::singleShot(0, [&] {
-    opened = window->findChild<NetworkPortDialog*>();
-    ASSERT_NE(opened, nullptr);
-    EXPECT_EQ(opened->windowTitle(), "Network port");
-    QComboBox* port = opened->portList();
-    port->setCurrentIndex(4);
-    emit port->activated(4);  // the user's choice of COM5
-    QTest::keyClicks(opened->addressEdit(), "tcp://[::1]:4001");
-    QTest::mouseClick(Button(opened, "Map"), Qt::LeftButton);
-    EXPECT_EQ(opened->mappedList()->count(), 1);
-    EXPECT_EQ(opened->mappedList()->item(0)->text(), "COM5  tcp://[::1]:4001");
-    EXPECT_EQ(opened->noteLabel()->text(), "COM5 is tcp://[::1]:4001.");
-
-    // A bad one is refused where it was typed, and the list stays.
-    opened->addressEdit()->setText("tcp://rack");
-    QTest::mouseClick(Button(opened, "Map"), Qt::LeftButton);
-    EXPECT_EQ(opened->noteLabel()->text().left(25), "\"tcp://rack\" has no port:");
-    EXPECT_EQ(opened->mappedList()->count(), 1);
-    QTest::mouseClick(Button(opened, "Close"), Qt::LeftButton);
-  });
   entry->trigger();
+  auto* opened = window->findChild<NetworkPortDialog*>();
   ASSERT_NE(opened, nullptr);
+  EXPECT_TRUE(opened->isVisible());
+  EXPECT_TRUE(opened->isModal());
+  EXPECT_EQ(opened->windowTitle(), "Network port");
+  QComboBox* port = opened->portList();
+  port->setCurrentIndex(4);
+  emit port->activated(4);  // the user's choice of COM5
+  QTest::keyClicks(opened->addressEdit(), "tcp://[::1]:4001");
+  QTest::mouseClick(Button(opened, "Map"), Qt::LeftButton);
+  EXPECT_EQ(opened->mappedList()->count(), 1);
+  EXPECT_EQ(opened->mappedList()->item(0)->text(), "COM5  tcp://[::1]:4001");
+  EXPECT_EQ(opened->noteLabel()->text(), "COM5 is tcp://[::1]:4001.");
+
+  // A bad one is refused where it was typed, and the list stays.
+  opened->addressEdit()->setText("tcp://rack");
+  QTest::mouseClick(Button(opened, "Map"), Qt::LeftButton);
+  EXPECT_EQ(opened->noteLabel()->text().left(25), "\"tcp://rack\" has no port:");
+  EXPECT_EQ(opened->mappedList()->count(), 1);
+  QTest::mouseClick(Button(opened, "Close"), Qt::LeftButton);
+  EXPECT_FALSE(opened->isVisible());
   auto* comm = Control<QComboBox>(ids::kCommList);
   EXPECT_EQ(comm->itemText(4), "COM5  tcp://[::1]:4001");
   EXPECT_EQ(comm->itemData(4, Qt::ToolTipRole).toString(), "tcp://[::1]:4001");
@@ -89,9 +87,9 @@ TEST_F(NetworkPortDialogTest, EveryControlReadsByItsCaption) {
     QAccessible::Role role;
     const char* name;
   } controls[] = {
-      {QAccessible::ComboBox, "Port:"},   {QAccessible::EditableText, "Address:"},
+      {QAccessible::ComboBox, "Port:"},     {QAccessible::EditableText, "Address:"},
       {QAccessible::List, "Mapped ports:"}, {QAccessible::Button, "Map"},
-      {QAccessible::Button, "Remove"},    {QAccessible::Button, "Close"},
+      {QAccessible::Button, "Remove"},      {QAccessible::Button, "Close"},
   };
   for (const auto& c : controls)
     EXPECT_NE(FindAccessible(root, c.role, c.name), nullptr) << c.name;
