@@ -157,9 +157,8 @@ void PacedCaptureOverRfc2217(benchmark::State& state) {
     dialog.capture.UploadWholeImage();
     host.PumpFor(5ms);
     host.Advance(kUploadStartFirstTick);
-    host.PumpUntil([&] {
-      return dialog.serialPort().RateAnswer().state != LineRateAnswer::State::Pending;
-    });
+    host.PumpUntil(
+        [&] { return dialog.serialPort().RateAnswer().state != LineRateAnswer::State::Pending; });
     host.Advance(kUploadStartSecondTick);
     const auto start = Clock::now();
     const bool done = host.PumpUntil([&] { return !host.messages.empty(); }, 300s);

@@ -29,8 +29,8 @@ void CheckAddress(const sc::NetworkAddress& a) {
   Check(a.port >= 1 && a.port <= 65535);
   Check(!a.host.empty() && a.host.size() <= 253);
   for (char c : a.host)
-    Check((c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
-          c == '-' || c == '.' || (a.ipv6 && c == ':'));
+    Check((c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '-' ||
+          c == '.' || (a.ipv6 && c == ':'));
   const auto again = sc::ParseNetworkAddress(sc::FormatNetworkAddress(a));
   Check(again && *again == a);
 }

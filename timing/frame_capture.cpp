@@ -195,8 +195,8 @@ void FrameCapture::UploadStartStep() {
     pendingUpload_.reset();
     SetLineMode(false);
     EndUpload();
-    Finish(Outcome(operation, Result::kRefused,
-                   "The capture did not start: " + answer.problem + "."));
+    Finish(
+        Outcome(operation, Result::kRefused, "The capture did not start: " + answer.problem + "."));
     return;
   }
   // The frame request is the one command without payload let through during an upload
