@@ -52,6 +52,8 @@ class NetworkPortTest : public ConsoleFixture {
   void LinkUp() {
     dialog->ToggleLink();
     EXPECT_TRUE(dialog->connecting());  // the click has returned; the connection has not
+    EXPECT_EQ(dialog->statusBar.link(), "Connecting...");
+    EXPECT_EQ(view.Icon(ids::kLinkIcon), ids::kIconLinkDown);
     ASSERT_TRUE(host.PumpUntil([&] { return dialog->linkUp(); }))
         << (host.messages.empty() ? "" : host.messages.back().text);
     ASSERT_TRUE(Handled(0x8090));
@@ -251,6 +253,22 @@ TEST_F(NetworkPortTest, AnAddressThatFailsGivesPortUnavailableWithinTheTimeOut) 
               std::string(kPortUnavailableMessage) + "\n" + c.address + c.reason + ".");
     EXPECT_FALSE(dialog->serialPort().IsOpen());
   }
+}
+
+TEST_F(NetworkPortTest, AClickWhileConnectingGivesTheConnectionUpSilently) {
+  connectTimeout = 300ms;
+  QuietListener neverAnswers(true);
+  portMap[kComPort] = "tcp://127.0.0.1:" + std::to_string(neverAnswers.port());
+  StartOnCom5();
+  dialog->ToggleLink();
+  ASSERT_TRUE(dialog->connecting());
+  dialog->ToggleLink();
+  EXPECT_FALSE(dialog->connecting());
+  EXPECT_FALSE(dialog->linkUp());
+  EXPECT_EQ(dialog->statusBar.link(), "Link down");
+  host.PumpFor(connectTimeout + 300ms);  // the time-out would have come by now
+  EXPECT_TRUE(host.messages.empty());
+  EXPECT_FALSE(dialog->serialPort().IsOpen());
 }
 
 TEST_F(NetworkPortTest, AServerThatSetsAnotherRateIsToldOnceAndNoFrameIsRequested) {
