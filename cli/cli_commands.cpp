@@ -149,7 +149,10 @@ class Commands {
     const size_t mark = s_.Mark();
     int rc = s_.Wait([this] { return !d_.searchActive(); }, "the search", std::nullopt);
     if (rc != kExitDone) return rc;
-    if (!d_.linkUp()) return kExitNoAnswer;  // the console has said so
+    // The console has said so. Network ports are tried in the background: a search whose
+    // ports all failed to connect found no port that opens.
+    if (!d_.linkUp())
+      return d_.portSession().searchOpenedAPort() ? kExitNoAnswer : kExitPortUnavailable;
     s_.NoteLinkUp();
     // The chain the search starts tells the address of the box that answered.
     if ((rc = s_.WaitForChain(mark)) != kExitDone) return rc;

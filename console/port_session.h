@@ -104,6 +104,8 @@ class PortSession {
   bool linkUp() const { return linkUp_; }
   bool searchActive() const { return searchActive_; }
   bool deviceFound() const { return deviceFound_; }
+  // Whether the last search opened any port (one that did not found none that opens).
+  bool searchOpenedAPort() const { return probedAny_; }
   int port() const { return port_; }
   int baud() const { return baud_; }
   // The rate the port was last opened at (115200, or 512000 during an upload).
