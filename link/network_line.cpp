@@ -809,6 +809,11 @@ struct NetworkLine::Pump : std::enable_shared_from_this<NetworkLine::Pump> {
 
   void Succeed() {
     phase = Phase::Pumping;
+    if (address.kind == NetworkKind::RawTcp) {
+      // The rate the line was asked for: a raw port cannot say otherwise.
+      std::lock_guard<std::mutex> lock(mutex);
+      confirmedRate = format.baud;
+    }
     Deliver({});
     {
       std::lock_guard<std::mutex> lock(mutex);
