@@ -3,10 +3,15 @@
 // for what ser2net will not do, the tests' own RFC 2217 server), timers on the test
 // host's clock. Skipped where ser2net is not installed.
 
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
+#include <thread>
 
 #include "console/control_ids.h"
 #include "sim/box_server.h"
@@ -226,6 +231,40 @@ TEST_F(NetworkPortTest, APortInUseIsPortUnavailableNeverData) {
                                      " is in use: the device server said \"Port already in "
                                      "use\".");
   EXPECT_TRUE(dispatched.empty());
+}
+
+TEST_F(NetworkPortTest, ALateBannerTakesTheLinkDownAsPortUnavailableNeverData) {
+  // A device server that says its port is in use only after the link counts as up.
+  const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t size = sizeof address;
+  ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  ::listen(listener, 1);
+  ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &size);
+  std::thread server([listener] {
+    const int fd = ::accept(listener, nullptr, nullptr);
+    std::this_thread::sleep_for(600ms);
+    const char banner[] = "Port already in use\r\n";
+    [[maybe_unused]] ssize_t n = ::send(fd, banner, sizeof banner - 1, MSG_NOSIGNAL);
+    ::close(fd);
+  });
+  const std::string url = "tcp://127.0.0.1:" + std::to_string(ntohs(address.sin_port));
+  portMap[kComPort] = url;
+  StartOnCom5();
+  dialog->ToggleLink();
+  ASSERT_TRUE(host.PumpUntil([&] { return dialog->linkUp(); }));
+  ASSERT_TRUE(host.PumpUntil([&] { return !dialog->linkUp(); }));
+  server.join();
+  ::close(listener);
+  host.PumpFor(100ms);
+  EXPECT_EQ(MessageTexts(),
+            std::vector<std::string>{std::string(kPortUnavailableMessage) + "\n" + url +
+                                     " is in use: the device server said \"Port "
+                                     "already in use\"."});
+  EXPECT_TRUE(dispatched.empty());
+  EXPECT_EQ(view.Icon(ids::kLinkIcon), ids::kIconLinkDown);
 }
 
 TEST_F(NetworkPortTest, AnAddressThatFailsGivesPortUnavailableWithinTheTimeOut) {
