@@ -76,6 +76,11 @@ std::optional<NetworkAddress> ParseNetworkAddress(const std::string& text, std::
                              "tcp://HOST:PORT.");
   }
   const std::string scheme = SchemeOf(address.kind);
+  // Printable characters without spaces only: a control character or a NUL would cut the
+  // name short where it is handed on as a C string.
+  for (char c : rest)
+    if (c < 0x21 || c > 0x7E)
+      return Fail(problem, "The address holds a space or a character that is not printable.");
 
   std::string portText;
   if (!rest.empty() && rest.front() == '[') {
@@ -85,7 +90,11 @@ std::optional<NetworkAddress> ParseNetworkAddress(const std::string& text, std::
     address.host = rest.substr(1, close - 1);
     address.ipv6 = true;
     in6_addr parsed{};
-    if (address.host.empty() || inet_pton(AF_INET6, address.host.c_str(), &parsed) != 1)
+    const bool hexAndColons = std::all_of(address.host.begin(), address.host.end(), [](char c) {
+      return IsDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F') || c == ':' || c == '.';
+    });
+    if (address.host.empty() || !hexAndColons ||
+        inet_pton(AF_INET6, address.host.c_str(), &parsed) != 1)
       return Fail(problem, "\"" + address.host + "\" is not an IPv6 address.");
     if (close + 1 >= rest.size() || rest[close + 1] != ':')
       return Fail(problem,

@@ -81,10 +81,10 @@ TEST(NetworkAddress, RefusesAnythingButAWholeName) {
       {"tcp://rack-3,ipv4,10.0.0.1:7001", "is not a host name"},
       {"tcp://rack(x):7001", "is not a host name"},
       {"tcp://'rack':7001", "is not a host name"},
-      {"tcp://rack 3:7001", "is not a host name"},
       {"tcp://-rack:7001", "is not a host name"},
       {"tcp://rack..3:7001", "is not a host name"},
       {"tcp://rack-3.:7001", "is not a host name"},
+      {"tcp://rack 3:7001", "a space or a character that is not printable"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.text);
@@ -95,6 +95,9 @@ TEST(NetworkAddress, RefusesAnythingButAWholeName) {
   EXPECT_FALSE(ParseNetworkAddress("tcp://" + std::string(64, 'a') + ":1"));  // a label of 64
   EXPECT_TRUE(ParseNetworkAddress("tcp://" + std::string(63, 'a') + ":1"));
   EXPECT_FALSE(IsNetworkPortName("/dev/pts/4"));
+  // A NUL would end the name early wherever it is handed on as a C string.
+  EXPECT_FALSE(ParseNetworkAddress(std::string("tcp://[::", 9) + '\0' + "x]:4001"));
+  EXPECT_FALSE(ParseNetworkAddress(std::string("tcp://rack", 10) + '\0' + ":4001"));
 }
 
 TEST(NetworkPortMap, FileReadsBackAndBadLinesAreSkippedWithTheirReason) {
