@@ -51,6 +51,7 @@ void PortSession::Startup() {
   for (int n = kFirstPort; n <= kLastPort; ++n)
     items.push_back("COM" + std::to_string(n));
   window_.view().SetItems(ids::kCommList, items);
+  commItems_ = items;  // RefreshPorts changes the items that differ from these
   linkUp_ = false;
   baud_ = 115200;
   port_ = 1;
