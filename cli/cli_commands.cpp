@@ -149,7 +149,10 @@ class Commands {
     const size_t mark = s_.Mark();
     int rc = s_.Wait([this] { return !d_.searchActive(); }, "the search", std::nullopt);
     if (rc != kExitDone) return rc;
-    if (!d_.linkUp()) return kExitNoAnswer;  // the console has said so
+    // The console has said so. Network ports are tried in the background: a search whose
+    // ports all failed to connect found no port that opens.
+    if (!d_.linkUp())
+      return d_.portSession().searchOpenedAPort() ? kExitNoAnswer : kExitPortUnavailable;
     s_.NoteLinkUp();
     // The chain the search starts tells the address of the box that answered.
     if ((rc = s_.WaitForChain(mark)) != kExitDone) return rc;
@@ -407,7 +410,10 @@ class Commands {
 
     const size_t mark = s_.OutcomeMark();
     line ? d_.capture.AnalyseLine() : d_.capture.UploadWholeImage();
-    if (s_.OutcomeSince(mark, operation)) return Refused("The capture could not start");
+    // Refused before anything was sent; a refusal that says why (a raw network port, whose
+    // rate cannot change) has said so.
+    if (const Outcome* refused = s_.OutcomeSince(mark, operation))
+      return refused->message.empty() ? Refused("The capture could not start") : kExitFailed;
     ProgressBar bar(err_, env_.errIsTerminal);
     // Done once the outcome is told and the port is back at 115200 baud.
     const auto ended = [&] {
@@ -528,6 +534,8 @@ CliPort ChooseCliPort(const std::string& text, const CliEnvironment& environment
     const std::string path = text.find('/') == std::string::npos ? "/dev/" + text : text;
     chosen.name = path;
     chosen.ports = [path] { return PortDirectory::Build("", {path}); };
+    // The port given is COM1, whatever the console's map of network ports says.
+    chosen.networkPortMap = false;
   }
   return chosen;
 }
@@ -559,10 +567,13 @@ int RunSignalCli(const std::vector<std::string>& args, const CliEnvironment& env
   const CliPort chosen = ChooseCliPort(r.port, environment);
   const int port = chosen.number;
   options.ports = chosen.ports;
+  options.networkPortMap = chosen.networkPortMap;
   // Messages call a device given by its path by that path, not by the COM1 it stands in.
   const std::string givenPath =
       chosen.name == "COM" + std::to_string(chosen.number) ? std::string() : chosen.name;
 
+  // A device server has as long to answer the connection as the box has to answer.
+  options.connectTimeout = r.timeout;
   CliHost ownHost;
   CliHost& host = environment.host ? *environment.host : ownHost;
   CliSession session(host, std::move(options), err, r.timeout);

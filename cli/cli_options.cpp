@@ -11,6 +11,7 @@
 #include "console/traffic_log.h"
 #include "edid/edid_page.h"
 #include "infoframe/utility_page.h"
+#include "link/network_address.h"
 #include "link/port_directory.h"
 #include "monitor/monitor_page.h"
 
@@ -267,7 +268,11 @@ CliParse ParseCommandLine(const std::vector<std::string>& args) {
     } else if (arg == "--version") {
       r.version = true;
     } else if (arg == "--port" || arg == "-p") {
-      if (!value(r.port) || r.port.empty()) return Fail("--port needs COMn or a device path");
+      if (!value(r.port) || r.port.empty())
+        return Fail("--port needs COMn, a device path or a network port");
+      std::string problem;
+      if (IsNetworkPortName(r.port) && !ParseNetworkAddress(r.port, &problem))
+        return Fail("--port " + r.port + ": " + problem);
       const std::string lower = Lower(r.port);
       if (lower.size() > 3 && lower.rfind("com", 0) == 0 &&
           lower.find_first_not_of("0123456789", 3) == std::string::npos && !ParseComPort(r.port))
@@ -516,7 +521,7 @@ CliParse ParseCommandLine(const std::vector<std::string>& args) {
 
 std::string ProgramHelp() {
   std::string text =
-      "Usage: signal-cli [--port COMn|PATH] [--address GGDD] [--timeout SECONDS] COMMAND ...\n"
+      "Usage: signal-cli [--port COMn|PATH|URL] [--address GGDD] [--timeout SECONDS] COMMAND ...\n"
       "Drives the HDMI/SDI signal analyzer box from the command line, through the same\n"
       "core as the Signal Console.\n"
       "\n"
@@ -531,11 +536,18 @@ std::string ProgramHelp() {
       "signal-cli COMMAND --help tells more about each.\n"
       "\n"
       "Options:\n"
-      "  -p, --port COMn|PATH    the box's port: COM1..COM99 as the console numbers them\n"
-      "                          (SIGNAL_CONSOLE_PORTS, then /dev/ttyUSB*, /dev/ttyACM*,\n"
-      "                          /dev/ttyS*), or a device path; default COM1\n"
+      "  -p, --port COMn|PATH|URL\n"
+      "                          the box's port: COM1..COM99 as the console numbers them\n"
+      "                          (SIGNAL_CONSOLE_PORTS, the network ports mapped in the\n"
+      "                          console, then /dev/ttyUSB*, /dev/ttyACM*, /dev/ttyS*), a\n"
+      "                          device path, or a device server's port:\n"
+      "                          rfc2217://HOST:PORT (Telnet, RFC 2217: the rate is set\n"
+      "                          from here, captures work) or tcp://HOST:PORT (raw bytes:\n"
+      "                          115200 baud only, no captures); HOST an IPv4 address, an\n"
+      "                          IPv6 address in brackets or a name; default COM1\n"
       "  -a, --address GGDD      the box to talk to on a shared line (default 0000: any)\n"
-      "  -t, --timeout SECONDS   how long to wait for each answer (default 3; watch: 1)\n"
+      "  -t, --timeout SECONDS   how long to wait for each answer, and for a device\n"
+      "                          server to take the connection (default 3; watch: 1)\n"
       "  -h, --help              this text\n"
       "      --version           the version\n"
       "\n"
@@ -543,7 +555,9 @@ std::string ProgramHelp() {
       "  0    done\n"
       "  1    the box refused, reported another state than the one set, or sent bad data\n"
       "  2    bad argument (nothing was sent)\n"
-      "  3    port unavailable (cannot be opened, is held by another program, or went away)\n"
+      "  3    port unavailable (cannot be opened, is held by another program, or went away;\n"
+      "       a device server that cannot be reached, refuses, is in use or does not\n"
+      "       negotiate in time)\n"
       "  4    no box answered in time\n"
       "  5    a file could not be read or written\n"
       "  130  interrupted (Ctrl+C)\n"

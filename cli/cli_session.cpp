@@ -91,15 +91,26 @@ int CliSession::Connect(int port) {
   d.ChoosePort(port);
   heldMessages_.emplace();
   d.ToggleLink();
+  // A network port connects in the background, within its own time-out.
+  if (d.connecting() && host_.RunUntil([&d] { return !d.connecting(); }, std::nullopt) ==
+                            CliHost::Wait::Interrupted) {
+    heldMessages_.reset();
+    d.ToggleLink();  // gives the connection up
+    return kExitInterrupted;
+  }
   std::vector<std::string> held = std::move(*heldMessages_);
   heldMessages_.reset();
   connected_ = d.linkUp();
   if (!connected_) {
     // One line that names the port and why, instead of the console's message box text.
     const SerialPort& serial = d.serialPort();
-    Error("cannot open " + PortLabel() + ": " +
-          PortFailureReason(serial.LastOpenError(), serial.LastOpenDevice(),
-                            serial.LastOpenHolder()));
+    // A network port's problem names its address and the reason already.
+    const std::string problem = serial.LastOpenProblem();
+    Error(!problem.empty() ? problem
+                           : "cannot open " + PortLabel() + ": " +
+                                 PortFailureReason(serial.LastOpenError(),
+                                                   serial.LastOpenDevice(),
+                                                   serial.LastOpenHolder()));
     return kExitPortUnavailable;
   }
   for (const std::string& text : held)

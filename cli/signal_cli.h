@@ -41,6 +41,7 @@ struct CliPort {
   int number = 1;
   std::string name;  // "COM3", or the device's path
   std::function<PortDirectory()> ports;
+  bool networkPortMap = true;  // false: a path given, not a COM number
 };
 CliPort ChooseCliPort(const std::string& text, const CliEnvironment& environment);
 

@@ -50,10 +50,16 @@ ConsoleDialog::ConsoleDialog(Host& host, Options options)
       statusBar(host),
       capture(host, *this, timingPage,
               {[this] { return linkUp(); }, [this](int rate) { ReopenAtBaud(rate); },
-               [this] { SyncStatus(); }}),
+               [this] { SyncStatus(); },
+               [this] {
+                 std::string why;
+                 return serialPort().CanChangeRate(&why) ? std::string() : why;
+               },
+               [this] { return serialPort().RateAnswer(); }}),
       host_(host),
       options_(std::move(options)),
-      session_(host, *this, *this, {options_.ports, options_.lockDirectories}) {
+      session_(host, *this, *this,
+               {options_.ports, options_.lockDirectories, options_.connectTimeout}) {
   host_.SetTimerTarget(this);
   statusBar.deviceOf = [this](int number) { return ports().PathFor(number); };
   const OutcomeSink tell = [this](const Outcome& outcome) {
@@ -71,6 +77,36 @@ ConsoleDialog::~ConsoleDialog() {
   host_.SetTimerTarget(nullptr);
   // The worker ends and the port closes before anything it could call on is gone.
   session_.Close();
+}
+
+// ---------------------------------------------------------------------------------------
+// Network ports
+
+std::string ConsoleDialog::SaveNetworkPorts(const NetworkPortMap& map) {
+  if (networkPortsPath.empty())
+    return "The network ports cannot be kept: there is no settings folder.";
+  if (const std::string problem = map.Save(networkPortsPath); !problem.empty()) return problem;
+  networkPorts_ = map;
+  session_.SetNetworkPorts(networkPorts_.entries());
+  return {};
+}
+
+std::string ConsoleDialog::MapNetworkPort(int port, const std::string& address) {
+  NetworkPortMap map = networkPorts_;
+  if (const std::string problem = map.Set(port, address); !problem.empty()) return problem;
+  return SaveNetworkPorts(map);
+}
+
+std::string ConsoleDialog::UnmapNetworkPort(int port) {
+  if (networkPorts_.entries().count(port) == 0) return {};
+  NetworkPortMap map = networkPorts_;
+  map.Remove(port);
+  return SaveNetworkPorts(map);
+}
+
+bool ConsoleDialog::NetworkPortOverridden(int port) const {
+  const auto it = networkPorts_.entries().find(port);
+  return it != networkPorts_.entries().end() && ports().PathFor(port) != it->second;
 }
 
 // ---------------------------------------------------------------------------------------
@@ -110,6 +146,20 @@ bool ConsoleDialog::Startup() {
   LoadAddressBook(settingsPath, addressBook,
                   [this](const std::string& text) { ShowMessage(text); });
   RefreshAddressList();
+  if (options_.networkPortMap) {
+    // The network ports live beside the settings file, in a file of their own.
+    networkPortsPath = NetworkPortMap::PathBeside(settingsPath);
+    std::vector<std::string> problems;
+    networkPorts_ = NetworkPortMap::Load(networkPortsPath, &problems);
+    session_.SetNetworkPorts(networkPorts_.entries());
+    if (!problems.empty()) {
+      std::string text = "Some network ports were not read and are left out:";
+      for (size_t i = 0; i < problems.size() && i < 10; ++i)
+        text += "\n" + problems[i];
+      if (problems.size() > 10) text += "\n(and " + std::to_string(problems.size() - 10) + " more)";
+      ShowMessage(text);
+    }
+  }
 
   // Saved files go to the current folder.
   statusBar.SetFilesFolder(CurrentFolder());
@@ -250,6 +300,7 @@ ConsoleState ConsoleDialog::State() const {
   state.linkUp = linkUp();
   state.searchActive = searchActive();
   state.deviceFound = deviceFound();
+  state.connecting = connecting();
   state.uploadActive = capture.uploadActive();
   state.previewBusy = capture.previewBusy();
   state.lineMode = capture.lineMode();
@@ -266,6 +317,7 @@ void ConsoleDialog::SyncStatus() {
   link.linkUp = linkUp();
   link.searching = searchActive();
   link.portOpen = session_.portOpen();
+  link.connecting = session_.connecting() && !session_.searchActive();
   link.rate = session_.lineRate();
   link.previewBusy = capture.previewBusy();
   link.uploadActive = capture.uploadActive();

@@ -23,6 +23,7 @@
 #include "edid/edid_page.h"
 #include "infoframe/utility_page.h"
 #include "link/frame.h"
+#include "link/network_port_map.h"
 #include "link/port_directory.h"
 #include "link/serial_port.h"
 #include "monitor/monitor_page.h"
@@ -51,6 +52,7 @@ struct ConsoleState {
   bool linkUp = false;
   bool searchActive = false;
   bool deviceFound = false;
+  bool connecting = false;
   bool uploadActive = false;
   bool previewBusy = false;
   bool lineMode = false;
@@ -75,6 +77,11 @@ class ConsoleDialog : public CoreWindow,
     std::function<PortDirectory()> ports;
     // Where UUCP lock files are looked for and made; nothing means /run/lock, /var/lock.
     std::optional<std::vector<std::string>> lockDirectories;
+    // The longest a connection to a network port may take.
+    std::chrono::milliseconds connectTimeout = kDefaultConnectTimeout;
+    // Whether the COM numbers mapped to network ports (the file beside the settings)
+    // count; signal-cli given a port of its own leaves them out.
+    bool networkPortMap = true;
   };
 
   ConsoleDialog(Host& host, Options options);
@@ -121,6 +128,17 @@ class ConsoleDialog : public CoreWindow,
   // The COM port the link icon opens, without opening it.
   void ChoosePort(int number) { session_.ChoosePort(number); }
 
+  // "Link > Network port...": COM numbers mapped to network ports, kept in their file
+  // beside the settings file (networkPortsPath). Mapping checks the address, writes the
+  // file and reads the ports again; "" when done, else why not (nothing changed then).
+  const NetworkPortMap& networkPorts() const { return networkPorts_; }
+  std::string MapNetworkPort(int port, const std::string& address);
+  std::string UnmapNetworkPort(int port);
+  std::string networkPortsPath;
+  // Whether the network port mapped to COM `port` gives way to another entry of that
+  // number (SIGNAL_CONSOLE_PORTS wins over the map).
+  bool NetworkPortOverridden(int port) const;
+
   // Front-panel controls (front_panel.cpp): the HPD radios, volume "-" and "+", the HDMI
   // and SDI lamps and texts.
   void HpdOn();
@@ -149,6 +167,8 @@ class ConsoleDialog : public CoreWindow,
   bool linkUp() const { return session_.linkUp(); }
   bool searchActive() const { return session_.searchActive(); }
   bool deviceFound() const { return session_.deviceFound(); }
+  // A network port is being connected to (the link's, or the search's).
+  bool connecting() const { return session_.connecting(); }
   bool uploadActive() const { return capture.uploadActive(); }
   bool previewBusy() const { return capture.previewBusy(); }
   bool lineMode() const { return capture.lineMode(); }
@@ -286,6 +306,8 @@ class ConsoleDialog : public CoreWindow,
   bool inputIsSdi_ = false;
   std::optional<bool> shownInput_;
   bool statusRecheckArmed_ = false;
+  NetworkPortMap networkPorts_;
+  std::string SaveNetworkPorts(const NetworkPortMap& map);
   DeviceAddress targetAddress_;
   std::optional<ConsoleState> toldState_;
   TrafficLog* traffic_ = nullptr;

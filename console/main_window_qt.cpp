@@ -25,6 +25,7 @@
 #include "addressing/address_dialog_qt.h"
 #include "addressing/notes_dialog_qt.h"
 #include "console/control_ids.h"
+#include "console/network_port_dialog_qt.h"
 #include "console/status_bar_qt.h"
 #include "console/tooltips_qt.h"
 #include "console/traffic_log_qt.h"
@@ -485,6 +486,12 @@ void MainWindow::BuildMenus() {
             [this] { dialog_.ToggleLink(); });
   AddAction(link, QStringLiteral("&Search Machine"), QKeySequence(Qt::CTRL | Qt::Key_F),
             [this] { dialog_.SearchDevice(); });
+  AddAction(link, QStringLiteral("&Network port..."), QKeySequence(), [this] {
+    // Modal over the main window, without a loop of its own: the caller returns at once.
+    auto* ports = new NetworkPortDialog(dialog_, this);
+    ports->setAttribute(Qt::WA_DeleteOnClose);
+    ports->open();
+  });
   link->addSeparator();
   AddAction(link, QStringLiteral("&Update Status"), QKeySequence(Qt::Key_F5),
             [this] { dialog_.timingPage.UpdateStatus(); });

@@ -38,6 +38,7 @@ PortSession::PortSession(Host& host, PortSessionOwner& owner, CoreWindow& window
       options_(std::move(options)),
       serial_(std::make_unique<SerialPort>(host, ports_)) {
   if (options_.lockDirectories) serial_->SetLockDirectories(*options_.lockDirectories);
+  serial_->SetConnectTimeout(options_.connectTimeout);
 }
 
 PortSession::~PortSession() {
@@ -50,6 +51,7 @@ void PortSession::Startup() {
   for (int n = kFirstPort; n <= kLastPort; ++n)
     items.push_back("COM" + std::to_string(n));
   window_.view().SetItems(ids::kCommList, items);
+  commItems_ = items;  // RefreshPorts changes the items that differ from these
   linkUp_ = false;
   baud_ = 115200;
   port_ = 1;
@@ -72,20 +74,54 @@ bool PortSession::portOpen() const {
   return linkUp_ || searchActive_ || (!serial_->WorkerRunning() && serial_->IsOpen());
 }
 
-void PortSession::RefreshPorts() {
-  // The numbers found before stand: a selected COM number keeps its device.
-  const PortDirectory found = options_.ports ? options_.ports() : PortDirectory::FromSystem();
-  ports_ = found.KeepingNumbersOf(ports_);
-  owner_.PortsRefreshed();
-  for (int n = kFirstPort; n <= kLastPort; ++n)
-    window_.view().SetItemTip(ids::kCommList, n - 1, ports_.PathFor(n));
+bool PortSession::connecting() const {
+  return serial_ && serial_->OpenPending();
 }
 
-int PortSession::OpenCurrentPort(int baudRate, int writeBufferSize) {
-  const int opened = serial_->OpenPort(&owner_, port_, baudRate, parity_, dataBits_, stopBits_,
-                                       eventMask_, writeBufferSize);
-  if (opened) lineRate_ = baudRate;
-  return opened;
+void PortSession::SetNetworkPorts(std::map<int, std::string> mapped) {
+  networkPorts_ = std::move(mapped);
+  RefreshPorts();
+  owner_.SessionChanged();
+}
+
+void PortSession::RefreshPorts() {
+  // The numbers found before stand: a selected COM number keeps its device. Network ports
+  // take the numbers they are mapped to, unless SIGNAL_CONSOLE_PORTS names them.
+  const PortDirectory found = options_.ports ? options_.ports() : PortDirectory::FromSystem();
+  ports_ = found.WithMapped(networkPorts_).KeepingNumbersOf(ports_);
+  owner_.PortsRefreshed();
+  commItems_.resize(kLastPort);
+  for (int n = kFirstPort; n <= kLastPort; ++n) {
+    const std::string device = ports_.PathFor(n);
+    window_.view().SetItemTip(ids::kCommList, n - 1, device);
+    // A network port shows its address in the list: "COM5  rfc2217://rack-3:7001".
+    std::string item = "COM" + std::to_string(n);
+    if (IsNetworkPortName(device)) item += "  " + device;
+    if (commItems_[n - 1] != item) {
+      commItems_[n - 1] = item;
+      window_.view().SetItem(ids::kCommList, n - 1, item);
+    }
+  }
+}
+
+void PortSession::OpenThen(int rate, int writeBufferSize, std::function<void(bool)> then) {
+  const SerialPort::OpenStart start =
+      serial_->BeginOpen(&owner_, port_, rate, parity_, dataBits_, stopBits_, eventMask_,
+                         writeBufferSize, [this, rate, then](bool opened) {
+                           const Step step(*this);
+                           if (opened) lineRate_ = rate;
+                           then(opened);
+                         });
+  if (start == SerialPort::OpenStart::Pending) return;
+  const bool opened = start == SerialPort::OpenStart::Opened;
+  if (opened) lineRate_ = rate;
+  then(opened);
+}
+
+void PortSession::AbandonConnect() {
+  if (!serial_->OpenPending()) return;
+  serial_->CancelOpen();
+  if (searchActive_) EndSearch();
 }
 
 void PortSession::SetLinkUp(bool up) {
@@ -99,6 +135,9 @@ void PortSession::SetLinkIcon(bool up) {
 
 void PortSession::ShowPortUnavailable() {
   std::string text = kPortUnavailableMessage;
+  // A network port says what went wrong: the address and the reason.
+  if (const std::string problem = serial_->LastOpenProblem(); !problem.empty())
+    text += "\n" + problem + ".";
   if (serial_->LastOpenError() == EACCES) {
     text += "\nNo permission to open " + serial_->LastOpenDevice() +
             ": add your user to the dialout group (sudo usermod -aG dialout $USER), then log in "
@@ -118,64 +157,115 @@ void PortSession::ShowPortUnavailable() {
 
 void PortSession::SelectComPort() {
   const Step step(*this);
+  AbandonConnect();
   if (serial_->IsOpen()) serial_->StopWorker();
   const int selected = window_.view().GetSelection(ids::kCommList);
   if (selected >= 0 && selected < kLastPort) port_ = selected + 1;
   RefreshPorts();
-  if (!OpenCurrentPort(baud_, kWriteBufferSize)) {
-    // The old port is closed by now: a link flagged up would swallow every command.
-    SetLinkUp(false);
-    ShowPortUnavailable();
-    return;
-  }
-  if (linkUp_) {
-    // The new port stays open without a worker; choosing it again brings the link up.
-    SetLinkUp(false);
-    return;
-  }
-  serial_->StartWorker();
-  SetLinkUp(true);
-  owner_.LinkCameUp();
+  const bool wasUp = linkUp_;
+  // The old port is closed by now: a link flagged up would swallow every command. (A
+  // network port is down while it connects.)
+  if (wasUp) SetLinkUp(false);
+  OpenThen(baud_, kWriteBufferSize, [this, wasUp](bool opened) {
+    if (!opened) {
+      SetLinkUp(false);
+      ShowPortUnavailable();
+      return;
+    }
+    // Chosen while the link was up, the new port stays open without a worker; choosing
+    // it again brings the link up.
+    if (wasUp) return;
+    serial_->StartWorker();
+    SetLinkUp(true);
+    owner_.LinkCameUp();
+  });
 }
 
 void PortSession::ToggleLink(bool uploadActive) {
   const Step step(*this);
   if (uploadActive) return;
+  if (connecting() && !searchActive_) {
+    // A click while the link's port connects gives the connection up.
+    AbandonConnect();
+    SetLinkUp(false);
+    return;
+  }
   if (linkUp_) {
     linkUp_ = false;
     serial_->StopWorker();
     SetLinkIcon(false);
     return;
   }
+  AbandonConnect();
   RefreshPorts();
-  if (OpenCurrentPort(baud_, kWriteBufferSize)) {
-    serial_->StartWorker();
-    SetLinkUp(true);
-    owner_.LinkCameUp();
-    return;
-  }
-  linkUp_ = false;
-  ShowPortUnavailable();
-  SetLinkIcon(false);
+  OpenThen(baud_, kWriteBufferSize, [this](bool opened) {
+    if (opened) {
+      serial_->StartWorker();
+      SetLinkUp(true);
+      owner_.LinkCameUp();
+      return;
+    }
+    linkUp_ = false;
+    ShowPortUnavailable();
+    SetLinkIcon(false);
+  });
 }
 
-bool PortSession::ProbeFrom(int firstPort) {
+PortSession::Probe PortSession::ProbeFrom(int firstPort, int wait) {
   for (int n = firstPort; n <= kLastPort; ++n) {
     port_ = n;
     // Stray bytes of the port before (the start of a frame) must not eat this one's answer.
     owner_.ResetReceiver();
-    if (!OpenCurrentPort(baud_, kWriteBufferSize)) continue;
-    serial_->StartWorker();
-    // The search has its own wait: the probe is logged, not tracked.
-    owner_.TransmitProbe(searchProbe_.data(), static_cast<int>(searchProbe_.size()));
-    return true;
+    const SerialPort::OpenStart start = serial_->BeginOpen(
+        &owner_, port_, baud_, parity_, dataBits_, stopBits_, eventMask_, kWriteBufferSize,
+        [this, wait](bool opened) { ProbeOpened(opened, wait); });
+    if (start == SerialPort::OpenStart::Failed) continue;
+    if (start == SerialPort::OpenStart::Pending) {
+      // No step runs until the connection is up or has failed.
+      host_.StopTimer(kSearchTimer);
+      return Probe::Waiting;
+    }
+    lineRate_ = baud_;
+    SendProbe(wait);
+    return Probe::Sent;
   }
-  return false;
+  return Probe::None;
+}
+
+void PortSession::SendProbe(int wait) {
+  probedAny_ = true;
+  serial_->StartWorker();
+  // The search has its own wait: the probe is logged, not tracked.
+  owner_.TransmitProbe(searchProbe_.data(), static_cast<int>(searchProbe_.size()));
+  host_.StartTimer(kSearchTimer, wait);
+}
+
+void PortSession::ProbeOpened(bool opened, int wait) {
+  const Step step(*this);
+  if (!searchActive_) return;
+  if (opened) {
+    lineRate_ = baud_;
+    SendProbe(wait);
+    return;
+  }
+  // Ports that cannot be opened are skipped at once.
+  if (port_ < kLastPort && ProbeFrom(port_ + 1, kProbeWait) != Probe::None) return;
+  SearchFoundNothing();
+}
+
+void PortSession::SearchFoundNothing() {
+  const bool anyOpened = probedAny_;
+  EndSearch();
+  // After a search in which no port opened the port is COM1; after one in which ports
+  // opened but none answered, the one used before the search.
+  if (!anyOpened) port_ = 1;
+  owner_.ShowSessionMessage(kNoDeviceMessage);
 }
 
 void PortSession::SearchDevice(bool uploadActive) {
   const Step step(*this);
   if (uploadActive) return;
+  AbandonConnect();
   BuildFrameInto(searchProbe_.data(), kCommandLead, owner_.ProbeTarget(), 0xF802, nullptr, 0);
   linkUp_ = false;
   serial_->StopWorker();
@@ -187,13 +277,16 @@ void PortSession::SearchDevice(bool uploadActive) {
   owner_.ResetReceiver();
   owner_.SearchStarted();
   RefreshPorts();
-  if (ProbeFrom(1)) {
-    searchActive_ = true;
+  probedAny_ = false;
+  // Set before the first port is tried: a network port's connection comes back to a
+  // search under way.
+  searchActive_ = true;
+  if (ProbeFrom(1, kFirstProbeWait) != Probe::None) {
     searchStatus = kSearchingText;
     window_.Push();
-    host_.StartTimer(kSearchTimer, kFirstProbeWait);
     return;
   }
+  searchActive_ = false;
   port_ = 1;
   searchStatus = " ";
   window_.Push();
@@ -219,12 +312,8 @@ void PortSession::SearchStep() {
     return;
   }
   serial_->StopWorker();
-  if (port_ < kLastPort && ProbeFrom(port_ + 1)) {
-    host_.StartTimer(kSearchTimer, kProbeWait);
-    return;
-  }
-  EndSearch();
-  owner_.ShowSessionMessage(kNoDeviceMessage);
+  if (port_ < kLastPort && ProbeFrom(port_ + 1, kProbeWait) != Probe::None) return;
+  SearchFoundNothing();
 }
 
 void PortSession::EndSearch() {
@@ -262,7 +351,9 @@ void PortSession::MatchSearchReply(FrameAssembler& rx, uint8_t byte) {
 
 void PortSession::ReopenAtBaud(int rate) {
   const Step step(*this);
-  if (OpenCurrentPort(rate, kReopenWriteBufferSize)) serial_->StartWorker();
+  // One call on the line: a local device is re-opened at the rate, a device server asked
+  // for it (its answer is the capture's to check).
+  if (serial_->ReopenAtRate(rate, kReopenWriteBufferSize)) lineRate_ = rate;
 }
 
 void PortSession::OnPortGone(int portNumber) {
@@ -271,6 +362,20 @@ void PortSession::OnPortGone(int portNumber) {
   SetLinkUp(false);
   owner_.DeviceWentAway();
   const std::string device = serial_->LastOpenDevice();
+  const LineEnding ending = serial_->LastLineEnding();
+  if (ending.inUse) {
+    // A device server that hung up after saying its port is in use never gave us the line.
+    owner_.ShowSessionMessage(std::string(kPortUnavailableMessage) + "\n" + device + " is " +
+                              ending.text + ".");
+    return;
+  }
+  if (IsNetworkPortName(device)) {
+    owner_.ShowSessionMessage("The connection to " + device + " on COM" +
+                              std::to_string(portNumber) + " has ended: " + ending.text +
+                              ". Check the device server and the network, then click the link "
+                              "icon to connect again.");
+    return;
+  }
   char text[256];
   std::snprintf(text, sizeof text,
                 "The device on COM%d (%s) has gone away. Check the cable or adapter, then click "

@@ -6,14 +6,17 @@
 // alone changes and which others read through its accessors.
 
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "link/frame.h"
+#include "link/network_line.h"
 #include "link/port_directory.h"
 #include "link/serial_port.h"
 #include "window/host.h"
@@ -63,6 +66,8 @@ class PortSession {
     std::function<PortDirectory()> ports;
     // Where UUCP lock files are looked for and made; nothing means /run/lock, /var/lock.
     std::optional<std::vector<std::string>> lockDirectories;
+    // The longest a connection to a network port (rfc2217://, tcp://) may take.
+    std::chrono::milliseconds connectTimeout = kDefaultConnectTimeout;
   };
 
   // `window` is the main window, whose view shows the link icon, the "Comm:" list and the
@@ -91,11 +96,16 @@ class PortSession {
   void OnPortGone(int port);
   // The COM port the link icon opens, without opening it (signal-cli's choice).
   void ChoosePort(int port) { port_ = port; }
+  // COM numbers mapped to network ports ("Link > Network port..."); SIGNAL_CONSOLE_PORTS
+  // wins over them. The ports are read again.
+  void SetNetworkPorts(std::map<int, std::string> mapped);
 
   // State.
   bool linkUp() const { return linkUp_; }
   bool searchActive() const { return searchActive_; }
   bool deviceFound() const { return deviceFound_; }
+  // Whether the last search opened any port (one that did not found none that opens).
+  bool searchOpenedAPort() const { return probedAny_; }
   int port() const { return port_; }
   int baud() const { return baud_; }
   // The rate the port was last opened at (115200, or 512000 during an upload).
@@ -105,6 +115,9 @@ class PortSession {
   bool stepRunning() const { return stepRunning_; }
   // A port is open: the link's, a search's, or one chosen while the link was up.
   bool portOpen() const;
+  // A network port is being connected to, for the link or for the search (off the window
+  // thread; the window goes on meanwhile).
+  bool connecting() const;
   // The text beside "Search Machine" ("Please wait....." during a search).
   std::string searchStatus;
 
@@ -114,12 +127,27 @@ class PortSession {
  private:
   class Step;
   void RefreshPorts();
-  int OpenCurrentPort(int baudRate, int writeBufferSize);
+  // Opens the current port at `rate`: a local device at once, a network port in the
+  // background. `then(opened)` runs when the outcome is known: before this returns for a
+  // local device, later (as a port step of its own) for a network port, and never when
+  // the connection is given up first.
+  void OpenThen(int rate, int writeBufferSize, std::function<void(bool opened)> then);
+  // A connection under way is given up; a search waiting for it ends.
+  void AbandonConnect();
   void SetLinkUp(bool up);
   void SetLinkIcon(bool up);
   void ShowPortUnavailable();
-  // Tries port, port+1 ... 99 for the search; true when one opened (probe sent).
-  bool ProbeFrom(int firstPort);
+  // Tries port, port+1 ... 99 for the search: the first that opens gets the probe and
+  // timer 4 runs `wait` ms. Sent, Waiting (a network port is being connected to; the
+  // search goes on when the connection is up or has failed) or None (no port left).
+  enum class Probe { Sent, Waiting, None };
+  Probe ProbeFrom(int firstPort, int wait);
+  void SendProbe(int wait);
+  // A network port of the search connected (or did not).
+  void ProbeOpened(bool opened, int wait);
+  // The search found no port that answered: the message, and the port it began with (or
+  // COM1 when no port opened at all).
+  void SearchFoundNothing();
   void EndSearch();
 
   friend struct ConsoleTestAccess;
@@ -135,6 +163,9 @@ class PortSession {
   bool searchActive_ = false;
   bool deviceFound_ = false;
   bool stepRunning_ = false;
+  bool probedAny_ = false;  // a port of the search opened
+  std::map<int, std::string> networkPorts_;
+  std::vector<std::string> commItems_;  // the "Comm:" list's texts as last set
   int port_ = 1;
   int savedPort_ = 1;
   int baud_ = 115200;

@@ -18,6 +18,7 @@ int ShownPercent(double progress) {
 std::string StatusBarModel::LinkText(const LinkState& state) const {
   if (state.linkUp) return "Link up";
   if (state.searching) return "Searching COM" + std::to_string(state.port) + "...";
+  if (state.connecting) return "Connecting...";
   if (deviceGone_) return "Link down: the device went away";
   if (state.portOpen) return "Link down (port open: choose it again to connect)";
   return "Link down";
@@ -57,7 +58,8 @@ unsigned StatusBarModel::Update(const LinkState& s) {
   // The texts are built only when what they depend on moved: this runs for every batch of
   // received bytes.
   if (first || s.linkUp != state_.linkUp || s.searching != state_.searching ||
-      s.portOpen != state_.portOpen || s.port != state_.port || linkGoneShown_ != deviceGone_) {
+      s.connecting != state_.connecting || s.portOpen != state_.portOpen || s.port != state_.port ||
+      linkGoneShown_ != deviceGone_) {
     linkGoneShown_ = deviceGone_;
     if (Set(link_, LinkText(s))) changed |= kLinkField;
   }

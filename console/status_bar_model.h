@@ -22,8 +22,9 @@ struct LinkState {
   int port = 1;
   bool linkUp = false;
   bool searching = false;
-  bool portOpen = false;  // the port is open (a port chosen while the link was up stays so)
-  int rate = 115200;      // the rate the port was last opened at
+  bool connecting = false;  // a network port is being connected to for the link
+  bool portOpen = false;    // the port is open (a port chosen while the link was up stays so)
+  int rate = 115200;        // the rate the port was last opened at
   // Frame capture.
   bool previewBusy = false;
   bool uploadActive = false;

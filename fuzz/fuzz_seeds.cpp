@@ -193,5 +193,18 @@ int main(int argc, char** argv) {
     Put(dir, "fuzz_watch_replies", n++,
         Cat(Cat({1, signal.input, 0x8A, 0x8A}, round), {5, 1, 2, 3, 4, 5}));
   }
+  // A network port's input: ser2net's banners, a box's answers after noise in pieces,
+  // addresses, and map files.
+  using namespace std::string_literals;
+  n = 0;
+  Put(dir, "fuzz_network_input", n++, Of(0, "\0Port already in use\r\n"s));
+  Put(dir, "fuzz_network_input", n++, Of(1, "\x03\x05\x01\x20Port's device already in use\r\n"s));
+  Put(dir, "fuzz_network_input", n++, Cat(Of(2, "\x02\x04\x00\r\nhi"s), answers));
+  for (const char* address :
+       {"rfc2217://rack-3:7001", "tcp://192.0.2.7:4001", "RFC2217://[2001:db8::7]:1",
+        "tcp://rack-3.studio.example:07001", "tcp://2001:db8::7:4001", "tcp://[::1]:65536"})
+    Put(dir, "fuzz_network_input", n++, Of(4, address));
+  Put(dir, "fuzz_network_input", n++,
+      Of(5, "# map\n5=rfc2217://rack-3:7001\n 12 = tcp://[::1]:4001 \r\nx=tcp://a:1\n"));
   return 0;
 }

@@ -221,6 +221,37 @@ PortDirectory PortDirectory::KeepingNumbersOf(const PortDirectory& previous) con
   return result;
 }
 
+PortDirectory PortDirectory::WithMapped(const std::map<int, std::string>& mapped) const {
+  if (mapped.empty()) return *this;
+  PortDirectory result;
+  result.explicit_ = explicit_;
+  result.vanished_ = vanished_;
+  for (const auto& [number, path] : entries_)
+    if (explicit_.count(number) != 0) result.entries_[number] = path;
+  for (const auto& [number, address] : mapped) {
+    if (number < kFirstPort || number > kLastPort || address.empty()) continue;
+    if (result.entries_.count(number) != 0) continue;
+    result.entries_[number] = address;
+    result.explicit_.insert(number);
+  }
+  std::vector<std::string> displaced;
+  for (const auto& [number, path] : entries_) {
+    if (explicit_.count(number) != 0) continue;
+    if (result.entries_.count(number) == 0)
+      result.entries_[number] = path;
+    else
+      displaced.push_back(path);
+  }
+  int next = kFirstPort;
+  for (const auto& path : displaced) {
+    while (next <= kLastPort && result.entries_.count(next) != 0)
+      ++next;
+    if (next > kLastPort) break;
+    result.entries_[next] = path;
+  }
+  return result;
+}
+
 std::string PortDirectory::PathFor(int port) const {
   auto it = entries_.find(port);
   return it == entries_.end() ? std::string() : it->second;

@@ -44,6 +44,11 @@ class PortDirectory {
   static std::vector<std::string> SystemDevices(const std::string& devRoot = "/dev",
                                                 const std::string& sysRoot = "/sys");
 
+  // This directory with `mapped` numbers (COM number to a network port's address) added:
+  // an explicit entry stands, a mapped number takes its address, and a found device that
+  // sat on a mapped number moves to the first free one.
+  PortDirectory WithMapped(const std::map<int, std::string>& mapped) const;
+
   // The device path of COM port n, or "" when none is mapped.
   std::string PathFor(int port) const;
   const std::map<int, std::string>& Entries() const { return entries_; }

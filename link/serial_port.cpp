@@ -5,9 +5,11 @@
 #include <sys/eventfd.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/socket.h>
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -159,6 +161,18 @@ struct SerialPort::Impl {
   unsigned eventMask = 0;
   size_t writeBufferSize = 0;
   int baud = 0;
+  SerialFormat format;
+
+  // The open port's line when it is a network port (fd is then the line's socket).
+  std::shared_ptr<NetworkLine> net;
+  LineEnding lastEnding;
+  std::chrono::milliseconds connectTimeout = kDefaultConnectTimeout;
+  // The connection under way for BeginOpen; touched on the window thread only.
+  struct OpenAttempt {
+    bool cancelled = false;
+    std::shared_ptr<NetworkLine> line;
+  };
+  std::shared_ptr<OpenAttempt> attempt;
 
   // Frames waiting for the worker. SendBytes copies a frame in and returns; the worker
   // takes one whole frame out under this small lock and writes it from its own copy, so
@@ -197,10 +211,46 @@ struct SerialPort::Impl {
   void CloseFd() {
     std::lock_guard<std::recursive_mutex> guard(lock);
     if (fd < 0) return;
+    if (net) {
+      const NetworkLine::Ending ending = net->ending();
+      lastEnding = {ending.inUse, ending.text};
+      net->Close();  // closes fd too
+      net.reset();
+      fd = -1;
+      return;
+    }
+    lastEnding = {};
     ::ioctl(fd, TIOCNXCL);  // exclusivity on a pseudo-terminal outlives close()
     ::close(fd);
     fd = -1;
     uucpLock.Release();
+  }
+
+  // What has come in and not been read yet is thrown away: a terminal's queue by the
+  // driver, a network line's socket by reading what it holds (no more: the line keeps
+  // delivering meanwhile).
+  void PurgeInput() {
+    if (fd < 0) return;
+    if (!net) {
+      ::tcflush(fd, TCIFLUSH);
+      return;
+    }
+    int queued = 0;
+    if (::ioctl(fd, FIONREAD, &queued) != 0) return;
+    uint8_t sink[4096];
+    while (queued > 0) {
+      const ssize_t n =
+          ::recv(fd, sink, std::min(sizeof sink, static_cast<size_t>(queued)), MSG_DONTWAIT);
+      if (n <= 0) break;
+      queued -= static_cast<int>(n);
+    }
+  }
+  void PurgeBoth() {
+    if (fd >= 0 && !net) {
+      ::tcflush(fd, TCIOFLUSH);
+      return;
+    }
+    PurgeInput();
   }
 
   // Runs fn on the window thread and waits for it; false when shutdown cut the wait short.
@@ -310,7 +360,7 @@ struct SerialPort::Impl {
         if (fd < 0) return Outcome::Continue;
         // Input not read yet is discarded before every write. Output is left alone: a
         // frame still on its way out must not be cut short by the next one.
-        ::tcflush(fd, TCIFLUSH);
+        PurgeInput();
       }
       // Time for the bytes at the line rate, plus a second.
       const int rate = baud > 0 ? baud : 115200;
@@ -437,14 +487,15 @@ SerialPort::SerialPort(Host& host, const PortDirectory& directory)
     : impl_(std::make_unique<Impl>(host, directory)) {}
 
 SerialPort::~SerialPort() {
+  CancelOpen();
   impl_->RequestShutdown();
   impl_->JoinWorker();
   impl_->CloseFd();
 }
 
-int SerialPort::OpenPort(PortOwner* owner, int port, int baud, char parity, int dataBits,
-                         int stopBits, unsigned eventMask, int writeBufferSize) {
+void SerialPort::PrepareOpen(PortOwner* owner, int port, unsigned eventMask, int writeBufferSize) {
   Impl& p = *impl_;
+  CancelOpen();
   // End any running worker first; it closes its port on the way out.
   p.RequestShutdown();
   p.JoinWorker();
@@ -461,17 +512,91 @@ int SerialPort::OpenPort(PortOwner* owner, int port, int baud, char parity, int 
   p.eventMask = eventMask;
   p.writeBufferSize = writeBufferSize > 0 ? static_cast<size_t>(writeBufferSize) : 0;
   port_ = port;
-
   std::lock_guard<std::recursive_mutex> guard(p.lock);
   p.CloseFd();
-
-  const std::string path = p.directory.PathFor(port);
-  lastOpenDevice_ = path;
   lastHolder_.reset();
+  lastOpenProblem_.clear();
+  lastOpenInUse_ = false;
+  lastOpenDevice_ = p.directory.PathFor(port);
+}
+
+void SerialPort::NoteNetworkFailure(const NetworkAddress& address,
+                                    const NetworkOpenResult& result) {
+  using Failure = NetworkOpenResult::Failure;
+  switch (result.failure) {
+    case Failure::NameNotFound:
+      lastOpenError_ = ENOENT;
+      break;
+    case Failure::Refused:
+      lastOpenError_ = ECONNREFUSED;
+      break;
+    case Failure::Unreachable:
+      lastOpenError_ = EHOSTUNREACH;
+      break;
+    case Failure::NoAnswer:
+    case Failure::NotNegotiated:
+      lastOpenError_ = ETIMEDOUT;
+      break;
+    case Failure::InUse:
+      lastOpenError_ = EBUSY;
+      break;
+    case Failure::Closed:
+      lastOpenError_ = ECONNRESET;
+      break;
+    case Failure::Settings:
+      lastOpenError_ = EINVAL;
+      break;
+    case Failure::Cancelled:
+      lastOpenError_ = ECANCELED;
+      break;
+    default:
+      lastOpenError_ = EIO;
+      break;
+  }
+  lastOpenProblem_ = DescribeOpenFailure(address, result);
+  lastOpenInUse_ = result.failure == Failure::InUse;
+}
+
+void SerialPort::AdoptNetworkLine(std::shared_ptr<NetworkLine> line, int baud) {
+  Impl& p = *impl_;
+  std::lock_guard<std::recursive_mutex> guard(p.lock);
+  p.fd = line->fd();
+  p.net = std::move(line);
+  p.baud = baud;
+  p.lastEnding = {};
+  lastOpenError_ = 0;
+  p.PurgeBoth();
+}
+
+int SerialPort::OpenPort(PortOwner* owner, int port, int baud, char parity, int dataBits,
+                         int stopBits, unsigned eventMask, int writeBufferSize) {
+  Impl& p = *impl_;
+  PrepareOpen(owner, port, eventMask, writeBufferSize);
+  p.format = {baud, parity, dataBits, stopBits};
+  const std::string path = lastOpenDevice_;
   if (path.empty()) {
     lastOpenError_ = ENOENT;
     return 0;
   }
+  if (IsNetworkPortName(path)) {
+    std::string problem;
+    const auto address = ParseNetworkAddress(path, &problem);
+    if (!address) {
+      lastOpenError_ = EINVAL;
+      lastOpenProblem_ = path + ": " + problem;
+      return 0;
+    }
+    NetworkOpenResult result;
+    auto line = NetworkLine::ConnectAndWait(*address, p.format, p.connectTimeout, result);
+    if (!result.ok()) {
+      NoteNetworkFailure(*address, result);
+      return 0;
+    }
+    AdoptNetworkLine(std::move(line), baud);
+    return 1;
+  }
+
+  std::lock_guard<std::recursive_mutex> guard(p.lock);
   // Exclusive open keeps out only those who come later: a program that has the device
   // already (a terminal program, another console) is looked for first, by its lock file
   // and among the open files of every process.
@@ -530,7 +655,7 @@ int SerialPort::OpenPort(PortOwner* owner, int port, int baud, char parity, int 
       if (error) p.Report("SetCommState()", error);
     }
   }
-  ::tcflush(fd, TCIOFLUSH);
+  p.PurgeBoth();
   return 1;
 }
 
@@ -543,7 +668,7 @@ int SerialPort::StartWorker() {
     // thread, so that nothing that arrives after StartWorker returns can be thrown away.
     std::lock_guard<std::recursive_mutex> guard(p.lock);
     if (p.fd < 0) return 0;
-    ::tcflush(p.fd, TCIOFLUSH);
+    p.PurgeBoth();
   }
   p.shutdown = false;
   p.shutdownEvent.Reset();
@@ -560,7 +685,133 @@ int SerialPort::StartWorker() {
 }
 
 void SerialPort::StopWorker() {
+  CancelOpen();
   impl_->RequestShutdown();
+}
+
+SerialPort::OpenStart SerialPort::BeginOpen(PortOwner* owner, int port, int baud, char parity,
+                                            int dataBits, int stopBits, unsigned eventMask,
+                                            int writeBufferSize,
+                                            std::function<void(bool opened)> done) {
+  Impl& p = *impl_;
+  const std::string path = p.directory.PathFor(port);
+  if (!IsNetworkPortName(path)) {
+    return OpenPort(owner, port, baud, parity, dataBits, stopBits, eventMask, writeBufferSize)
+               ? OpenStart::Opened
+               : OpenStart::Failed;
+  }
+  PrepareOpen(owner, port, eventMask, writeBufferSize);
+  p.format = {baud, parity, dataBits, stopBits};
+  lastOpenError_ = 0;
+  std::string problem;
+  const auto address = ParseNetworkAddress(path, &problem);
+  if (!address) {
+    lastOpenError_ = EINVAL;
+    lastOpenProblem_ = path + ": " + problem;
+    return OpenStart::Failed;
+  }
+  auto attempt = std::make_shared<Impl::OpenAttempt>();
+  p.attempt = attempt;
+  Host* host = &p.host;
+  attempt->line = NetworkLine::Connect(*address, p.format, p.connectTimeout,
+                                       [this, host, attempt, address = *address, baud,
+                                        done = std::move(done)](const NetworkOpenResult& result) {
+                                         // On the line's thread: the outcome goes to the window
+                                         // thread. A cancelled attempt (the SerialPort may be gone
+                                         // by then) is dropped there.
+                                         host->Post([this, attempt, address, baud, done, result] {
+                                           if (attempt->cancelled) return;
+                                           impl_->attempt.reset();
+                                           std::shared_ptr<NetworkLine> line =
+                                               std::move(attempt->line);
+                                           if (result.ok()) {
+                                             AdoptNetworkLine(std::move(line), baud);
+                                           } else {
+                                             NoteNetworkFailure(address, result);
+                                             if (line) line->Close();
+                                           }
+                                           if (done) done(result.ok());
+                                         });
+                                       });
+  return OpenStart::Pending;
+}
+
+void SerialPort::CancelOpen() {
+  Impl& p = *impl_;
+  if (!p.attempt) return;
+  p.attempt->cancelled = true;
+  std::shared_ptr<NetworkLine> line = std::move(p.attempt->line);
+  p.attempt.reset();
+  if (line) line->Close();
+}
+
+bool SerialPort::OpenPending() const {
+  return impl_->attempt != nullptr;
+}
+
+void SerialPort::SetConnectTimeout(std::chrono::milliseconds timeout) {
+  impl_->connectTimeout = timeout;
+}
+
+std::chrono::milliseconds SerialPort::ConnectTimeout() const {
+  return impl_->connectTimeout;
+}
+
+int SerialPort::ReopenAtRate(int rate, int writeBufferSize) {
+  Impl& p = *impl_;
+  {
+    std::lock_guard<std::recursive_mutex> guard(p.lock);
+    if (p.net) {
+      // The connection stays; the device server is asked for the rate.
+      p.writeBufferSize = std::max(p.writeBufferSize, static_cast<size_t>(writeBufferSize));
+      p.baud = rate;
+      p.format.baud = rate;
+      p.net->RequestRate(rate);
+      return 1;
+    }
+  }
+  // A network port whose line has gone is not connected to again here: that would hold
+  // the window thread. The re-open fails, silently, as any failed re-open does.
+  if (IsNetworkPortName(p.directory.PathFor(port_))) return 0;
+  const SerialFormat f = p.format;
+  if (!OpenPort(p.owner, port_, rate, f.parity, f.dataBits, f.stopBits, p.eventMask,
+                writeBufferSize))
+    return 0;
+  StartWorker();
+  return 1;
+}
+
+bool SerialPort::CanChangeRate(std::string* why) const {
+  std::lock_guard<std::recursive_mutex> guard(impl_->lock);
+  if (!impl_->net || impl_->net->CanChangeRate()) return true;
+  if (why)
+    *why = FormatNetworkAddress(impl_->net->address()) +
+           " passes raw bytes, so the device server's line rate cannot be changed from here "
+           "(an rfc2217:// port's can)";
+  return false;
+}
+
+LineRateAnswer SerialPort::RateAnswer() const {
+  std::lock_guard<std::recursive_mutex> guard(impl_->lock);
+  if (impl_->net) {
+    LineRateAnswer answer = impl_->net->RateAnswer();
+    if (!answer.problem.empty())
+      answer.problem = FormatNetworkAddress(impl_->net->address()) + ": " + answer.problem;
+    return answer;
+  }
+  LineRateAnswer answer;
+  answer.asked = answer.answered = impl_->baud;
+  return answer;
+}
+
+bool SerialPort::IsNetworkLine() const {
+  std::lock_guard<std::recursive_mutex> guard(impl_->lock);
+  return impl_->net != nullptr;
+}
+
+LineEnding SerialPort::LastLineEnding() const {
+  std::lock_guard<std::recursive_mutex> guard(impl_->lock);
+  return impl_->lastEnding;
 }
 
 void SerialPort::SendBytes(const uint8_t* bytes, int count) {
@@ -621,6 +872,7 @@ bool SerialPort::IsOpen() const {
 std::pair<int, int> SerialPort::CurrentRates() const {
   std::lock_guard<std::recursive_mutex> guard(impl_->lock);
   if (impl_->fd < 0) return {0, 0};
+  if (impl_->net) return {impl_->net->rate(), impl_->net->rate()};
   return GetLineRates(impl_->fd);
 }
 

@@ -7,9 +7,11 @@
 // with caption "Application Error".
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -18,6 +20,7 @@
 #include <utility>
 #include <vector>
 
+#include "link/network_line.h"
 #include "link/port_directory.h"
 #include "link/port_lock.h"
 #include "window/host.h"
@@ -46,6 +49,13 @@ inline constexpr unsigned kEvRing = 0x0100;
 
 inline constexpr int kDrainBufferSize = 5000;
 
+// How a port's line ended, as far as the line can tell (a network line can; a local
+// device only hangs up).
+struct LineEnding {
+  bool inUse = false;  // a device server's words said its port is in use
+  std::string text;    // for a person; "" for a local device
+};
+
 class PortOwner {
  public:
   virtual ~PortOwner() = default;
@@ -65,8 +75,44 @@ class SerialPort {
   // Ends a running worker, then opens port `port` exclusively and configures it from
   // "baud=%d parity=%c data=%d stop=%d". 1 when the port was opened (configuration
   // failures are reported but still give 1), 0 when it could not be opened (silently).
+  // A port named rfc2217://HOST:PORT or tcp://HOST:PORT is connected to, which blocks up
+  // to the connect time-out: the window thread uses BeginOpen instead.
   int OpenPort(PortOwner* owner, int port, int baud, char parity, int dataBits, int stopBits,
                unsigned eventMask, int writeBufferSize);
+
+  // OpenPort without waiting on the window thread. A local device is opened at once
+  // (Opened or Failed, `done` is not called). A network port is connected to in the
+  // background: Pending, and `done` runs later on the window thread (through the host)
+  // with the outcome, unless CancelOpen, StopWorker, another open or the destructor came
+  // first. The link's state is the caller's until then.
+  enum class OpenStart { Opened, Failed, Pending };
+  OpenStart BeginOpen(PortOwner* owner, int port, int baud, char parity, int dataBits, int stopBits,
+                      unsigned eventMask, int writeBufferSize,
+                      std::function<void(bool opened)> done);
+  // Gives up a connection under way; its outcome is dropped.
+  void CancelOpen();
+  bool OpenPending() const;
+  // The longest a connection to a network port may take (kDefaultConnectTimeout).
+  void SetConnectTimeout(std::chrono::milliseconds timeout);
+  std::chrono::milliseconds ConnectTimeout() const;
+
+  // The line brought to another rate with its worker running: a local device is re-opened
+  // at `rate` (ReopenAtBaud), a device server is asked for it (the answer comes later,
+  // RateAnswer()). 1 when done or asked, 0 when the port could not be re-opened.
+  int ReopenAtRate(int rate, int writeBufferSize);
+  // Whether the open line can change its rate at all; otherwise why not (for a person).
+  bool CanChangeRate(std::string* why = nullptr) const;
+  // The line's answer to the last rate change: a local device is at once at its rate.
+  LineRateAnswer RateAnswer() const;
+  // Whether the open port is a network line.
+  bool IsNetworkLine() const;
+  // How the last line ended (after kMsgPortGone).
+  LineEnding LastLineEnding() const;
+  // Why the last open failed, for a person, when the port could say more than its errno
+  // (a network port: "rfc2217://rack-3:7001: connection refused"); "" otherwise.
+  std::string LastOpenProblem() const { return lastOpenProblem_; }
+  // The last open failed because the device server's port is in use.
+  bool LastOpenInUse() const { return lastOpenInUse_; }
   // 1 when the worker thread was started, else 0 (no port open, or one already runs).
   int StartWorker();
   // Asks the worker to close the port and end; returns at once.
@@ -108,7 +154,14 @@ class SerialPort {
   int port_ = 0;
   int lastOpenError_ = 0;
   std::string lastOpenDevice_;
+  std::string lastOpenProblem_;
+  bool lastOpenInUse_ = false;
   std::optional<PortHolder> lastHolder_;
+
+  // Shared by both opens: ends the worker, takes the new settings, closes the old port.
+  void PrepareOpen(PortOwner* owner, int port, unsigned eventMask, int writeBufferSize);
+  void NoteNetworkFailure(const NetworkAddress& address, const NetworkOpenResult& result);
+  void AdoptNetworkLine(std::shared_ptr<NetworkLine> line, int baud);
 };
 
 // "WARNING:  %s Failed with the following error: \n%s\nPort: %d\n"

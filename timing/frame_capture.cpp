@@ -129,6 +129,15 @@ void FrameCapture::StartOrCancelUpload(bool lineAnalysis) {
   if (previewBusy_ || !window_.linkUp()) return Finish(Outcome(operation, Result::kRefused));
   page_.uploadProgress = 0;
   if (!uploadActive_) {
+    rateProblem.clear();
+    // A line whose rate cannot be changed (a raw network port) would leave the box at
+    // 512000 baud and the line at its own rate: nothing is sent.
+    if (const std::string why = window_.rateRefusal ? window_.rateRefusal() : std::string();
+        !why.empty()) {
+      rateProblem = why;
+      return Finish(Outcome(operation, Result::kRefused,
+                            "A capture runs at 512000 baud, but " + why + ". Nothing was sent."));
+    }
     static constexpr uint8_t kRate[3] = {kUploadRate & 0xFF, (kUploadRate >> 8) & 0xFF,
                                          (kUploadRate >> 16) & 0xFF};
     sender_.SendCommandWithData(kBaudSwitchCommand, 3, kRate);
@@ -170,7 +179,26 @@ void FrameCapture::UploadStartStep() {
     uploadStep_ = 1;
     return;
   }
+  // The frame is requested only at a rate the line has: a device server answers the rate
+  // change later (the next tick asks again, timer 6 bounds the wait), and one that set
+  // another rate is told once and the capture ends without the request.
+  const LineRateAnswer answer = window_.rateAnswer ? window_.rateAnswer() : LineRateAnswer{};
+  if (answer.state == LineRateAnswer::State::Pending) {
+    host_.StartTimer(kUploadStartTimer, kUploadStartSecondTick);
+    return;
+  }
   uploadStep_ = 0;
+  if (answer.state == LineRateAnswer::State::Missed) {
+    host_.StopTimer(kUploadStartTimer);
+    rateProblem = answer.problem;
+    const Operation operation = pendingUpload_.value_or(Operation::kFrameCapture);
+    pendingUpload_.reset();
+    SetLineMode(false);
+    EndUpload();
+    Finish(
+        Outcome(operation, Result::kRefused, "The capture did not start: " + answer.problem + "."));
+    return;
+  }
   // The frame request is the one command without payload let through during an upload
   // (the flag is lowered for the send only: no change anyone need be told of).
   uploadActive_ = false;

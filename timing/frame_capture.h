@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "link/network_line.h"
 #include "timing/bitmap_writer.h"
 #include "timing/line_chart.h"
 #include "timing/timing_page.h"
@@ -106,6 +107,12 @@ class FrameCapture {
     std::function<void(int rate)> reopenAtBaud;
     // Told after uploadActive, previewBusy or lineMode changed.
     std::function<void()> stateChanged;
+    // Why the line cannot change its rate at all ("" when it can): asked before anything
+    // of a capture is sent. Nothing: it can.
+    std::function<std::string()> rateRefusal;
+    // The line's answer to the last re-open's rate (a device server answers later).
+    // Nothing: the rate is reached at once.
+    std::function<LineRateAnswer()> rateAnswer;
   };
 
   FrameCapture(Host& host, CommandSender& sender, TimingPage& page, Link link);
@@ -169,6 +176,9 @@ class FrameCapture {
   FileDialogFolder* dialogFolder = nullptr;
   // An upload has begun and timer 6 has not yet brought the port back to 115200 baud.
   bool rateRestorePending = false;
+  // Why the last capture did not start at 512000 baud ("" when it did, or was not asked
+  // for): the line cannot change its rate, or did not reach it.
+  std::string rateProblem;
 
  private:
   void StartOrCancelUpload(bool lineAnalysis);

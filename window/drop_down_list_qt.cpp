@@ -28,13 +28,20 @@ class NoteDelegate : public QStyledItemDelegate {
  public:
   using QStyledItemDelegate::QStyledItemDelegate;
 
+  // An item whose text already names its device (a network port's address) has no note.
+  static QString NoteFor(const QModelIndex& index) {
+    const QString tip = index.data(Qt::ToolTipRole).toString();
+    if (!tip.isEmpty() && index.data(Qt::DisplayRole).toString().contains(tip)) return {};
+    return DropDownList::NoteOf(tip);
+  }
+
   void paint(QPainter* painter, const QStyleOptionViewItem& option,
              const QModelIndex& index) const override {
     QStyleOptionViewItem item = option;
     initStyleOption(&item, index);
-    const QString note = DropDownList::NoteOf(index.data(Qt::ToolTipRole).toString());
+    const QString note = NoteFor(index);
     const bool selected = item.state & QStyle::State_Selected;
-    if (note.isEmpty() && !selected) {
+    if (index.data(Qt::ToolTipRole).toString().isEmpty() && !selected) {
       item.palette.setColor(QPalette::Text, item.palette.color(QPalette::Disabled, QPalette::Text));
     }
     const QWidget* widget = item.widget;
@@ -54,7 +61,7 @@ class NoteDelegate : public QStyledItemDelegate {
 
   QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
     QSize size = QStyledItemDelegate::sizeHint(option, index);
-    const QString note = DropDownList::NoteOf(index.data(Qt::ToolTipRole).toString());
+    const QString note = NoteFor(index);
     if (!note.isEmpty())
       size.rwidth() += kNoteGap + option.fontMetrics.horizontalAdvance(note) +
                        option.fontMetrics.averageCharWidth();

@@ -19,7 +19,9 @@ ConsoleDialog::Options TestConsoleOptions(const TempDir& dir,
 }
 
 void ConsoleFixture::StartConsole() {
-  dialog = std::make_unique<ConsoleDialog>(host, TestConsoleOptions(dir, &portMap));
+  ConsoleDialog::Options options = TestConsoleOptions(dir, &portMap);
+  if (adjustOptions) adjustOptions(options);
+  dialog = std::make_unique<ConsoleDialog>(host, std::move(options));
   dialog->AttachView(&view);
   dialog->onDispatch = [this](uint16_t code) { dispatched.push_back(code); };
   ASSERT_TRUE(dialog->Startup());

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -24,6 +25,9 @@ class ConsoleFixture : public ::testing::Test {
  protected:
   // COM numbers to device paths; used each time the window looks for ports.
   std::map<int, std::string> portMap;
+  // Changes a test makes to the window's options before it starts (a shorter connect
+  // time-out, say).
+  std::function<void(ConsoleDialog::Options&)> adjustOptions;
 
   void StartConsole();
 
