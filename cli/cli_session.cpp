@@ -108,8 +108,7 @@ int CliSession::Connect(int port) {
     const std::string problem = serial.LastOpenProblem();
     Error(!problem.empty() ? problem
                            : "cannot open " + PortLabel() + ": " +
-                                 PortFailureReason(serial.LastOpenError(),
-                                                   serial.LastOpenDevice(),
+                                 PortFailureReason(serial.LastOpenError(), serial.LastOpenDevice(),
                                                    serial.LastOpenHolder()));
     return kExitPortUnavailable;
   }
