@@ -272,14 +272,14 @@ void ConsoleDialog::SyncStatus() {
   link.lineMode = capture.lineMode();
   link.uploadProgress = timingPage.uploadProgress;
   const unsigned changed = statusBar.Update(link);
+  // The log notes the link's changes and each request that went unanswered.
+  const std::vector<std::string> timedOut = statusBar.requests.TakeTimedOut();
   if (traffic_) {
-    // The log notes the link's changes and the requests that went unanswered.
     if (changed &
         (StatusBarModel::kLinkField | StatusBarModel::kPortField | StatusBarModel::kRateField))
       traffic_->Note(statusBar.link() + ", " + statusBar.port() + ", " + statusBar.rate());
-    if ((changed & StatusBarModel::kActivityField) &&
-        statusBar.activity().rfind(kNoAnswerText, 0) == 0)
-      traffic_->Note(statusBar.activity());
+    for (const std::string& note : timedOut)
+      traffic_->Note(note);
   }
   ShowFreshness();
   const ConsoleState state = State();
