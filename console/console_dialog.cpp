@@ -225,6 +225,13 @@ void ConsoleDialog::SendCommandWithData(uint16_t code, int count, const uint8_t*
 }
 
 void ConsoleDialog::Transmit(const uint8_t* frame, int size, bool track) {
+  // The driver discards unread input before it writes: the rest of a reply begun before
+  // this request never comes, and must not swallow the start of the next answer. What
+  // came of it goes to the log as bytes outside any frame.
+  if (rx.state != FrameAssembler::kIdle) {
+    if (traffic_) traffic_->Unframed(rx.frame.data(), static_cast<size_t>(rx.state) + 1);
+    rx.state = FrameAssembler::kIdle;
+  }
   serialPort().SendBytes(frame, size);
   if (traffic_) traffic_->Sent(frame, static_cast<size_t>(size));
   if (track && size >= static_cast<int>(kFrameOverhead)) {

@@ -122,6 +122,26 @@ TEST_F(RequestFeedbackTest, EveryUnansweredRequestIsNotedInTheLogWhileOthersAreA
             (std::vector<std::string>{"No answer from the box: Read EDID", statusUnanswered}));
 }
 
+TEST_F(RequestFeedbackTest, AReplyCutShortDoesNotSwallowTheAnswerToTheNextRequest) {
+  dialog->SetTrafficLogOpen(true);
+  // The start of a Volume reply, whose rest the driver discards when the next request is
+  // written: the answer to that request is taken whole, and the log keeps the fragment.
+  Feed({0xAB, 0x01, 0x00, 0x0A, 0x00, 0x01, 0x01, 0x80, 0x80});
+  ASSERT_NE(dialog->rx.state, FrameAssembler::kIdle);
+  dialog->edidPage.ReadEdidFromDevice();
+  ASSERT_TRUE(host.PumpUntil([&] { return Dispatched(0xF851); }));
+  EXPECT_EQ(Activity(), "");
+  bool fragment = false;
+  const TrafficLog& log = dialog->trafficLog;
+  for (uint64_t s = log.oldest(); s < log.next(); ++s) {
+    const TrafficEntry* e = log.Entry(s);
+    if (!e || e->direction != TrafficDirection::Received) continue;
+    if (e->mark == TrafficMark::NoFrame && e->bytes.size() == 9u) fragment = true;
+    EXPECT_NE(e->mark, TrafficMark::BadSum);
+  }
+  EXPECT_TRUE(fragment);
+}
+
 TEST_F(RequestFeedbackTest, TheLinkLineFollowsPortChoicesSearchAndRate) {
   StatusBarModel& status = dialog->statusBar;
   EXPECT_EQ(status.port(), "COM1  " + server.path());
