@@ -395,6 +395,7 @@ class WatchSoak:
                           "cpu_pct": cpu_pct, "rounds": rounds, "unanswered": unanswered,
                           "events": len(self.events), "scrapes": self.stats["scrapes"],
                           "faults": len(self.faults), "load": self.soak.load_average()})
+        self.soak.progress(self.samples.rows[-1])
         return (t, s["cpu_s"])
 
     def finish(self):
