@@ -6,6 +6,7 @@
 
 #include "app/about_dialog_qt.h"
 #include "app/console_app.h"
+#include "app/console_probe_qt.h"
 #include "console/control_ids.h"
 #include "console/main_window_qt.h"
 #include "resources/icons.h"
@@ -49,6 +50,8 @@ int main(int argc, char* argv[]) {
   sc::ConsoleApp app(host);
   return app.Run([&host](sc::ConsoleDialog& dialog) {
     sc::MainWindow window(dialog, host);
+    // Only when SIGNAL_CONSOLE_PROBE asks for it (a soak, a test bench).
+    const std::unique_ptr<sc::ProbeServer> probe = sc::ProbeServer::FromEnvironment(window, dialog);
     window.exec();
   });
 }

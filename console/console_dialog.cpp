@@ -275,6 +275,13 @@ void ConsoleDialog::SendCommandWithData(uint16_t code, int count, const uint8_t*
 }
 
 void ConsoleDialog::Transmit(const uint8_t* frame, int size, bool track) {
+  // The driver discards unread input before it writes: the rest of a reply begun before
+  // this request never comes, and must not swallow the start of the next answer. What
+  // came of it goes to the log as bytes outside any frame.
+  if (rx.state != FrameAssembler::kIdle) {
+    if (traffic_) traffic_->Unframed(rx.frame.data(), static_cast<size_t>(rx.state) + 1);
+    rx.state = FrameAssembler::kIdle;
+  }
   serialPort().SendBytes(frame, size);
   if (traffic_) traffic_->Sent(frame, static_cast<size_t>(size));
   if (track && size >= static_cast<int>(kFrameOverhead)) {
@@ -324,14 +331,14 @@ void ConsoleDialog::SyncStatus() {
   link.lineMode = capture.lineMode();
   link.uploadProgress = timingPage.uploadProgress;
   const unsigned changed = statusBar.Update(link);
+  // The log notes the link's changes and each request that went unanswered.
+  const std::vector<std::string> timedOut = statusBar.requests.TakeTimedOut();
   if (traffic_) {
-    // The log notes the link's changes and the requests that went unanswered.
     if (changed &
         (StatusBarModel::kLinkField | StatusBarModel::kPortField | StatusBarModel::kRateField))
       traffic_->Note(statusBar.link() + ", " + statusBar.port() + ", " + statusBar.rate());
-    if ((changed & StatusBarModel::kActivityField) &&
-        statusBar.activity().rfind(kNoAnswerText, 0) == 0)
-      traffic_->Note(statusBar.activity());
+    for (const std::string& note : timedOut)
+      traffic_->Note(note);
   }
   ShowFreshness();
   const ConsoleState state = State();

@@ -96,6 +96,10 @@ void RequestTracker::OnTimer() {
     }
     noAnswer_ = true;
     lastUnanswered_ = *it;
+    // Said to the traffic log even while other requests are awaited (the status bar then
+    // shows those): on a busy line the bar's text alone would hide it. At most one
+    // per code is pending, so this holds a handful between two syncs.
+    timedOut_.push_back(NoAnswer(*it));
     it = pending_.erase(it);
     changed = true;
   }
@@ -128,17 +132,25 @@ void RequestTracker::Arm() {
 std::string RequestTracker::Text() const {
   if (!pending_.empty()) return std::string(pending_.back().operation) + ": waiting for the box...";
   if (!noAnswer_) return "";
-  std::string text = std::string(kNoAnswerText) + ": " + lastUnanswered_.operation;
+  return NoAnswer(lastUnanswered_);
+}
+
+std::vector<std::string> RequestTracker::TakeTimedOut() {
+  return std::exchange(timedOut_, {});
+}
+
+std::string RequestTracker::NoAnswer(const Pending& unanswered) {
+  std::string text = std::string(kNoAnswerText) + ": " + unanswered.operation;
   std::string detail;
-  const char* request = CommandName(lastUnanswered_.request);
-  if (request && std::string_view(request) != lastUnanswered_.operation) {
+  const char* request = CommandName(unanswered.request);
+  if (request && std::string_view(request) != unanswered.operation) {
     char code[8];
-    std::snprintf(code, sizeof code, "0x%04X", lastUnanswered_.request);
+    std::snprintf(code, sizeof code, "0x%04X", unanswered.request);
     detail = std::string(request) + " " + code;
   }
-  if (lastUnanswered_.dropped != TrafficMark::None) {
+  if (unanswered.dropped != TrafficMark::None) {
     if (!detail.empty()) detail += "; ";
-    detail += std::string("a reply was dropped: ") + TrafficMarkText(lastUnanswered_.dropped);
+    detail += std::string("a reply was dropped: ") + TrafficMarkText(unanswered.dropped);
   }
   if (!detail.empty()) text += " (" + detail + ")";
   return text;

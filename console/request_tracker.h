@@ -4,7 +4,8 @@
 // a request sent by the handler of a reply belongs to the same thing as that reply, so a
 // whole chain carries one name. The reply with the awaited code clears it. A request still
 // unanswered after its wait becomes "No answer from the box", which stays until the box
-// answers again; nothing is shown in a message box and nothing is sent again.
+// answers again; nothing is shown in a message box and nothing is sent again. Each time-out
+// is also handed to the traffic log, once, whatever the status bar shows meanwhile.
 //
 // One timer of the main window (kRequestWatchTimer) wakes the tracker at the earliest
 // moment a request falls due; it runs only while something is awaited.
@@ -60,6 +61,9 @@ class RequestTracker {
   }
   // Counts changes of Text(), so a caller can tell whether to ask for it again.
   uint64_t version() const { return version_; }
+  // Each request that ran out of time since the last call, as Text() names it when it is
+  // the last one ("No answer from the box: Read EDID"), oldest first.
+  std::vector<std::string> TakeTimedOut();
 
  private:
   struct Pending {
@@ -70,12 +74,14 @@ class RequestTracker {
     TrafficMark dropped = TrafficMark::None;
   };
   void Arm();
+  static std::string NoAnswer(const Pending& unanswered);
 
   Host& host_;
   std::vector<Pending> pending_;  // in the order sent
   // The request that went without an answer, while the box has not answered since.
   bool noAnswer_ = false;
   Pending lastUnanswered_;
+  std::vector<std::string> timedOut_;
   const char* context_ = nullptr;
   const char* nextName_ = nullptr;
   uint64_t version_ = 0;

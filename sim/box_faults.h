@@ -4,9 +4,11 @@
 
 #include <chrono>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "link/frame.h"
+#include "sim/box_chaos.h"
 
 namespace sc {
 
@@ -23,6 +25,8 @@ struct BoxFaults {
   // The next frame transfer stops after this many chunks, as if the box had hung in the
   // middle of it (-1: it does not).
   int stallFrameAfter = -1;
+  // A noisy line: each frame may meet a fault of its own (after the counted ones above).
+  std::optional<BoxChaos> chaos;
 };
 
 struct BoxCounters {
@@ -35,13 +39,22 @@ struct BoxCounters {
   uint64_t duplicated = 0;
   uint64_t garbled = 0;
   uint64_t strangers = 0;
+  uint64_t delayed = 0;
+  uint64_t cut = 0;
+};
+
+// A frame that goes out later than the others (the chaos's delay).
+struct DelayedFrame {
+  std::chrono::milliseconds delay{0};
+  std::vector<uint8_t> bytes;
 };
 
 // Bytes of line noise: none of them starts a frame.
 inline constexpr uint8_t kLineNoise[] = {0x13, 0x00, 0xFF, 0x55, 0xAA, 0x01, 0x7F};
 
-// Puts one whole frame on `out` the way the faults say, counting what they did.
+// Puts one whole frame on `out` the way the faults say, counting what they did. A frame
+// the chaos delays goes to `delayed` (or out at once without it).
 void SendWithFaults(std::vector<uint8_t> frame, BoxFaults& faults, BoxCounters& counters,
-                    std::vector<uint8_t>& out);
+                    std::vector<uint8_t>& out, std::vector<DelayedFrame>* delayed = nullptr);
 
 }  // namespace sc

@@ -67,6 +67,9 @@ int main(int argc, char** argv) {
     for (size_t k = 0; k < line.size(); ++k) {
       line.box(k).SetInput(options->input, false);
       line.box(k).SetSignal(signal, false);
+      if (options->chaos)
+        line.box(k).faults().chaos.emplace(options->chaos->seed, options->chaos->rate,
+                                           line.box(k).address());
     }
   });
   const bool started = options->device.empty()

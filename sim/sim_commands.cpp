@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cstdio>
 #include <sstream>
+#include <utility>
 
 namespace sc {
 
@@ -146,6 +147,12 @@ std::string OwnInfoFrames(const SimulatedBox& b) {
   return text;
 }
 
+std::string FormatRate(double rate) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%g", rate);
+  return text;
+}
+
 std::string InfoFrameNote(uint8_t type, const std::vector<uint8_t>& bytes) {
   if (type < 0x80) return "ok";
   if (bytes.size() < 3) return "ok (no InfoFrame: its header needs a version, length and checksum)";
@@ -195,6 +202,8 @@ std::string SimUsage() {
          "                   SDI input, the others to HDMI ('formats' lists them)\n"
          "  --device PATH    serve this serial device instead of a pseudo-terminal\n"
          "  --baud N         its line rate (default 115200)\n"
+         "  --chaos SEED:RATE\n"
+         "                   a noisy line from the start (see 'chaos' below)\n"
          "  --no-pace        send as fast as the line takes bytes, not at its rate (a\n"
          "                   pseudo-terminal does not pace them; paced, a 1920x1080 frame\n"
          "                   takes about 130 s at 512000 baud, as on a real line)\n"
@@ -232,7 +241,8 @@ std::optional<SimOptions> ParseSimOptions(const std::vector<std::string>& args,
       continue;
     }
     const bool known = name == "--address" || name == "--boxes" || name == "--signal" ||
-                       name == "--input" || name == "--device" || name == "--baud";
+                       name == "--input" || name == "--device" || name == "--baud" ||
+                       name == "--chaos";
     if (!known) return fail("unknown option '" + args[i] + "'");
     if (!value) {
       if (i + 1 >= args.size()) return fail(name + " needs a value");
@@ -255,6 +265,9 @@ std::optional<SimOptions> ParseSimOptions(const std::vector<std::string>& args,
       auto input = ParseInput(*value);
       if (!input) return fail("bad input '" + *value + "': hdmi or sdi");
       options.input = *input;
+    } else if (name == "--chaos") {
+      options.chaos = ParseChaosSetting(*value);
+      if (!options.chaos) return fail("bad chaos '" + *value + "': SEED:RATE, e.g. 7:0.01 or 7:1%");
     } else if (name == "--device") {
       if (value->empty()) return fail("--device needs a path");
       options.device = *value;
@@ -329,6 +342,13 @@ std::string SimCommandInterpreter::Help() {
          "  deaf on|off          stop (or start again) reading the line: writes to it stall\n"
          "  delay MS             wait MS milliseconds before each reply\n"
          "  stall N              the next frame transfer stops after N chunks\n"
+         "  chaos SEED RATE      a noisy line: each frame the box sends is, with probability\n"
+         "                       RATE (0.01 or 1%), dropped, corrupted, duplicated, delayed\n"
+         "                       (up to 2 s), put behind line noise, cut short or sent as\n"
+         "                       from the next box's address; the same SEED repeats a run\n"
+         "  chaos off            end it\n"
+         "  chaos events         list the faults made since last asked ('chaos-event' lines:\n"
+         "                       milliseconds since 1970, box, kind, code, frame size, detail)\n"
          "  pace on|off          send at the line's rate, or as fast as it takes bytes\n"
          "  box GGDD|all         choose the box the commands change (default all)\n"
          "  add GGDD             put a new box on the line (1080p60 on HDMI)\n"
@@ -374,6 +394,9 @@ SimCommandInterpreter::Result SimCommandInterpreter::Execute(std::string_view te
           << (b.faults().silent ? ", silent" : "") << ", drop " << b.faults().dropFrames
           << ", corrupt " << b.faults().corruptFrames << ", delay " << b.faults().replyDelay.count()
           << " ms"
+          << (b.faults().chaos ? ", chaos seed " + std::to_string(b.faults().chaos->seed()) +
+                                     " rate " + FormatRate(b.faults().chaos->rate())
+                               : std::string())
           << (b.faults().stallFrameAfter >= 0
                   ? ", stall after " + std::to_string(b.faults().stallFrameAfter) + " chunks"
                   : std::string())
@@ -521,6 +544,48 @@ SimCommandInterpreter::Result SimCommandInterpreter::Execute(std::string_view te
       ForSelected(line, [&](SimulatedBox& b) { b.SetInfoFrame(*type, *bytes); });
     });
     return done(InfoFrameNote(*type, *bytes));
+  }
+  if (verb == "chaos") {
+    const std::string usage = "usage: chaos SEED RATE | chaos off | chaos events";
+    if (arity(1, 1) && arg == "off") {
+      server_.WithLine([&](BoxLine& line) {
+        ForSelected(line, [&](SimulatedBox& b) { b.faults().chaos.reset(); });
+      });
+      return done();
+    }
+    if (arity(1, 1) && arg == "events") {
+      // Every box's events since they were last taken, oldest first.
+      std::vector<ChaosEvent> events;
+      uint64_t lost = 0;
+      server_.WithLine([&](BoxLine& line) {
+        for (size_t k = 0; k < line.size(); ++k) {
+          std::optional<BoxChaos>& chaos = line.box(k).faults().chaos;
+          if (!chaos) continue;
+          events.insert(events.end(), chaos->events.begin(), chaos->events.end());
+          chaos->events.clear();
+          lost += std::exchange(chaos->lostEvents, 0);
+        }
+      });
+      std::stable_sort(events.begin(), events.end(),
+                       [](const ChaosEvent& a, const ChaosEvent& b) { return a.time < b.time; });
+      std::string text;
+      for (const ChaosEvent& e : events)
+        text += FormatChaosEvent(e) + "\n";
+      text += "ok " + std::to_string(events.size()) + " events";
+      if (lost > 0) text += ", " + std::to_string(lost) + " older ones lost";
+      return done(text);
+    }
+    if (!arity(2, 2)) return error(usage);
+    const std::optional<ChaosSetting> setting = ParseChaosSetting(arg + ":" + std::string(w[2]));
+    if (!setting)
+      return error("bad chaos '" + arg + " " + std::string(w[2]) +
+                   "': a seed 0..18446744073709551615 and a rate 0..1 (0.01 or 1%)");
+    server_.WithLine([&](BoxLine& line) {
+      ForSelected(line, [&](SimulatedBox& b) {
+        b.faults().chaos.emplace(setting->seed, setting->rate, b.address());
+      });
+    });
+    return done();
   }
   if (verb == "deaf") {
     if (!arity(1, 1) || (arg != "on" && arg != "off")) return error("usage: deaf on|off");

@@ -15,11 +15,12 @@ namespace sc {
 struct SimOptions {
   std::vector<DeviceAddress> addresses;  // one box per address, at least one
   std::string signal{kDefaultSignal};
-  bool hdr10 = false;  // the source sends HDR10
-  uint8_t input = 0;   // 0 HDMI, 1 SDI
-  std::string device;  // empty: serve on a new pseudo-terminal
-  int baud = 115200;   // for a device
-  bool pace = true;    // send no faster than the line's rate
+  bool hdr10 = false;                 // the source sends HDR10
+  uint8_t input = 0;                  // 0 HDMI, 1 SDI
+  std::string device;                 // empty: serve on a new pseudo-terminal
+  int baud = 115200;                  // for a device
+  bool pace = true;                   // send no faster than the line's rate
+  std::optional<ChaosSetting> chaos;  // a noisy line from the start
   bool help = false;
 };
 

@@ -174,7 +174,10 @@ void SimulatedBox::Reply(uint16_t code, const uint8_t* payload, size_t count,
 }
 
 void SimulatedBox::Send(std::vector<uint8_t> frame, std::vector<uint8_t>& out) {
-  SendWithFaults(std::move(frame), faults_, counters_, out);
+  std::vector<DelayedFrame> later;
+  SendWithFaults(std::move(frame), faults_, counters_, out, &later);
+  for (DelayedFrame& f : later)
+    delayed_.emplace(Now() + f.delay, std::move(f.bytes));
 }
 
 BoxSignal SimulatedBox::signal() const {
@@ -278,7 +281,13 @@ void SimulatedBox::LoseSignalFor(std::chrono::milliseconds span) {
 }
 
 void SimulatedBox::RunDue() {
-  if (!restoreAt_ || Now() < *restoreAt_) return;
+  const Clock::time_point now = Now();
+  while (!delayed_.empty() && delayed_.begin()->first <= now) {
+    const std::vector<uint8_t>& bytes = delayed_.begin()->second;
+    unsolicited_.insert(unsolicited_.end(), bytes.begin(), bytes.end());
+    delayed_.erase(delayed_.begin());
+  }
+  if (!restoreAt_ || now < *restoreAt_) return;
   // The signal came back when it was due, however late the box looks.
   const Clock::time_point due = *restoreAt_;
   restoreAt_.reset();
@@ -286,8 +295,11 @@ void SimulatedBox::RunDue() {
 }
 
 std::optional<SimulatedBox::Clock::duration> SimulatedBox::TimeToNextEvent() const {
-  if (!restoreAt_) return std::nullopt;
-  return std::max(Clock::duration::zero(), *restoreAt_ - Now());
+  std::optional<Clock::time_point> next = restoreAt_;
+  if (!delayed_.empty() && (!next || delayed_.begin()->first < *next))
+    next = delayed_.begin()->first;
+  if (!next) return std::nullopt;
+  return std::max(Clock::duration::zero(), *next - Now());
 }
 
 std::vector<uint16_t> SimulatedBox::CommandCodes() const {

@@ -148,6 +148,7 @@ class SimulatedBox {
   Clock::time_point Now() const { return clock_ ? clock_() : Clock::now(); }
   // Does what has fallen due by now (a lost signal coming back); Receive and
   // TakeUnsolicited do so first. How long until the next such event, if any.
+  // Frames the chaos delayed go out with the notices when they fall due.
   void RunDue();
   std::optional<Clock::duration> TimeToNextEvent() const;
 
@@ -200,6 +201,8 @@ class SimulatedBox {
   // When a timed loss gives the cable of `restoreInput_` back.
   std::optional<Clock::time_point> restoreAt_;
   uint8_t restoreInput_ = kHdmiInput;
+  // Frames the chaos holds back, by when they go out.
+  std::multimap<Clock::time_point, std::vector<uint8_t>> delayed_;
   FrameStream frameStream_;
   std::map<uint8_t, std::vector<uint8_t>> infoFrames_;
   BoxPicture lastPicture_;

@@ -1,5 +1,7 @@
 #include "watch/box_tracker.h"
 
+#include <utility>
+
 namespace sc {
 
 const char* WatchEventName(WatchEventKind kind) {
@@ -27,7 +29,16 @@ bool BoxTracker::Take(const BoxPoll& poll, bool again, size_t box, WallClock::ti
   if (!again) ++polls_;
   if (poll.answered > 0) lastAnswer_ = poll.lastAnswer;
 
-  if (poll.answered == 0 && !again) {
+  // A box that was answering and leaves the first request of its turn unanswered is
+  // asked again at once: on a noisy line one lost reply is the likelier cause, and a
+  // single lost frame must not flap the box to no_answer and back. Only a second silent
+  // reading makes it silent (a box that stops answering costs two time-outs that round).
+  if (poll.answered == 0 && !again && up_) {
+    retrySilent_ = true;
+    return true;
+  }
+  const bool retried = std::exchange(retrySilent_, false) && again;
+  if (poll.answered == 0 && (!again || retried)) {
     ++unanswered_;
     // Silent: once, whether it answered before or never has.
     if (up_ || !silentReported_) {

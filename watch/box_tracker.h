@@ -58,7 +58,9 @@ class BoxTracker {
   // Takes one reading made at `now`; appends the events it causes to `events`. True when
   // the box is to be read again at once (`again` for that reading): a first answer, or a
   // reading that differs from the box's state in input, signal, format or HDCP, is
-  // reported only from a second reading. A turn is one poll, whether read once or twice.
+  // reported only from a second reading; a box that was answering and answers nothing is
+  // silent only when its second reading brings nothing either. A turn is one poll, whether
+  // read once or twice.
   bool Take(const BoxPoll& poll, bool again, size_t box, WallClock::time_point now,
             std::vector<WatchEvent>& events);
 
@@ -81,6 +83,7 @@ class BoxTracker {
 
   bool up_ = false;
   bool silentReported_ = false;
+  bool retrySilent_ = false;  // the turn's first reading had no answer: read once more
   std::optional<BoxState> state_;
   uint64_t polls_ = 0;
   uint64_t unanswered_ = 0;

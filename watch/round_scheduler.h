@@ -3,9 +3,10 @@
 // for its input, timing and status, one request at a time: the next goes out only when
 // the previous one is answered or its time-out has passed, so no two boxes ever talk at
 // once. A request that is not answered is not sent again in that round and ends that
-// box's turn (a silent box costs one time-out a round); the box is asked again next
-// round. Rounds start every `every`; a round that overruns its interval is followed at
-// once by the next. Pure logic: the caller owns the clock and the line.
+// box's turn (a silent box costs one time-out a round, two in the round it falls silent,
+// when the tracker has it read once more); the box is asked again next round. Rounds start every
+// `every`; a round that overruns its interval is followed at once by the next. Pure logic: the
+// caller owns the clock and the line.
 
 #include <array>
 #include <chrono>

@@ -91,6 +91,57 @@ TEST_F(RequestFeedbackTest, AnUnansweredRequestIsNamedAfterItsWaitAndClearedByTh
   }
 }
 
+TEST_F(RequestFeedbackTest, EveryUnansweredRequestIsNotedInTheLogWhileOthersAreAwaited) {
+  dialog->SetTrafficLogOpen(true);
+  const uint64_t from = dialog->trafficLog.next();
+  auto notes = [&] {
+    std::vector<std::string> notes;
+    const TrafficLog& log = dialog->trafficLog;
+    for (uint64_t s = std::max(from, log.oldest()); s < log.next(); ++s)
+      if (const TrafficEntry* e = log.Entry(s); e && e->direction == TrafficDirection::Note)
+        notes.push_back(e->note);
+    return notes;
+  };
+  // The EDID's reply is lost; before its wait runs out the console asks for the status,
+  // which the box is slow to answer: the bar shows the request still awaited, and the log
+  // still says that the EDID went unanswered.
+  OnBox([](SimulatedBox& b) { b.faults().dropFrames = 1; });
+  dialog->edidPage.ReadEdidFromDevice();
+  host.PumpFor(150ms);
+  host.Advance(kNoAnswerWait - 1000);
+  OnBox([](SimulatedBox& b) { b.faults().replyDelay = 60s; });
+  dialog->timingPage.UpdateStatus();
+  host.Advance(1000);
+  EXPECT_EQ(Activity(), "Update status: waiting for the box...");
+  EXPECT_EQ(notes(), std::vector<std::string>{"No answer from the box: Read EDID"});
+  host.Advance(kNoAnswerWait);
+  const std::string statusUnanswered =
+      "No answer from the box: Update status (Hot-plug query 0x8081)";
+  EXPECT_EQ(Activity(), statusUnanswered);
+  EXPECT_EQ(notes(),
+            (std::vector<std::string>{"No answer from the box: Read EDID", statusUnanswered}));
+}
+
+TEST_F(RequestFeedbackTest, AReplyCutShortDoesNotSwallowTheAnswerToTheNextRequest) {
+  dialog->SetTrafficLogOpen(true);
+  // The start of a Volume reply, whose rest the driver discards when the next request is
+  // written: the answer to that request is taken whole, and the log keeps the fragment.
+  Feed({0xAB, 0x01, 0x00, 0x0A, 0x00, 0x01, 0x01, 0x80, 0x80});
+  ASSERT_NE(dialog->rx.state, FrameAssembler::kIdle);
+  dialog->edidPage.ReadEdidFromDevice();
+  ASSERT_TRUE(host.PumpUntil([&] { return Dispatched(0xF851); }));
+  EXPECT_EQ(Activity(), "");
+  bool fragment = false;
+  const TrafficLog& log = dialog->trafficLog;
+  for (uint64_t s = log.oldest(); s < log.next(); ++s) {
+    const TrafficEntry* e = log.Entry(s);
+    if (!e || e->direction != TrafficDirection::Received) continue;
+    if (e->mark == TrafficMark::NoFrame && e->bytes.size() == 9u) fragment = true;
+    EXPECT_NE(e->mark, TrafficMark::BadSum);
+  }
+  EXPECT_TRUE(fragment);
+}
+
 TEST_F(RequestFeedbackTest, TheLinkLineFollowsPortChoicesSearchAndRate) {
   StatusBarModel& status = dialog->statusBar;
   EXPECT_EQ(status.port(), "COM1  " + server.path());
