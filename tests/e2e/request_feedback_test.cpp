@@ -116,7 +116,7 @@ TEST_F(RequestFeedbackTest, EveryUnansweredRequestIsNotedInTheLogWhileOthersAreA
   EXPECT_EQ(notes(), std::vector<std::string>{"No answer from the box: Read EDID"});
   host.Advance(kNoAnswerWait);
   const std::string statusUnanswered =
-      "No answer from the box: Update status (Hot-plug query 0x8081)";
+      "No answer from the box: Update status (Input query 0x8082)";
   EXPECT_EQ(Activity(), statusUnanswered);
   EXPECT_EQ(notes(),
             (std::vector<std::string>{"No answer from the box: Read EDID", statusUnanswered}));

@@ -77,7 +77,7 @@ TEST_F(ConsoleProbeTest, PressesAndSetsControlsByCaptionAndReadsThePanelBack) {
       5000);
   const json log = Ask("log 0");
   EXPECT_EQ(log["entries"][0]["dir"], "note");
-  EXPECT_EQ(log["entries"].back()["code"], 0x8081);
+  EXPECT_EQ(log["entries"].back()["code"], 0x8082);
   EXPECT_EQ(log["entries"].back()["address"], "0101");
   EXPECT_EQ(Ask("log " + std::to_string(log["next"].get<uint64_t>()))["entries"], json::array());
   // With "all", the plain frames too: the request before the corrupted reply.
@@ -85,7 +85,7 @@ TEST_F(ConsoleProbeTest, PressesAndSetsControlsByCaptionAndReadsThePanelBack) {
   ASSERT_GT(all["entries"].size(), log["entries"].size());
   const json& request = all["entries"][all["entries"].size() - 2];
   EXPECT_EQ(request["dir"], "sent");
-  EXPECT_EQ(request["code"], 0x8081);
+  EXPECT_EQ(request["code"], 0x8082);
   EXPECT_EQ(request["mark"], "");
 
   // Values set as a person sets them: the check box shows the capture controls.
