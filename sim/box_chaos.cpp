@@ -29,8 +29,8 @@ std::string FormatChaosEvent(const ChaosEvent& e) {
   const long long ms =
       std::chrono::duration_cast<std::chrono::milliseconds>(e.time.time_since_epoch()).count();
   char text[128];
-  int n = std::snprintf(text, sizeof text, "chaos-event %lld %02X%02X %s %04X %zu", ms,
-                        e.box.group, e.box.device, ChaosKindName(e.fault.kind), e.code, e.size);
+  int n = std::snprintf(text, sizeof text, "chaos-event %lld %02X%02X %s %04X %zu", ms, e.box.group,
+                        e.box.device, ChaosKindName(e.fault.kind), e.code, e.size);
   std::string line(text, static_cast<size_t>(n));
   switch (e.fault.kind) {
     case ChaosKind::Delay:

@@ -41,6 +41,8 @@ struct WatchEvent {
 };
 
 inline constexpr int kRequestsPerPoll = 3;
+// Silent turns in a row (each read twice) that make an answering box no_answer.
+inline constexpr int kSilentTurnsBeforeNoAnswer = 2;
 
 // What one box's turn in a round brought: how many of its requests were answered (they
 // are asked in order and the first unanswered one ends the turn) and, when all were,
@@ -84,6 +86,7 @@ class BoxTracker {
   bool up_ = false;
   bool silentReported_ = false;
   bool retrySilent_ = false;  // the turn's first reading had no answer: read once more
+  int silentTurns_ = 0;       // silent turns in a row of a box that was answering
   std::optional<BoxState> state_;
   uint64_t polls_ = 0;
   uint64_t unanswered_ = 0;

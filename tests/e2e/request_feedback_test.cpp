@@ -115,8 +115,7 @@ TEST_F(RequestFeedbackTest, EveryUnansweredRequestIsNotedInTheLogWhileOthersAreA
   EXPECT_EQ(Activity(), "Update status: waiting for the box...");
   EXPECT_EQ(notes(), std::vector<std::string>{"No answer from the box: Read EDID"});
   host.Advance(kNoAnswerWait);
-  const std::string statusUnanswered =
-      "No answer from the box: Update status (Input query 0x8082)";
+  const std::string statusUnanswered = "No answer from the box: Update status (Input query 0x8082)";
   EXPECT_EQ(Activity(), statusUnanswered);
   EXPECT_EQ(notes(),
             (std::vector<std::string>{"No answer from the box: Read EDID", statusUnanswered}));

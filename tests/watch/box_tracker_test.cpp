@@ -67,9 +67,15 @@ TEST(BoxTrackerTest, EventsFollowTheRules) {
       {"silent from the start: once, then its first whole answer, read twice",
        {Answered(0), Answered(0), hd, hd},
        {"no_answer", "answering"}},
-      {"a reply lost while up is no event; a silent turn (read twice) is, once",
-       {hd, hd, Answered(2), Answered(0), Answered(0), Answered(0), hd, hd},
+      {"a reply lost while up is no event; two silent turns in a row (each read twice) are, "
+       "once",
+       {hd, hd, Answered(2), Answered(0), Answered(0), Answered(0), Answered(0), Answered(0), hd,
+        hd},
        {"answering", "no_answer", "answering"}},
+      {"one silent turn between answers is no event: the box keeps its state",
+       {hd, hd, Answered(0), Answered(0), hd, Answered(0), Answered(0), Answered(1), hd,
+        Answered(0), Answered(0), Whole("720p60"), Whole("720p60")},
+       {"answering", "format_changed 1920x1080(60) -> 1280x720(60)"}},
       // A lost first reply ends the reading with nothing answered: read again at once.
       {"a first reply lost while up is no event, and the box stays up",
        {hd, hd, Answered(0), hd, Whole("720p60"), Whole("720p60")},
@@ -124,9 +130,10 @@ TEST(BoxTrackerTest, CountsPollsAndKeepsTheLastAnswer) {
   EXPECT_FALSE(tracker.polled());
   BoxPoll part = Answered(2);
   part.lastAnswer = WallClock::time_point{} + std::chrono::seconds(100);
-  EventsOf(tracker, {Whole("1080p60"), Whole("1080p60"), part, Answered(0), Answered(0)});
-  EXPECT_EQ(tracker.polls(), 3u);  // a turn read twice is one poll
-  EXPECT_EQ(tracker.unanswered(), 2u);
+  EventsOf(tracker, {Whole("1080p60"), Whole("1080p60"), part, Answered(0), Answered(0),
+                     Answered(0), Answered(0)});
+  EXPECT_EQ(tracker.polls(), 4u);  // a turn read twice is one poll
+  EXPECT_EQ(tracker.unanswered(), 3u);
   EXPECT_FALSE(tracker.up());
   EXPECT_FALSE(tracker.state());  // no stale state once silent
   EXPECT_EQ(tracker.lastAnswer(), part.lastAnswer);
