@@ -101,7 +101,9 @@ TEST_F(FaultTest, TheStatusChainUnderFaultsOfTheBox) {
     EXPECT_LE(box.wakeups() - server, 2u);
     dialog.reset();
   }
-  EXPECT_LT(Ms(std::max(longestCall, host.longestWork)), 250);
+  // No call waits for the box on the window thread (a wait for an answer would take its 3 s);
+  // the bound leaves room for a loaded machine under the sanitizers (550 ms seen there).
+  EXPECT_LT(Ms(std::max(longestCall, host.longestWork)), 2000);
 
   // A reply that comes twice is an answer twice: the rest of the chain may run twice.
   // (Whether the second copy's requests are answered twice depends on timing: each write
