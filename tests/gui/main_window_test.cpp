@@ -10,6 +10,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -31,6 +32,7 @@
 #include "console/control_ids.h"
 #include "console/main_window_qt.h"
 #include "infoframe/utility_page.h"
+#include "resources/icons.h"
 #include "sim/pty.h"
 #include "tests/gui/console_window_fixture.h"
 #include "tests/gui/gui_testing.h"
@@ -202,6 +204,29 @@ TEST_F(MainWindowTest, APageBehindItsTabIsBuiltWhenFirstShownWithWhatTheCoreGave
   EXPECT_GE(window->width(), before.width());
   EXPECT_GE(window->height(), before.height());
   EXPECT_EQ(PagesVisible(), (std::vector<bool>{false, false, false, true}));
+}
+
+// The icons are drawn at a size when it is first asked for: each size is the picture at
+// that size (not empty, not another size scaled), the same when asked again, and greyed
+// when disabled.
+TEST(IconsTest, AreDrawnAtTheSizeAskedForAndGreyedWhenDisabled) {
+  for (const QIcon& icon : {icons::AppIcon(), icons::LinkIcon(false), icons::LinkIcon(true),
+                            icons::LampIcon(false), icons::LampIcon(true)}) {
+    EXPECT_EQ(icon.availableSizes().size(), 7);
+    for (int side : {16, 24, 48}) {
+      const QImage image = icon.pixmap(side, side).toImage();
+      ASSERT_EQ(image.size(), QSize(side, side));
+      int drawn = 0;
+      for (int y = 0; y < side; ++y)
+        for (int x = 0; x < side; ++x)
+          if (qAlpha(image.pixel(x, y)) > 0) ++drawn;
+      EXPECT_GT(drawn, side) << side;
+      EXPECT_EQ(icon.pixmap(side, side).toImage(), image);
+    }
+    EXPECT_NE(icon.pixmap(24, 24, QIcon::Disabled).toImage(), icon.pixmap(24, 24).toImage());
+  }
+  EXPECT_NE(icons::LampIcon(true).pixmap(24, 24).toImage(),
+            icons::LampIcon(false).pixmap(24, 24).toImage());
 }
 
 TEST_F(MainWindowTest, AboutEntryOpensTheAboutBoxAndReturns) {
