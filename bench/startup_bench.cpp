@@ -91,6 +91,12 @@ int RunConsole(int fd) {
       sc::icons::LampIcon(true);
     });
     time("port scan", [] { sc::PortDirectory::FromSystem(); });
+    // What the window manager's icon costs: the display asks for every size.
+    time("app icon, every size", [] {
+      const QIcon icon = sc::icons::AppIcon();
+      for (const QSize& size : icon.availableSizes())
+        icon.pixmap(size);
+    });
   }
   QApplication::setWindowIcon(sc::icons::AppIcon());
   sc::QtHost host;
