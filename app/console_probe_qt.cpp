@@ -24,6 +24,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "console/control_ids.h"
+#include "console/main_window_qt.h"
 #include "window/widget_view.h"
 
 namespace sc {
@@ -78,6 +80,11 @@ std::unique_ptr<ProbeServer> ProbeServer::FromEnvironment(QWidget& window, Conso
 
 ProbeServer::ProbeServer(QWidget& window, ConsoleDialog& dialog, const std::string& path)
     : window_(window), probe_(dialog, *this, meter_), path_(path) {
+  // The main window builds a page when it is first shown: the probe reaches every control
+  // by its caption, hidden pages' included, as it could before.
+  if (auto* main = qobject_cast<MainWindow*>(&window))
+    for (int id : {ids::kTimingPage, ids::kUtilityPage, ids::kMonitorPage, ids::kEdidPage})
+      main->page(id);
   meterTimer_.setTimerType(Qt::PreciseTimer);
   meterTimer_.setInterval(static_cast<int>(kMeterInterval.count()));
   connect(&meterTimer_, &QTimer::timeout, this, [this] { meter_.Tick(BlockMeter::Clock::now()); });

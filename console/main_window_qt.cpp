@@ -150,24 +150,6 @@ MainWindow::MainWindow(ConsoleDialog& dialog, QtHost& host, QWidget* parent)
 
   view_.BindIcon(ids::kMainDialog, this, {{ids::kIconApp, {icons::AppIcon(), QString()}}});
   dialog_.AttachView(&view_);
-  for (const auto& [id, page] : pages_) {
-    CoreWindow* core = nullptr;
-    switch (id) {
-      case ids::kTimingPage:
-        core = &dialog_.timingPage;
-        break;
-      case ids::kUtilityPage:
-        core = &dialog_.utilityPage;
-        break;
-      case ids::kMonitorPage:
-        core = &dialog_.monitorPage;
-        break;
-      case ids::kEdidPage:
-        core = &dialog_.edidPage;
-        break;
-    }
-    if (core) core->AttachView(&page->view());
-  }
   host_.SetDialogParent(this);
   // The address dialog belongs to the core window, which outlives this one.
   host_.RegisterDialog(ids::kAddressDialog,
@@ -183,13 +165,17 @@ MainWindow::MainWindow(ConsoleDialog& dialog, QtHost& host, QWidget* parent)
   // The size of the content, where the screen has room for it (adjustSize() would stop at
   // two thirds of the screen and cut the EDID page off); on a smaller screen the available
   // room, less the window manager's frame, and the pages scroll.
+  resize(FittingSize());
+}
+
+QSize MainWindow::FittingSize() const {
   QSize size = sizeHint();
   if (const QScreen* display = screen()) {
     constexpr int kFrameAllowance = 48;
     const QSize room = display->availableGeometry().size() - QSize(16, kFrameAllowance);
     size = size.boundedTo(room.expandedTo(minimumSizeHint()));
   }
-  resize(size);
+  return size;
 }
 
 MainWindow::~MainWindow() {
@@ -208,9 +194,65 @@ MainWindow::~MainWindow() {
   host_.RegisterDialog(ids::kAddressDialog, [](QWidget*) {});
 }
 
-PageWidget* MainWindow::page(int dialogId) const {
+PageWidget* MainWindow::builtPage(int dialogId) const {
   auto it = pages_.find(dialogId);
   return it == pages_.end() ? nullptr : it->second;
+}
+
+PageWidget* MainWindow::page(int dialogId) {
+  if (PageWidget* built = builtPage(dialogId)) return built;
+  return BuildPage(dialogId);
+}
+
+PageWidget* MainWindow::BuildPage(int dialogId) {
+  const PageEntry* entry = nullptr;
+  for (const PageEntry& e : kPages)
+    if (e.dialogId == dialogId) entry = &e;
+  if (!entry) return nullptr;
+  PageWidget* page = nullptr;
+  CoreWindow* core = nullptr;
+  switch (dialogId) {
+    case ids::kTimingPage:
+      page = new TimingPageWidget(dialog_.timingPage, dialog_.capture, pageArea_);
+      core = &dialog_.timingPage;
+      break;
+    case ids::kUtilityPage:
+      page = new UtilityPageWidget(dialog_.utilityPage, pageArea_);
+      core = &dialog_.utilityPage;
+      break;
+    case ids::kMonitorPage:
+      page = new MonitorPageWidget(dialog_.monitorPage, pageArea_);
+      core = &dialog_.monitorPage;
+      break;
+    case ids::kEdidPage:
+      page = new EdidPageWidget(dialog_.edidPage, pageArea_);
+      core = &dialog_.edidPage;
+      break;
+    default:
+      page = new PageWidget(pageArea_);
+      break;
+  }
+  page->setAccessibleName(QString::fromLatin1(entry->tabText));
+  // A hidden page keeps its room, so switching pages does not resize the window.
+  QSizePolicy policy = page->sizePolicy();
+  policy.setRetainSizeWhenHidden(true);
+  page->setSizePolicy(policy);
+  // Shown only when the core shows it (a page built later is hidden until then).
+  page->setVisible(false);
+  pageStack_->addWidget(page, 0, 0);
+  view_.Bind(dialogId, page);
+  pages_[dialogId] = page;
+  // What the core wrote to the page before it existed (the start-up's values, lists and
+  // states) goes to its controls first.
+  if (core) core->AttachViewWithState(page->view());
+  ApplyTooltips(*this, dialogId);
+  // A page that needs more room than the window has grows the window once, as the start
+  // size would have made room for it (never beyond the screen, never smaller).
+  if (isVisible()) {
+    const QSize wanted = size().expandedTo(FittingSize());
+    if (wanted != size()) resize(wanted);
+  }
+  return page;
 }
 
 QWidget* MainWindow::BuildLinkControls() {
@@ -417,36 +459,22 @@ QWidget* MainWindow::BuildTabArea() {
   for (const PageEntry& entry : kPages)
     tabBar_->addTab(QString::fromLatin1(entry.tabText));
   view_.Bind(ids::kTabControl, tabBar_);
-  connect(tabBar_, &QTabBar::currentChanged, this, [this] { dialog_.OnTabChanged(); });
+  connect(tabBar_, &QTabBar::currentChanged, this, [this](int index) {
+    // A page behind another tab is built when it is first shown.
+    if (index >= 0 && index < static_cast<int>(std::size(kPages))) page(kPages[index].dialogId);
+    dialog_.OnTabChanged();
+  });
   layout->addWidget(tabBar_);
 
-  // All pages share one place; the core shows one and hides the others.
+  // All pages share one place; the core shows one and hides the others. Only the first
+  // page, which the window opens on, is built now; the others when first shown.
   auto* scroll = new PageArea(box);
   auto* area = new QFrame(scroll);
   scroll->setWidget(area);
   area->setFrameStyle(QFrame::StyledPanel | QFrame::Raised);
-  auto* stack = new QGridLayout(area);
-  for (const PageEntry& entry : kPages) {
-    PageWidget* page = nullptr;
-    if (entry.dialogId == ids::kTimingPage)
-      page = new TimingPageWidget(dialog_.timingPage, dialog_.capture, area);
-    else if (entry.dialogId == ids::kUtilityPage)
-      page = new UtilityPageWidget(dialog_.utilityPage, area);
-    else if (entry.dialogId == ids::kMonitorPage)
-      page = new MonitorPageWidget(dialog_.monitorPage, area);
-    else if (entry.dialogId == ids::kEdidPage)
-      page = new EdidPageWidget(dialog_.edidPage, area);
-    else
-      page = new PageWidget(area);
-    page->setAccessibleName(QString::fromLatin1(entry.tabText));
-    // A hidden page keeps its room, so switching pages does not resize the window.
-    QSizePolicy policy = page->sizePolicy();
-    policy.setRetainSizeWhenHidden(true);
-    page->setSizePolicy(policy);
-    stack->addWidget(page, 0, 0);
-    view_.Bind(entry.dialogId, page);
-    pages_[entry.dialogId] = page;
-  }
+  pageArea_ = area;
+  pageStack_ = new QGridLayout(area);
+  BuildPage(kPages[0].dialogId);
   // The area takes the room its largest page needs (no fixed minimum that would let a
   // page be cut off), and more when the window grows.
   layout->addWidget(scroll, 1);

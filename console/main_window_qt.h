@@ -17,6 +17,7 @@
 
 class QAction;
 class QComboBox;
+class QGridLayout;
 class QKeySequence;
 class QGroupBox;
 class QMenu;
@@ -40,8 +41,12 @@ class MainWindow : public QDialog {
 
   WidgetView& view() { return view_; }
   QTabBar* tabBar() const { return tabBar_; }
-  // The page shown for a page dialog id (129, 174, 187, 132).
-  PageWidget* page(int dialogId) const;
+  // The page shown for a page dialog id (129, 174, 187, 132). A page behind another tab
+  // is built when it is first shown, or here when asked for first, with the state its
+  // core window was given meanwhile.
+  PageWidget* page(int dialogId);
+  // The page if it has been built, else nullptr.
+  PageWidget* builtPage(int dialogId) const;
   // "&About TQ5RCONSOLE...", in the Help menu and in the window menu.
   QAction* aboutAction() const { return aboutAction_; }
   // The window menu (the context menu of the window's background).
@@ -65,6 +70,9 @@ class MainWindow : public QDialog {
   QWidget* BuildFrontPanel();
   QGroupBox* BuildSignalPanel();
   QWidget* BuildTabArea();
+  PageWidget* BuildPage(int dialogId);
+  // The window's size hint where the screen has room for it.
+  QSize FittingSize() const;
   void BuildMenus();
   void SwitchTab(int step);
   QAction* AddAction(QMenu* menu, const QString& text, const QKeySequence& keys,
@@ -78,7 +86,9 @@ class MainWindow : public QDialog {
   QtHost& host_;
   WidgetView view_;
   QTabBar* tabBar_ = nullptr;
-  std::map<int, PageWidget*> pages_;
+  std::map<int, PageWidget*> pages_;  // the pages built so far
+  QWidget* pageArea_ = nullptr;
+  QGridLayout* pageStack_ = nullptr;
   QAction* aboutAction_ = nullptr;
   QMenu* windowMenu_ = nullptr;
   StatusBarWidget* statusBar_ = nullptr;

@@ -69,9 +69,10 @@ constexpr Hint kHints[] = {
 
 }  // namespace
 
-void ApplyTooltips(MainWindow& window) {
+void ApplyTooltips(MainWindow& window, int pageId) {
   for (const Hint& hint : kHints) {
-    PageWidget* page = hint.pageId ? window.page(hint.pageId) : nullptr;
+    if (hint.pageId != pageId) continue;
+    PageWidget* page = hint.pageId ? window.builtPage(hint.pageId) : nullptr;
     if (hint.pageId && !page) continue;
     QWidget* control =
         page ? page->view().widget(hint.controlId) : window.view().widget(hint.controlId);

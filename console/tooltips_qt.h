@@ -6,6 +6,8 @@ namespace sc {
 
 class MainWindow;
 
-void ApplyTooltips(MainWindow& window);
+// The tooltips of the main window's own controls (pageId 0) or of one page's, once that
+// page has been built.
+void ApplyTooltips(MainWindow& window, int pageId = 0);
 
 }  // namespace sc

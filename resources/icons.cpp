@@ -1,32 +1,84 @@
 #include "resources/icons.h"
 
+#include <QApplication>
+#include <QIconEngine>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
 #include <QRadialGradient>
+#include <QStyle>
+#include <QStyleOption>
+#include <algorithm>
 #include <functional>
+#include <map>
+#include <utility>
 
 namespace sc::icons {
 
 namespace {
 
 // Every picture is drawn on a 32 x 32 design grid and scaled to each size, so the
-// small sizes stay sharp instead of being shrunk from one bitmap.
+// small sizes stay sharp instead of being shrunk from one bitmap. These are the sizes an
+// icon says it has (a window manager takes the application icon at each).
 constexpr int kSizes[] = {16, 20, 24, 32, 48, 64, 128};
 
-QIcon Draw(const std::function<void(QPainter&)>& paint) {
-  QIcon icon;
-  for (int size : kSizes) {
-    QPixmap pixmap(size, size);
+// Draws its picture at a size the first time that size is asked for, and keeps it: the
+// window shows each icon at one or two of the sizes, so drawing all of them up front was
+// wasted start-up time.
+class DrawnIconEngine : public QIconEngine {
+ public:
+  explicit DrawnIconEngine(std::function<void(QPainter&)> paint) : paint_(std::move(paint)) {}
+
+  void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode, QIcon::State state) override {
+    const qreal ratio = painter->device() ? painter->device()->devicePixelRatioF() : 1.0;
+    QPixmap drawn = pixmap(rect.size() * ratio, mode, state);
+    drawn.setDevicePixelRatio(ratio);
+    painter->drawPixmap(rect, drawn);
+  }
+
+  QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State) override {
+    const int side = std::max(1, std::min(size.width(), size.height()));
+    const auto key = std::make_pair(side, static_cast<int>(mode));
+    if (auto it = drawn_.find(key); it != drawn_.end()) return it->second;
+    QPixmap pixmap(side, side);
     pixmap.fill(Qt::transparent);
     QPainter painter(&pixmap);
     painter.setRenderHint(QPainter::Antialiasing);
-    painter.scale(size / 32.0, size / 32.0);
-    paint(painter);
+    painter.scale(side / 32.0, side / 32.0);
+    paint_(painter);
     painter.end();
-    icon.addPixmap(pixmap);
+    if (mode != QIcon::Normal) {
+      // Greyed as the style greys any icon.
+      QStyleOption option;
+      option.palette = QGuiApplication::palette();
+      if (QApplication::style())
+        pixmap = QApplication::style()->generatedIconPixmap(mode, pixmap, &option);
+    }
+    drawn_[key] = pixmap;
+    return pixmap;
   }
-  return icon;
+
+  QSize actualSize(const QSize& size, QIcon::Mode, QIcon::State) override {
+    const int side = std::min(size.width(), size.height());
+    return {side, side};
+  }
+
+  QList<QSize> availableSizes(QIcon::Mode, QIcon::State) override {
+    QList<QSize> sizes;
+    for (int size : kSizes)
+      sizes << QSize(size, size);
+    return sizes;
+  }
+
+  QIconEngine* clone() const override { return new DrawnIconEngine(*this); }
+
+ private:
+  std::function<void(QPainter&)> paint_;
+  std::map<std::pair<int, int>, QPixmap> drawn_;
+};
+
+QIcon Draw(std::function<void(QPainter&)> paint) {
+  return QIcon(new DrawnIconEngine(std::move(paint)));
 }
 
 // A plug whose pins point right, its front face at x, its cable leaving to the left.

@@ -72,6 +72,35 @@ std::string MemoryView::ItemTip(int id, int index) const {
   return Find(it->second, index, std::string());
 }
 
+void MemoryView::ReplayInto(View& view) const {
+  // Lists first: a selection or an item's tip needs its items.
+  for (const auto& [id, items] : items_)
+    view.SetItems(id, items);
+  for (const auto& [id, tips] : tips_)
+    for (const auto& [index, tip] : tips)
+      view.SetItemTip(id, index, tip);
+  for (const auto& [id, index] : selections_)
+    view.SetSelection(id, index);
+  for (const auto& [id, text] : texts_)
+    view.SetText(id, text);
+  for (const auto& [id, value] : ints_)
+    view.SetInt(id, value);
+  for (const auto& [id, value] : floats_)
+    view.SetFloat(id, value);
+  for (const auto& [id, index] : radios_)
+    view.SetRadio(id, index);
+  for (const auto& [id, visible] : visible_)
+    view.SetVisible(id, visible);
+  for (const auto& [id, enabled] : enabled_)
+    view.SetEnabled(id, enabled);
+  for (const auto& [id, icon] : icons_)
+    view.SetIcon(id, icon);
+  for (const auto& [id, dimmed] : dimmed_)
+    view.SetDimmed(id, dimmed);
+  for (const auto& [id, count] : repaints_)
+    if (count > 0) view.Repaint(id);
+}
+
 void ControlExchange::Text(int id, std::string& member) {
   if (pulling())
     member = view_.GetText(id);

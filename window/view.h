@@ -70,6 +70,11 @@ class MemoryView : public View {
   void SetSelection(int id, int index) override { selections_[id] = index; }
   int GetSelection(int id) const override;
 
+  // Writes everything this view holds into `view`: lists before their selections and
+  // tips, then values, then shown, enabled, icon and dimmed states; a control drawn here
+  // is drawn there once.
+  void ReplayInto(View& view) const;
+
   // For tests: state that only the view knows.
   bool Visible(int id) const;  // true unless hidden
   bool Enabled(int id) const;  // true unless disabled
@@ -123,6 +128,13 @@ class CoreWindow {
 
   // The view must outlive the window or be detached with AttachView(nullptr).
   void AttachView(View* view) { view_ = view ? view : &memory_; }
+  // Attaches a view made after the window has been written to (a page built when it is
+  // first shown): it first takes everything the window's own memory holds, so it shows
+  // what a view attached from the start would. Only while no other view is attached.
+  void AttachViewWithState(View& view) {
+    if (view_ == &memory_) memory_.ReplayInto(view);
+    view_ = &view;
+  }
   View& view() { return *view_; }
   const View& view() const { return *view_; }
 

@@ -10,6 +10,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -31,6 +32,7 @@
 #include "console/control_ids.h"
 #include "console/main_window_qt.h"
 #include "infoframe/utility_page.h"
+#include "resources/icons.h"
 #include "sim/pty.h"
 #include "tests/gui/console_window_fixture.h"
 #include "tests/gui/gui_testing.h"
@@ -175,6 +177,58 @@ TEST_F(MainWindowTest, ClickingTabsLeavesExactlyOnePageVisible) {
   EXPECT_EQ(window->size(), size);
 }
 
+TEST_F(MainWindowTest, APageBehindItsTabIsBuiltWhenFirstShownWithWhatTheCoreGaveIt) {
+  EXPECT_NE(window->builtPage(ids::kTimingPage), nullptr);
+  for (int id : {ids::kUtilityPage, ids::kMonitorPage, ids::kEdidPage})
+    EXPECT_EQ(window->builtPage(id), nullptr) << id;
+  // The core goes on writing to a page that is not there yet.
+  dialog->utilityPage.view().SetSelection(utility_ids::kPacketList, 2);
+  dialog->utilityPage.view().SetText(1110, "Written before the page was built");
+  dialog->utilityPage.view().SetDimmed(1110, true);
+  const QSize before = window->size();
+  ClickTab(1);
+  ASSERT_NE(window->builtPage(ids::kUtilityPage), nullptr);
+  EXPECT_TRUE(window->builtPage(ids::kUtilityPage)->isVisible());
+  EXPECT_FALSE(window->builtPage(ids::kTimingPage)->isVisible());
+  EXPECT_EQ(window->builtPage(ids::kEdidPage), nullptr);
+  auto* types = PageControl<QComboBox>(ids::kUtilityPage, utility_ids::kPacketList);
+  EXPECT_EQ(types->currentIndex(), 2);
+  EXPECT_FALSE(types->toolTip().isEmpty());
+  EXPECT_EQ(PageControl<QLineEdit>(ids::kUtilityPage, 1110)->text(),
+            "Written before the page was built");
+  // From now on the core writes to the page itself.
+  dialog->utilityPage.view().SetText(1110, "Written to the page");
+  EXPECT_EQ(PageControl<QLineEdit>(ids::kUtilityPage, 1110)->text(), "Written to the page");
+  // A page that needs more room grows the window, never shrinks it.
+  ClickTab(3);
+  EXPECT_GE(window->width(), before.width());
+  EXPECT_GE(window->height(), before.height());
+  EXPECT_EQ(PagesVisible(), (std::vector<bool>{false, false, false, true}));
+}
+
+// The icons are drawn at a size when it is first asked for: each size is the picture at
+// that size (not empty, not another size scaled), the same when asked again, and greyed
+// when disabled.
+TEST(IconsTest, AreDrawnAtTheSizeAskedForAndGreyedWhenDisabled) {
+  for (const QIcon& icon : {icons::AppIcon(), icons::LinkIcon(false), icons::LinkIcon(true),
+                            icons::LampIcon(false), icons::LampIcon(true)}) {
+    EXPECT_EQ(icon.availableSizes().size(), 7);
+    for (int side : {16, 24, 48}) {
+      const QImage image = icon.pixmap(side, side).toImage();
+      ASSERT_EQ(image.size(), QSize(side, side));
+      int drawn = 0;
+      for (int y = 0; y < side; ++y)
+        for (int x = 0; x < side; ++x)
+          if (qAlpha(image.pixel(x, y)) > 0) ++drawn;
+      EXPECT_GT(drawn, side) << side;
+      EXPECT_EQ(icon.pixmap(side, side).toImage(), image);
+    }
+    EXPECT_NE(icon.pixmap(24, 24, QIcon::Disabled).toImage(), icon.pixmap(24, 24).toImage());
+  }
+  EXPECT_NE(icons::LampIcon(true).pixmap(24, 24).toImage(),
+            icons::LampIcon(false).pixmap(24, 24).toImage());
+}
+
 TEST_F(MainWindowTest, AboutEntryOpensTheAboutBoxAndReturns) {
   // The window menu ends with a separator and the about entry.
   const QList<QAction*> entries = window->windowMenu()->actions();
@@ -293,6 +347,9 @@ TEST_F(MainWindowTest, CoreMessagesShowOverTheWindow) {
 }
 
 TEST_F(MainWindowTest, EveryControlCanBeFoundByAssistiveTechnology) {
+  // Pages behind their tabs are built when first shown.
+  for (int id : kPageIds)
+    window->page(id);
   QAccessibleInterface* root = QAccessible::queryAccessibleInterface(window.get());
   ASSERT_NE(root, nullptr);
   struct Expected {

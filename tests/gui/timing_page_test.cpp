@@ -202,6 +202,9 @@ TEST_F(TimingPageGuiTest, FrontPanelControlsReachTheBox) {
 
 // A screen reader reads a closed drop-down's value from the item that reports "selected".
 TEST_F(TimingPageGuiTest, EveryNamedListReportsItsCurrentItemSelected) {
+  // Pages behind their tabs are built when first shown.
+  for (int id : {ids::kUtilityPage, ids::kMonitorPage, ids::kEdidPage})
+    window->page(id);
   int lists = 0;
   for (QComboBox* list : window->findChildren<QComboBox*>()) {
     if (list->accessibleName().isEmpty()) continue;
