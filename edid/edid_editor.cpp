@@ -1,6 +1,7 @@
 #include "edid/edid_editor.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdarg>
 #include <cstdio>
 #include <functional>
@@ -103,7 +104,8 @@ class Work {
       unsigned sum = 0;
       for (size_t j = 0; j < kChecksumOffset; ++j)
         sum += bytes_[i * kEdidBlockSize + j];
-      bytes_[i * kEdidBlockSize + kChecksumOffset] = static_cast<uint8_t>((0x100 - (sum & 0xFF)) & 0xFF);
+      bytes_[i * kEdidBlockSize + kChecksumOffset] =
+          static_cast<uint8_t>((0x100 - (sum & 0xFF)) & 0xFF);
     }
     return std::move(bytes_);
   }
@@ -113,30 +115,38 @@ class Work {
     if (auto found = extensions_.find(index); found != extensions_.end()) return found->second;
     const CtaExtension& cta = *model_.blocks[index].cta;
     if (cta.revision < 3)
-      Refuse(Format("Block %zu is a CTA-861 extension of revision %u, which has no data blocks "
-                    "to edit.",
-                    index, unsigned{cta.revision}));
+      Refuse(
+          Format("Block %zu is a CTA-861 extension of revision %u, which has no data blocks "
+                 "to edit.",
+                 index, unsigned{cta.revision}));
     if (cta.dtdOffset != 0 && (cta.dtdOffset < 4 || cta.dtdOffset > kChecksumOffset))
-      Refuse(Format("Block %zu: the DTD offset %u lies outside the block; the editor does not "
-                    "rebuild it.",
-                    index, unsigned{cta.dtdOffset}));
+      Refuse(
+          Format("Block %zu: the DTD offset %u lies outside the block; the editor does not "
+                 "rebuild it.",
+                 index, unsigned{cta.dtdOffset}));
     Extension ext;
     ext.index = static_cast<uint8_t>(index);
     for (const CtaDataBlock& block : cta.blocks) {
       if (block.cut != CtaDataBlock::Cut::None)
-        Refuse(Format("Block %zu: the %s at offset 0x%02X claims more bytes than the block "
-                      "holds; the editor does not rebuild a damaged collection.",
-                      index, block.name.c_str(), unsigned{block.span.offset}));
-      const auto bytes = model_.Bytes(block.span);
+        Refuse(Format(
+            "Block %zu: the %s at offset 0x%02X claims more bytes than lie before "
+            "the DTD offset or the checksum; the editor does not rebuild a damaged collection.",
+            index, block.name.c_str(), unsigned{block.span.offset}));
+      // From the bytes as this edit left them so far (a swapped timing, say).
+      const auto bytes = Current(block.span);
       ext.blocks.push_back({{bytes.begin(), bytes.end()}, block.kind, block.extendedTag});
     }
     for (const EdidDescriptor& d : cta.descriptors) {
       std::array<uint8_t, 18> bytes{};
-      const auto span = model_.Bytes(d.span);
+      const auto span = Current(d.span);
       std::copy(span.begin(), span.end(), bytes.begin());
       ext.descriptors.push_back(bytes);
     }
     return extensions_.emplace(index, std::move(ext)).first->second;
+  }
+
+  std::span<const uint8_t> Current(const EdidSpan& span) const {
+    return std::span<const uint8_t>(bytes_).subspan(span.begin(), span.length);
   }
 
   void Write(const Extension& ext) {
@@ -150,9 +160,10 @@ class Work {
     const size_t dtdOffset = size;
     size += 18 * ext.descriptors.size();
     if (size > kChecksumOffset)
-      Refuse(Format("Block %u would need %zu bytes for its data blocks and detailed timings; "
-                    "it holds %zu.",
-                    unsigned{ext.index}, size - 4, kChecksumOffset - 4));
+      Refuse(
+          Format("Block %u would need %zu bytes for its data blocks and detailed timings; "
+                 "it holds %zu.",
+                 unsigned{ext.index}, size - 4, kChecksumOffset - 4));
     uint8_t* out = bytes_.data() + size_t{ext.index} * kEdidBlockSize;
     // Bytes 0, 1 and 3 (tag, revision, flags) stay.
     const uint8_t oldOffset = out[2];
@@ -209,7 +220,8 @@ std::optional<Hdmi3d> Read3d(const std::vector<uint8_t>& b) {
   const uint8_t latency = b[8];
   if (!(latency & 0x20)) return std::nullopt;
   size_t next = 9 + ((latency & 0x80) ? 2 : 0) + ((latency & 0x40) ? 2 : 0);
-  const char* cut = "The HDMI block's 3D lists run past the block; the editor cannot renumber them.";
+  const char* cut =
+      "The HDMI block's 3D lists run past the block; the editor cannot renumber them.";
   if (next + 1 >= end) {
     if (next < end && (b[next] & 0x80)) Refuse(cut);
     return std::nullopt;
@@ -392,7 +404,8 @@ void PutSvds(Extension& ext, const std::vector<Svd>& svds) {
   std::vector<int> newOf(before.size(), -1), oldOf;
   for (size_t i = 0; i < svds.size(); ++i) {
     oldOf.push_back(svds[i].oldPosition);
-    if (svds[i].oldPosition >= 0) newOf[static_cast<size_t>(svds[i].oldPosition)] = static_cast<int>(i);
+    if (svds[i].oldPosition >= 0)
+      newOf[static_cast<size_t>(svds[i].oldPosition)] = static_cast<int>(i);
   }
   bool moved = svds.size() != before.size();
   for (size_t i = 0; i < svds.size() && !moved; ++i)
@@ -513,11 +526,9 @@ struct Editor {
   std::vector<uint8_t>& b() { return work.bytes(); }
 
   void operator()(const edid_edit::MonitorName& e) {
-    if (e.text.empty() || e.text.size() > 13)
-      Refuse("A monitor name has 1 to 13 characters.");
+    if (e.text.empty() || e.text.size() > 13) Refuse("A monitor name has 1 to 13 characters.");
     for (const char c : e.text)
-      if (c < 0x20 || c > 0x7E)
-        Refuse("A monitor name holds printable ASCII characters only.");
+      if (c < 0x20 || c > 0x7E) Refuse("A monitor name holds printable ASCII characters only.");
     const auto& descriptors = work.model().base.descriptors;
     std::optional<size_t> slot;
     for (const EdidDescriptor& d : descriptors)
@@ -587,13 +598,15 @@ struct Editor {
     const unsigned hBlank = unsigned{f->hFront} + f->hSync + f->hBack;
     const unsigned vBlank = unsigned{f->vFront} + f->vSync + f->vBack;
     if (clock > 0xFFFF)
-      Refuse(Format("VIC %d (%s) has a pixel clock of %.2f MHz; a detailed timing holds at most "
-                    "655.35 MHz.",
-                    e.vic, name.c_str(), f->pixelClockKhz / 1000.0));
+      Refuse(
+          Format("VIC %d (%s) has a pixel clock of %.2f MHz; a detailed timing holds at most "
+                 "655.35 MHz.",
+                 e.vic, name.c_str(), f->pixelClockKhz / 1000.0));
     if (f->hFront > 1023 || f->hSync > 1023)
-      Refuse(Format("VIC %d (%s) has a horizontal front porch of %u pixels and a sync of %u; a "
-                    "detailed timing holds at most 1023 each.",
-                    e.vic, name.c_str(), unsigned{f->hFront}, unsigned{f->hSync}));
+      Refuse(
+          Format("VIC %d (%s) has a horizontal front porch of %u pixels and a sync of %u; a "
+                 "detailed timing holds at most 1023 each.",
+                 e.vic, name.c_str(), unsigned{f->hFront}, unsigned{f->hSync}));
     if (f->vFront > 63 || f->vSync > 63 || f->hActive > 4095 || hBlank > 4095 || lines > 4095 ||
         vBlank > 4095)
       Refuse(Format("VIC %d (%s) does not fit a detailed timing descriptor.", e.vic, name.c_str()));
@@ -623,10 +636,48 @@ struct Editor {
       const auto other = work.model().Bytes(timings[i]->span);
       if (std::equal(d.begin(), d.begin() + 12, other.begin()) && (other[17] & 0x9E) == d[17]) {
         Swap(slot.span, timings[i]->span);
+        FollowNative([&](const CtaFormat& format) { return format.vic == e.vic; });
         return;
       }
     }
     std::copy(d.begin(), d.end(), b().begin() + static_cast<std::ptrdiff_t>(slot.span.begin()));
+    FollowNative([&](const CtaFormat& format) { return format.vic == e.vic; });
+  }
+
+  // The native flags of the SVDs follow a new preferred timing: the VIC whose format it is
+  // becomes native, VICs of the same resolution keep their flag, the others lose it, so
+  // that the native formats do not mix resolutions. An EDID that marks no VIC native is
+  // left so.
+  void FollowNative(const std::function<bool(const CtaFormat&)>& preferred) {
+    const EdidDetailedTiming now = DecodeEdidModel(b()).base.descriptors.at(0).timing;
+    const auto ctas = work.model().CtaExtensions();
+    const bool anyNative = std::any_of(ctas.begin(), ctas.end(), [](const CtaExtension* cta) {
+      const auto svds = cta->Svds();
+      return std::any_of(svds.begin(), svds.end(), [](const CtaSvd* svd) { return svd->native; });
+    });
+    if (!anyNative) return;
+    for (Extension* ext : work.Ctas()) {
+      for (const size_t i : ext->Find(CtaBlockKind::Video))
+        for (size_t j = 1; j < ext->blocks[i].bytes.size(); ++j) {
+          uint8_t& code = ext->blocks[i].bytes[j];
+          const int vic = SvdVic(code);
+          const CtaFormat* format = FindCtaFormat(vic);
+          const bool sameSize =
+              format && format->hActive == now.hActive && format->vActive == now.frameHeight();
+          const bool native = format && (preferred(*format) || (sameSize && SvdNative(code)));
+          if (vic != 0 && vic <= 64 && native != SvdNative(code)) {
+            code = SvdCode(vic, native);
+            ext->touched = true;
+          }
+        }
+    }
+  }
+
+  // Whether a detailed timing is a format's (the clock within 0.5%).
+  static bool SameTiming(const EdidDetailedTiming& t, const CtaFormat& f) {
+    return t.hActive == f.hActive && t.frameHeight() == f.vActive && t.interlaced == f.interlaced &&
+           std::abs(static_cast<double>(t.pixelClockKhz) - f.pixelClockKhz) <=
+               0.005 * f.pixelClockKhz;
   }
 
   void operator()(const edid_edit::PreferredTiming& e) {
@@ -636,7 +687,9 @@ struct Editor {
                     e.index + 1));
     const EdidDescriptor& slot = PreferredSlot();
     if (e.index == 0) return;
+    const EdidDetailedTiming chosen = *timings[e.index];
     Swap(slot.span, timings[e.index]->span);
+    FollowNative([&](const CtaFormat& format) { return SameTiming(chosen, format); });
   }
 
   static bool KnownVic(int vic) { return FindCtaFormat(vic) != nullptr; }
@@ -649,7 +702,8 @@ struct Editor {
   }
 
   void operator()(const edid_edit::AddVic& e) {
-    if (!KnownVic(e.vic)) Refuse(Format("VIC %d is not a video format of the CTA-861 table.", e.vic));
+    if (!KnownVic(e.vic))
+      Refuse(Format("VIC %d is not a video format of the CTA-861 table.", e.vic));
     if (e.native && e.vic > 64)
       Refuse(Format("VIC %d cannot be marked native: only VICs 1 to 64 carry the flag.", e.vic));
     Extension& ext = *work.Ctas().front();
@@ -705,7 +759,8 @@ struct Editor {
     bool any = false;
     for (Extension* ext : work.Ctas())
       any = DropVics(*ext, over) || any;
-    if (!any) note = Format("No VIC has a clock above %.3g MHz: nothing to remove.", e.khz / 1000.0);
+    if (!any)
+      note = Format("No VIC has a clock above %.3g MHz: nothing to remove.", e.khz / 1000.0);
   }
 
   void operator()(const edid_edit::Ycbcr& e) {
@@ -719,8 +774,10 @@ struct Editor {
     const EdidBaseBlock& base = work.model().base;
     if (base.digital() && base.version == 1 && base.revision >= 4) {
       uint8_t& features = b()[24];
-      if (e.ycbcr444) features = static_cast<uint8_t>(*e.ycbcr444 ? features | 0x08 : features & ~0x08);
-      if (e.ycbcr422) features = static_cast<uint8_t>(*e.ycbcr422 ? features | 0x10 : features & ~0x10);
+      if (e.ycbcr444)
+        features = static_cast<uint8_t>(*e.ycbcr444 ? features | 0x08 : features & ~0x08);
+      if (e.ycbcr422)
+        features = static_cast<uint8_t>(*e.ycbcr422 ? features | 0x10 : features & ~0x10);
     }
   }
 
@@ -761,22 +818,28 @@ struct Editor {
     for (Extension* ext : work.Ctas())
       any = DropSads(*ext, e.format) || any;
     if (!any)
-      note = Format("No %s audio descriptor is listed: nothing to remove.", AudioFormatKey(e.format));
+      note =
+          Format("No %s audio descriptor is listed: nothing to remove.", AudioFormatKey(e.format));
   }
 
   void operator()(const edid_edit::SetAudio& e) {
     if (e.format < 1 || e.format > 14) Refuse("The audio format must be one of codes 1 to 14.");
     if (e.channels < 1 || e.channels > 8) Refuse("An audio descriptor has 1 to 8 channels.");
     if (e.rates == 0 || e.rates > 0x7F)
-      Refuse("An audio descriptor needs at least one of the rates 32, 44.1, 48, 88.2, 96, 176.4 "
-             "and 192 kHz.");
+      Refuse(
+          "An audio descriptor needs at least one of the rates 32, 44.1, 48, 88.2, 96, 176.4 "
+          "and 192 kHz.");
     if (e.format == 1 && (e.byte3 == 0 || e.byte3 > 7))
       Refuse("An LPCM descriptor needs at least one of the sizes 16, 20 and 24 bits.");
     if (e.format >= 2 && e.format <= 8 && e.byte3 == 0)
       Refuse("The format's descriptor needs a maximum bit rate (8 to 2040 kbit/s).");
-    const std::array<uint8_t, 3> sad = {
-        static_cast<uint8_t>(e.format << 3 | (e.channels - 1)), e.rates, e.byte3};
+    const std::array<uint8_t, 3> sad = {static_cast<uint8_t>(e.format << 3 | (e.channels - 1)),
+                                        e.rates, e.byte3};
     const std::vector<Extension*> ctas = work.Ctas();
+    // An extension with audio descriptors says it supports basic audio (byte 3 bit 6).
+    auto basicAudio = [&](const Extension& ext) {
+      b()[size_t{ext.index} * kEdidBlockSize + 3] |= 0x40;
+    };
     // The first descriptor of the format takes the new one; the others go.
     for (Extension* ext : ctas)
       for (DataBlock& block : ext->blocks) {
@@ -788,12 +851,14 @@ struct Editor {
             for (Extension* each : ctas)
               DropSads(*each, e.format, kept);
             ext->touched = true;
+            basicAudio(*ext);
             return;
           }
       }
     // None yet: at the end of the last audio block with room, or in a new one.
     Extension& ext = *ctas.front();
     ext.touched = true;
+    basicAudio(ext);
     const std::vector<size_t> audio = ext.Find(CtaBlockKind::Audio);
     for (auto i = audio.rbegin(); i != audio.rend(); ++i)
       if (ext.blocks[*i].bytes.size() - 1 + 3 <= kMaxPayload &&
@@ -854,8 +919,9 @@ struct Editor {
 
   void operator()(const edid_edit::MaxTmds& e) {
     if (e.mhz < 5 || e.mhz > 340 || e.mhz % 5)
-      Refuse("The HDMI block's TMDS limit is 5 to 340 MHz in steps of 5 MHz (above 340 MHz the "
-             "HDMI Forum block holds the limit).");
+      Refuse(
+          "The HDMI block's TMDS limit is 5 to 340 MHz in steps of 5 MHz (above 340 MHz the "
+          "HDMI Forum block holds the limit).");
     Extension* ext = nullptr;
     DataBlock& block = HdmiBlock(ext);
     if (block.bytes.size() < 8) block.bytes.resize(8, 0);
@@ -864,8 +930,9 @@ struct Editor {
 
   void operator()(const edid_edit::HdmiForumMaxRate& e) {
     if (e.mhz != 0 && (e.mhz < 345 || e.mhz > 600 || e.mhz % 5))
-      Refuse("The HDMI Forum block's TMDS character rate is 0 (not above 340 Mcsc) or 345 to 600 "
-             "MHz in steps of 5 MHz.");
+      Refuse(
+          "The HDMI Forum block's TMDS character rate is 0 (not above 340 Mcsc) or 345 to 600 "
+          "MHz in steps of 5 MHz.");
     auto [ext, block] = FirstBlock(work.Ctas(), CtaBlockKind::HdmiForum);
     if (!ext) Refuse("The EDID has no HDMI Forum block.");
     if (block->bytes.size() < 6) Refuse("The HDMI Forum block is too short to hold the rate.");
@@ -876,7 +943,8 @@ struct Editor {
   void operator()(const edid_edit::RemoveHdmiForum&) {
     bool any = false;
     for (Extension* ext : work.Ctas())
-      any = RemoveBlocks(*ext, [](const DataBlock& b) { return b.kind == CtaBlockKind::HdmiForum; }) ||
+      any = RemoveBlocks(*ext,
+                         [](const DataBlock& b) { return b.kind == CtaBlockKind::HdmiForum; }) ||
             any;
     if (!any) note = "The EDID has no HDMI Forum block: nothing to remove.";
   }
@@ -886,13 +954,15 @@ struct Editor {
   void operator()(const edid_edit::RemoveHdr&) {
     bool any = false;
     for (Extension* ext : work.Ctas())
-      any = RemoveBlocks(*ext, [](const DataBlock& b) { return b.kind == CtaBlockKind::HdrStatic; }) ||
+      any = RemoveBlocks(*ext,
+                         [](const DataBlock& b) { return b.kind == CtaBlockKind::HdrStatic; }) ||
             any;
     if (!any) note = "The EDID has no HDR static metadata block: nothing to remove.";
   }
 
   void operator()(const edid_edit::HdrEotfs& e) {
-    if (e.eotfs == 0 || e.eotfs > 0x0F) Refuse("Name at least one of the EOTFs SDR, HDR, PQ and HLG.");
+    if (e.eotfs == 0 || e.eotfs > 0x0F)
+      Refuse("Name at least one of the EOTFs SDR, HDR, PQ and HLG.");
     const std::vector<Extension*> ctas = work.Ctas();
     auto [ext, block] = FirstBlock(ctas, CtaBlockKind::HdrStatic);
     if (!ext) {
@@ -915,9 +985,9 @@ std::string RatesText(uint8_t rates) {
 // ---------------------------------------------------------------------------------------
 
 namespace {
-constexpr const char* kAudioKeys[15] = {"",    "lpcm",  "ac3",   "mpeg1", "mp3",
-                                        "mpeg2", "aac", "dts",   "atrac", "dsd",
-                                        "eac3", "dtshd", "mat", "dst",   "wma"};
+constexpr const char* kAudioKeys[15] = {"",      "lpcm",  "ac3", "mpeg1", "mp3",
+                                        "mpeg2", "aac",   "dts", "atrac", "dsd",
+                                        "eac3",  "dtshd", "mat", "dst",   "wma"};
 }  // namespace
 
 uint8_t AudioFormatByName(const std::string& name) {
@@ -932,10 +1002,16 @@ const char* AudioFormatKey(uint8_t format) {
 
 std::string DescribeEdit(const EdidEdit& edit) {
   struct Describe {
-    std::string operator()(const edid_edit::MonitorName& e) { return "Monitor name \"" + e.text + "\""; }
+    std::string operator()(const edid_edit::MonitorName& e) {
+      return "Monitor name \"" + e.text + "\"";
+    }
     std::string operator()(const edid_edit::Manufacturer& e) { return "Manufacturer " + e.id; }
-    std::string operator()(const edid_edit::Product& e) { return Format("Product code %u", unsigned{e.code}); }
-    std::string operator()(const edid_edit::Serial& e) { return Format("Serial number %u", e.number); }
+    std::string operator()(const edid_edit::Product& e) {
+      return Format("Product code %u", unsigned{e.code});
+    }
+    std::string operator()(const edid_edit::Serial& e) {
+      return Format("Serial number %u", e.number);
+    }
     std::string operator()(const edid_edit::PreferredVic& e) {
       return Format("Preferred timing from VIC %d", e.vic);
     }
@@ -946,7 +1022,9 @@ std::string DescribeEdit(const EdidEdit& edit) {
     std::string operator()(const edid_edit::AddVic& e) {
       return Format("Add VIC %d%s", e.vic, e.native ? " (native)" : "");
     }
-    std::string operator()(const edid_edit::MarkNative& e) { return Format("Mark VIC %d native", e.vic); }
+    std::string operator()(const edid_edit::MarkNative& e) {
+      return Format("Mark VIC %d native", e.vic);
+    }
     std::string operator()(const edid_edit::MaxClock& e) {
       return Format("Keep VICs up to %.3f MHz", e.khz / 1000.0);
     }
@@ -963,7 +1041,9 @@ std::string DescribeEdit(const EdidEdit& edit) {
       return Format("Audio %s, %u channels, %s kHz, byte 3 0x%02X", AudioFormatKey(e.format),
                     unsigned{e.channels}, RatesText(e.rates).c_str(), unsigned{e.byte3});
     }
-    std::string operator()(const edid_edit::Speakers& e) { return Format("Speakers 0x%06X", e.mask); }
+    std::string operator()(const edid_edit::Speakers& e) {
+      return Format("Speakers 0x%06X", e.mask);
+    }
     std::string operator()(const edid_edit::PhysicalAddress& e) {
       return Format("Physical address %X.%X.%X.%X", unsigned{e.address[0]}, unsigned{e.address[1]},
                     unsigned{e.address[2]}, unsigned{e.address[3]});
@@ -971,13 +1051,21 @@ std::string DescribeEdit(const EdidEdit& edit) {
     std::string operator()(const edid_edit::DeepColour& e) {
       return Format("Deep colour flags 0x%02X", unsigned{e.flags});
     }
-    std::string operator()(const edid_edit::MaxTmds& e) { return Format("Max TMDS clock %u MHz", e.mhz); }
+    std::string operator()(const edid_edit::MaxTmds& e) {
+      return Format("Max TMDS clock %u MHz", e.mhz);
+    }
     std::string operator()(const edid_edit::HdmiForumMaxRate& e) {
       return Format("Max TMDS character rate %u MHz", e.mhz);
     }
-    std::string operator()(const edid_edit::RemoveHdmiForum&) { return "Remove the HDMI Forum block"; }
-    std::string operator()(const edid_edit::RemoveHdr&) { return "Remove the HDR static metadata block"; }
-    std::string operator()(const edid_edit::HdrEotfs& e) { return Format("HDR EOTFs 0x%X", unsigned{e.eotfs}); }
+    std::string operator()(const edid_edit::RemoveHdmiForum&) {
+      return "Remove the HDMI Forum block";
+    }
+    std::string operator()(const edid_edit::RemoveHdr&) {
+      return "Remove the HDR static metadata block";
+    }
+    std::string operator()(const edid_edit::HdrEotfs& e) {
+      return Format("HDR EOTFs 0x%X", unsigned{e.eotfs});
+    }
   };
   return std::visit(Describe{}, edit);
 }

@@ -107,10 +107,10 @@ using EdidEdit =
     std::variant<edid_edit::MonitorName, edid_edit::Manufacturer, edid_edit::Product,
                  edid_edit::Serial, edid_edit::PreferredVic, edid_edit::PreferredTiming,
                  edid_edit::RemoveVic, edid_edit::AddVic, edid_edit::MarkNative,
-                 edid_edit::MaxClock, edid_edit::Ycbcr, edid_edit::RemoveAudio,
-                 edid_edit::SetAudio, edid_edit::Speakers, edid_edit::PhysicalAddress,
-                 edid_edit::DeepColour, edid_edit::MaxTmds, edid_edit::HdmiForumMaxRate,
-                 edid_edit::RemoveHdmiForum, edid_edit::RemoveHdr, edid_edit::HdrEotfs>;
+                 edid_edit::MaxClock, edid_edit::Ycbcr, edid_edit::RemoveAudio, edid_edit::SetAudio,
+                 edid_edit::Speakers, edid_edit::PhysicalAddress, edid_edit::DeepColour,
+                 edid_edit::MaxTmds, edid_edit::HdmiForumMaxRate, edid_edit::RemoveHdmiForum,
+                 edid_edit::RemoveHdr, edid_edit::HdrEotfs>;
 
 // "Monitor name \"TV\"", "Remove VIC 97": the edit in words.
 std::string DescribeEdit(const EdidEdit& edit);
