@@ -160,9 +160,12 @@ bool ParseAudio(std::string_view text, edid_edit::SetAudio& audio, std::string& 
 }
 
 bool ParseOnOff(std::string_view text, std::optional<bool>& value) {
-  if (text == "on") value = true;
-  else if (text == "off") value = false;
-  else return false;
+  if (text == "on")
+    value = true;
+  else if (text == "off")
+    value = false;
+  else
+    return false;
   return true;
 }
 
@@ -199,12 +202,27 @@ bool ParseEdidEditArguments(const std::vector<std::string>& args, EdidEditArgume
       parsed.edits.push_back(edid_edit::RemoveHdr{});
       continue;
     }
-    static const char* const kWithValue[] = {
-        "-o",           "--name",       "--manufacturer", "--product",          "--serial",
-        "--preferred",  "--preferred-timing", "--remove-vic", "--add-vic",     "--native",
-        "--max-clock",  "--ycbcr444",   "--ycbcr422",     "--remove-audio",     "--audio",
-        "--speakers",   "--physical-address", "--deep-colour", "--max-tmds", "--max-tmds-rate",
-        "--hdr-eotfs"};
+    static const char* const kWithValue[] = {"-o",
+                                             "--name",
+                                             "--manufacturer",
+                                             "--product",
+                                             "--serial",
+                                             "--preferred",
+                                             "--preferred-timing",
+                                             "--remove-vic",
+                                             "--add-vic",
+                                             "--native",
+                                             "--max-clock",
+                                             "--ycbcr444",
+                                             "--ycbcr422",
+                                             "--remove-audio",
+                                             "--audio",
+                                             "--speakers",
+                                             "--physical-address",
+                                             "--deep-colour",
+                                             "--max-tmds",
+                                             "--max-tmds-rate",
+                                             "--hdr-eotfs"};
     if (std::find(std::begin(kWithValue), std::end(kWithValue), arg) == std::end(kWithValue)) {
       message = "unknown option " + arg;
       return false;
@@ -262,8 +280,9 @@ bool ParseEdidEditArguments(const std::vector<std::string>& args, EdidEditArgume
     } else if (arg == "--remove-audio") {
       const uint8_t format = AudioFormatByName(Lower(value));
       if (!format)
-        return bad("one of lpcm, ac3, mpeg1, mp3, mpeg2, aac, dts, atrac, dsd, eac3, dtshd, mat, "
-                   "dst, wma");
+        return bad(
+            "one of lpcm, ac3, mpeg1, mp3, mpeg2, aac, dts, atrac, dsd, eac3, dtshd, mat, "
+            "dst, wma");
       parsed.edits.push_back(edid_edit::RemoveAudio{format});
     } else if (arg == "--audio") {
       edid_edit::SetAudio audio;
@@ -301,11 +320,16 @@ bool ParseEdidEditArguments(const std::vector<std::string>& args, EdidEditArgume
       edid_edit::DeepColour colour;
       if (value != "none")
         for (const std::string_view part : Split(Lower(value), ',')) {
-          if (part == "30") colour.flags |= 0x10;
-          else if (part == "36") colour.flags |= 0x20;
-          else if (part == "48") colour.flags |= 0x40;
-          else if (part == "y444") colour.flags |= 0x08;
-          else return bad("30, 36, 48 and y444, comma-separated, or none");
+          if (part == "30")
+            colour.flags |= 0x10;
+          else if (part == "36")
+            colour.flags |= 0x20;
+          else if (part == "48")
+            colour.flags |= 0x40;
+          else if (part == "y444")
+            colour.flags |= 0x08;
+          else
+            return bad("30, 36, 48 and y444, comma-separated, or none");
         }
       parsed.edits.push_back(colour);
     } else if (arg == "--max-tmds") {
@@ -323,11 +347,16 @@ bool ParseEdidEditArguments(const std::vector<std::string>& args, EdidEditArgume
             if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
           return u;
         }();
-        if (upper == "SDR") eotfs.eotfs |= 1;
-        else if (upper == "HDR") eotfs.eotfs |= 2;
-        else if (upper == "PQ") eotfs.eotfs |= 4;
-        else if (upper == "HLG") eotfs.eotfs |= 8;
-        else return bad("SDR, HDR, PQ and HLG, comma-separated");
+        if (upper == "SDR")
+          eotfs.eotfs |= 1;
+        else if (upper == "HDR")
+          eotfs.eotfs |= 2;
+        else if (upper == "PQ")
+          eotfs.eotfs |= 4;
+        else if (upper == "HLG")
+          eotfs.eotfs |= 8;
+        else
+          return bad("SDR, HDR, PQ and HLG, comma-separated");
       }
       parsed.edits.push_back(eotfs);
     }
@@ -400,7 +429,8 @@ int RunEdidEdit(const std::vector<std::string>& args) {
   for (const EdidEdit& edit : parsed.edits) {
     const EdidEditResult result = editor.Apply(edit);
     if (!result)
-      return Problem(kEditRefused, DescribeEdit(edit) + ": " + result.message + " Nothing written.");
+      return Problem(kEditRefused,
+                     DescribeEdit(edit) + ": " + result.message + " Nothing written.");
     if (!result.message.empty())
       std::fprintf(stderr, "signal-edid edit: %s: %s\n", DescribeEdit(edit).c_str(),
                    result.message.c_str());

@@ -12,7 +12,7 @@ namespace sc {
 
 // Exit statuses of signal-edid edit.
 inline constexpr int kEditDone = 0;
-inline constexpr int kEditRefused = 1;    // an edit was refused: nothing written
+inline constexpr int kEditRefused = 1;  // an edit was refused: nothing written
 inline constexpr int kEditBadArgument = 2;
 inline constexpr int kEditFileError = 5;  // IN could not be read (or is no EDID), OUT not written
 

@@ -17,10 +17,10 @@
 #include "edid/edid_checks.h"
 #include "edid/edid_editor.h"
 #include "edid/edid_model.h"
-#include "video/cta_formats.h"
 #include "tests/edid/edid_corpus.h"
 #include "tests/edid/edid_decode_facts.h"
 #include "tests/support/temp_dir.h"
+#include "video/cta_formats.h"
 
 namespace sc {
 namespace {
@@ -79,18 +79,20 @@ Bytes BuiltTv(std::vector<Bytes> blocks = {}) {
   for (size_t i = 38; i < 54; ++i)
     b[i] = 0x01;
   std::copy(std::begin(k1080p), std::end(k1080p), b.begin() + 54);
-  const Bytes name = {0, 0, 0, 0xFC, 0, 'B', 'u', 'i', 'l', 't', ' ', 'T', 'V', 0x0A, 0x20, 0x20, 0x20, 0x20};
+  const Bytes name = {0,   0,   0,   0xFC, 0,    'B',  'u',  'i',  'l',
+                      't', ' ', 'T', 'V',  0x0A, 0x20, 0x20, 0x20, 0x20};
   std::copy(name.begin(), name.end(), b.begin() + 72);
   b[93] = 0x10;
-  const Bytes range = {0, 0, 0, 0xFD, 0, 24, 75, 15, 140, 60, 0, 0x0A, 0x20, 0x20, 0x20, 0x20, 0x20, 0x20};
+  const Bytes range = {0,  0, 0,    0xFD, 0,    24,   75,   15,   140,
+                       60, 0, 0x0A, 0x20, 0x20, 0x20, 0x20, 0x20, 0x20};
   std::copy(range.begin(), range.end(), b.begin() + 108);
   b[126] = 1;
   if (blocks.empty())
     blocks = {Db(2, {0x90, 0x04, 0x1F, 0x61, 0x60, 0x5F, 0x5D, 0x22, 0x01}),
               Db(1, {0x09, 0x07, 0x07, 0x15, 0x07, 0x50, 0x57, 0x06, 0x01}),
               Db(4, {0x07, 0x00, 0x00}),
-              Db(3, {0x03, 0x0C, 0x00, 0x10, 0x00, 0x38, 0x3C, 0x20, 0xA0, 0x45, 0x01, 0x03,
-                     0x00, 0x01, 0x10, 0x28, 0x10}),
+              Db(3, {0x03, 0x0C, 0x00, 0x10, 0x00, 0x38, 0x3C, 0x20, 0xA0, 0x45, 0x01, 0x03, 0x00,
+                     0x01, 0x10, 0x28, 0x10}),
               Db(3, {0xD8, 0x5D, 0xC4, 0x01, 0x78, 0x80, 0x00}),
               Ext(0, {0x4A}),
               Ext(6, {0x0D, 0x01}),
@@ -119,7 +121,8 @@ struct Decoded {
 Decoded EdidDecode(const Bytes& bytes, const TempDir& dir) {
   const std::string path = dir / "edid.bin";
   std::ofstream(path, std::ios::binary)
-      .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+      .write(reinterpret_cast<const char*>(bytes.data()),
+             static_cast<std::streamsize>(bytes.size()));
   const std::string out = test::RunCommand("edid-decode --check '" + path + "' 2>&1");
   Decoded d;
   d.facts = test::ReadEdidDecodeOutput(out).json;
@@ -208,8 +211,10 @@ const std::vector<EditCase>& EditCases() {
       {"preferred from VIC 19",
        {edit::PreferredVic{19}},
        [](json& f) {
-         f["detailed_timings"][0] = {
-             {"pixel_clock_khz", 74250}, {"h_active", 1280}, {"v_active", 720}, {"interlaced", false}};
+         f["detailed_timings"][0] = {{"pixel_clock_khz", 74250},
+                                     {"h_active", 1280},
+                                     {"v_active", 720},
+                                     {"interlaced", false}};
          Cta(f)["vics"][0]["native"] = false;
        },
        {"DTD 1:", "Hfront", "Vfront", "'", "VIC  16:"}},
@@ -217,8 +222,10 @@ const std::vector<EditCase>& EditCases() {
       {"preferred from interlaced VIC 5",
        {edit::PreferredVic{5}},
        [](json& f) {
-         f["detailed_timings"][0] = {
-             {"pixel_clock_khz", 74250}, {"h_active", 1920}, {"v_active", 1080}, {"interlaced", true}};
+         f["detailed_timings"][0] = {{"pixel_clock_khz", 74250},
+                                     {"h_active", 1920},
+                                     {"v_active", 1080},
+                                     {"interlaced", true}};
        },
        {"DTD 1:", "Hfront", "Vfront", "'"}},
       {"preferred from the extension's timing: VIC 4 becomes native",
@@ -257,7 +264,9 @@ const std::vector<EditCase>& EditCases() {
       // that were become a mask, listed by edid-decode (indented 8).
       {"add a VIC",
        {edit::AddVic{19, false}},
-       [](json& f) { Cta(f)["vics"].push_back({{"vic", 19}, {"native", false}}); },
+       [](json& f) {
+         Cta(f)["vics"].push_back({{"vic", 19}, {"native", false}});
+       },
        {"^    VIC  19:", "3D", "^        VIC "}},
       {"add a native VIC: the old one is native no more",
        {edit::AddVic{33, true}},
@@ -289,7 +298,9 @@ const std::vector<EditCase>& EditCases() {
          Cta(f)["ycbcr420_vics"] = json::array();
        },
        {"594.000000 MHz", "297.000000 MHz", "YCbCr 4:2:0", "HDMI VICs:"}},
-      {"remove AC-3", {edit::RemoveAudio{2}}, [](json& f) { Cta(f)["audio"].erase(1); },
+      {"remove AC-3",
+       {edit::RemoveAudio{2}},
+       [](json& f) { Cta(f)["audio"].erase(1); },
        {"AC-3:", "Max channels: 6", "Supported sample rates \\(kHz\\): 48 44.1 32",
         "Maximum bit rate"}},
       {"stereo LPCM at 48 kHz, 16 and 24 bits",
@@ -307,14 +318,18 @@ const std::vector<EditCase>& EditCases() {
          Cta(f)["audio"][1]["max_bitrate_kbps"] = 384;
        },
        {"Max channels", "Supported sample rates", "Maximum bit rate"}},
-      {"speakers", {edit::Speakers{0x01}}, [](json& f) { Cta(f)["speakers"] = {"FL/FR"}; },
+      {"speakers",
+       {edit::Speakers{0x01}},
+       [](json& f) { Cta(f)["speakers"] = {"FL/FR"}; },
        {"LFE1 - ", "FC - "}},
       {"physical address",
        {edit::PhysicalAddress{{2, 1, 0, 0}}},
        [](json& f) { Cta(f)["physical_address"] = "2.1.0.0"; },
        {"Source physical address"}},
       {"deep colour", {edit::DeepColour{0x10}}, [](json&) {}, {"DC_36bit", "DC_Y444"}},
-      {"TMDS limit", {edit::MaxTmds{225}}, [](json& f) { Cta(f)["max_tmds_mhz"] = 225; },
+      {"TMDS limit",
+       {edit::MaxTmds{225}},
+       [](json& f) { Cta(f)["max_tmds_mhz"] = 225; },
        {"Maximum TMDS clock"}},
       {"HDMI Forum rate",
        {edit::HdmiForumMaxRate{500}},
@@ -331,9 +346,13 @@ const std::vector<EditCase>& EditCases() {
         "Hybrid Log-Gamma", "[Ss]tatic metadata"}},
       {"HDR EOTFs",
        {edit::HdrEotfs{0x05}},
-       [](json& f) { Cta(f)["hdr_eotfs"] = {"SDR", "PQ"}; },
+       [](json& f) {
+         Cta(f)["hdr_eotfs"] = {"SDR", "PQ"};
+       },
        {"Hybrid Log-Gamma"}},
-      {"no YCbCr 4:2:2", {edit::Ycbcr{std::nullopt, false}}, [](json&) {},
+      {"no YCbCr 4:2:2",
+       {edit::Ycbcr{std::nullopt, false}},
+       [](json&) {},
        {"Supports YCbCr 4:2:2"}},
   };
   return cases;
@@ -385,10 +404,10 @@ TEST(EdidEditor, RemovalRenumbersThe3dFieldsAndThe4to2to0Map) {
   Bytes vics;
   for (uint8_t vic = 1; vic <= 18; ++vic)
     vics.push_back(vic);
-  const Bytes input = BuiltTv({Db(2, vics),
-                               Db(3, {0x03, 0x0C, 0x00, 0x10, 0x00, 0x00, 0x3C, 0x20, 0xA0, 0x03,
-                                      0x00, 0x01, 0x56}),
-                               Ext(15, {0x06, 0x00, 0x02})});
+  const Bytes input = BuiltTv(
+      {Db(2, vics),
+       Db(3, {0x03, 0x0C, 0x00, 0x10, 0x00, 0x00, 0x3C, 0x20, 0xA0, 0x03, 0x00, 0x01, 0x56}),
+       Ext(15, {0x06, 0x00, 0x02})});
   EdidEditor editor;
   ASSERT_TRUE(editor.Load(input));
   ASSERT_TRUE(editor.Apply(edit::RemoveVic{2}));
@@ -396,7 +415,7 @@ TEST(EdidEditor, RemovalRenumbersThe3dFieldsAndThe4to2to0Map) {
   const HdmiVsdb* hdmi = cta.First<HdmiVsdb>();
   ASSERT_NE(hdmi, nullptr);
   EXPECT_EQ(*hdmi->videoFlags >> 5 & 3, 2);  // a mask now
-  EXPECT_EQ(hdmi->mask, 0x7FFF);              // VIC 17, now 16th, not 3D
+  EXPECT_EQ(hdmi->mask, 0x7FFF);             // VIC 17, now 16th, not 3D
   ASSERT_EQ(hdmi->structures.size(), 1u);
   EXPECT_EQ(hdmi->structures[0].svdIndex, 4);  // was VIC 6 at 5
   const CtaY420MapBlock* map = cta.First<CtaY420MapBlock>();
@@ -429,7 +448,8 @@ TEST(EdidEditor, RefusedEditsLeaveTheImageUnchanged) {
   Bytes full;
   for (uint8_t vic = 1; vic <= 31; ++vic)
     full.push_back(vic);
-  const Bytes crowded = BuiltTv({Db(2, full), Db(2, full), Db(2, full), Db(2, {32, 33, 34, 35, 36, 37, 38, 39})});
+  const Bytes crowded =
+      BuiltTv({Db(2, full), Db(2, full), Db(2, full), Db(2, {32, 33, 34, 35, 36, 37, 38, 39})});
   Bytes noCta = BuiltTv();
   noCta.resize(128);
   noCta[126] = 0;
@@ -565,9 +585,9 @@ TEST(EdidEditorCorpus, EverydayEditAgreesWithEdidDecode) {
     EdidEditor editor;
     ASSERT_TRUE(editor.Load(input));
     const std::vector<EdidEdit> edits = {
-        edit::MaxClock{300000},     edit::RemoveHdr{},         edit::RemoveAudio{2},
-        edit::RemoveAudio{7},       edit::RemoveAudio{10},     edit::RemoveAudio{11},
-        edit::RemoveAudio{12},      edit::SetAudio{1, 2, 7, 7}, edit::MonitorName{"Edited"}};
+        edit::MaxClock{300000}, edit::RemoveHdr{},          edit::RemoveAudio{2},
+        edit::RemoveAudio{7},   edit::RemoveAudio{10},      edit::RemoveAudio{11},
+        edit::RemoveAudio{12},  edit::SetAudio{1, 2, 7, 7}, edit::MonitorName{"Edited"}};
     bool refused = false;
     for (const EdidEdit& e : edits) {
       const Bytes before = editor.bytes();
