@@ -100,22 +100,6 @@ std::string Lower(std::string_view text) {
   return lower;
 }
 
-bool ParseRates(std::string_view text, uint8_t& rates) {
-  rates = 0;
-  for (const std::string_view part : Split(text, ',')) {
-    double khz = 0;
-    const auto [end, error] = std::from_chars(part.data(), part.data() + part.size(), khz);
-    if (part.empty() || error != std::errc() || end != part.data() + part.size()) return false;
-    const auto known = SampleRatesKhz();
-    size_t i = 0;
-    while (i < known.size() && std::fabs(known[i] - khz) > 1e-6)
-      ++i;
-    if (i == known.size()) return false;
-    rates = static_cast<uint8_t>(rates | 1u << i);
-  }
-  return true;
-}
-
 bool ParseAudio(std::string_view text, edid_edit::SetAudio& audio, std::string& message) {
   const auto parts = Split(text, ':');
   message = "--audio takes FORMAT:CHANNELS:RATES:SIZES (lpcm) or FORMAT:CHANNELS:RATES:KBITS";
@@ -131,23 +115,19 @@ bool ParseAudio(std::string_view text, edid_edit::SetAudio& audio, std::string& 
     return false;
   }
   audio.channels = static_cast<uint8_t>(channels);
-  if (!ParseRates(parts[2], audio.rates)) {
+  const auto rates = ParseSampleRates(parts[2]);
+  if (!rates) {
     message = "--audio: rates are kHz among 32, 44.1, 48, 88.2, 96, 176.4, 192";
     return false;
   }
+  audio.rates = *rates;
   if (audio.format == 1) {
-    audio.byte3 = 0;
-    for (const std::string_view part : Split(parts[3], ',')) {
-      const auto sizes = SampleSizesBits();
-      size_t i = 0;
-      while (i < sizes.size() && part != std::to_string(sizes[i]))
-        ++i;
-      if (i == sizes.size()) {
-        message = "--audio: sizes are bits among 16, 20, 24";
-        return false;
-      }
-      audio.byte3 = static_cast<uint8_t>(audio.byte3 | 1u << i);
+    const auto sizes = ParseSampleSizes(parts[3]);
+    if (!sizes) {
+      message = "--audio: sizes are bits among 16, 20, 24";
+      return false;
     }
+    audio.byte3 = *sizes;
   } else {
     uint64_t kbits = 0;
     if (!ParseUnsigned(parts[3], 2040, kbits) || kbits < 8 || kbits % 8) {
@@ -293,29 +273,13 @@ bool ParseEdidEditArguments(const std::vector<std::string>& args, EdidEditArgume
       }
       parsed.edits.push_back(audio);
     } else if (arg == "--speakers") {
-      uint32_t mask = 0;
-      const auto names = SpeakerNames();
-      for (const std::string_view part : Split(value, ',')) {
-        size_t i = 0;
-        while (i < names.size() && Lower(part) != Lower(names[i].shortName))
-          ++i;
-        if (i == names.size()) return bad("speakers as FL/FR,LFE1,FC,BL/BR,... ");
-        mask |= 1u << i;
-      }
-      parsed.edits.push_back(edid_edit::Speakers{mask});
+      const auto mask = ParseSpeakers(value);
+      if (!mask) return bad("speakers as FL/FR,LFE1,FC,BL/BR,...");
+      parsed.edits.push_back(edid_edit::Speakers{*mask});
     } else if (arg == "--physical-address") {
-      const auto parts = Split(value, '.');
-      edid_edit::PhysicalAddress address;
-      if (parts.size() != 4) return bad("four hex digits A.B.C.D");
-      for (size_t p = 0; p < 4; ++p) {
-        unsigned digit = 0;
-        const auto [end, error] =
-            std::from_chars(parts[p].data(), parts[p].data() + parts[p].size(), digit, 16);
-        if (parts[p].size() != 1 || error != std::errc() || end != parts[p].data() + 1)
-          return bad("four hex digits A.B.C.D");
-        address.address[p] = static_cast<uint8_t>(digit);
-      }
-      parsed.edits.push_back(address);
+      const auto address = ParsePhysicalAddress(value);
+      if (!address) return bad("four hex digits A.B.C.D");
+      parsed.edits.push_back(edid_edit::PhysicalAddress{*address});
     } else if (arg == "--deep-colour") {
       edid_edit::DeepColour colour;
       if (value != "none")
@@ -339,26 +303,9 @@ bool ParseEdidEditArguments(const std::vector<std::string>& args, EdidEditArgume
       if (!ParseUnsigned(value, 100000, n)) return bad("a rate in MHz");
       parsed.edits.push_back(edid_edit::HdmiForumMaxRate{static_cast<unsigned>(n)});
     } else if (arg == "--hdr-eotfs") {
-      edid_edit::HdrEotfs eotfs;
-      for (const std::string_view part : Split(value, ',')) {
-        const std::string upper = [&] {
-          std::string u(part);
-          for (char& c : u)
-            if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-          return u;
-        }();
-        if (upper == "SDR")
-          eotfs.eotfs |= 1;
-        else if (upper == "HDR")
-          eotfs.eotfs |= 2;
-        else if (upper == "PQ")
-          eotfs.eotfs |= 4;
-        else if (upper == "HLG")
-          eotfs.eotfs |= 8;
-        else
-          return bad("SDR, HDR, PQ and HLG, comma-separated");
-      }
-      parsed.edits.push_back(eotfs);
+      const auto eotfs = ParseEotfs(value);
+      if (!eotfs) return bad("SDR, HDR, PQ and HLG, comma-separated");
+      parsed.edits.push_back(edid_edit::HdrEotfs{*eotfs});
     }
   }
   if (parsed.in.empty()) {

@@ -990,6 +990,122 @@ constexpr const char* kAudioKeys[15] = {"",      "lpcm",  "ac3", "mpeg1", "mp3",
                                         "eac3",  "dtshd", "mat", "dst",   "wma"};
 }  // namespace
 
+namespace {
+
+// The items of a comma-separated list, spaces around each trimmed.
+std::vector<std::string_view> Items(std::string_view text) {
+  std::vector<std::string_view> items;
+  size_t start = 0;
+  while (true) {
+    const size_t comma = text.find(',', start);
+    std::string_view item =
+        text.substr(start, comma == std::string_view::npos ? text.npos : comma - start);
+    while (!item.empty() && item.front() == ' ')
+      item.remove_prefix(1);
+    while (!item.empty() && item.back() == ' ')
+      item.remove_suffix(1);
+    items.push_back(item);
+    if (comma == std::string_view::npos) break;
+    start = comma + 1;
+  }
+  return items;
+}
+
+std::string Upper(std::string_view text) {
+  std::string upper(text);
+  for (char& c : upper)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  return upper;
+}
+
+constexpr const char* kEotfKeys[4] = {"SDR", "HDR", "PQ", "HLG"};
+
+}  // namespace
+
+std::optional<uint8_t> ParseSampleRates(std::string_view text) {
+  uint8_t rates = 0;
+  for (const std::string_view item : Items(text)) {
+    const auto known = SampleRatesKhz();
+    size_t i = 0;
+    while (i < known.size() && Format("%g", known[i]) != item)
+      ++i;
+    if (i == known.size()) return std::nullopt;
+    rates = static_cast<uint8_t>(rates | 1u << i);
+  }
+  return rates;
+}
+
+std::optional<uint8_t> ParseSampleSizes(std::string_view text) {
+  uint8_t sizes = 0;
+  for (const std::string_view item : Items(text)) {
+    const auto known = SampleSizesBits();
+    size_t i = 0;
+    while (i < known.size() && std::to_string(known[i]) != item)
+      ++i;
+    if (i == known.size()) return std::nullopt;
+    sizes = static_cast<uint8_t>(sizes | 1u << i);
+  }
+  return sizes;
+}
+
+std::optional<uint32_t> ParseSpeakers(std::string_view text) {
+  uint32_t mask = 0;
+  for (const std::string_view item : Items(text)) {
+    const auto names = SpeakerNames();
+    size_t i = 0;
+    while (i < names.size() && Upper(item) != Upper(names[i].shortName))
+      ++i;
+    if (i == names.size()) return std::nullopt;
+    mask |= 1u << i;
+  }
+  return mask;
+}
+
+std::optional<std::array<uint8_t, 4>> ParsePhysicalAddress(std::string_view text) {
+  std::array<uint8_t, 4> address{};
+  if (text.size() != 7) return std::nullopt;
+  for (size_t i = 0; i < 4; ++i) {
+    const char c = text[2 * i];
+    if (i < 3 && text[2 * i + 1] != '.') return std::nullopt;
+    if (c >= '0' && c <= '9')
+      address[i] = static_cast<uint8_t>(c - '0');
+    else if (c >= 'a' && c <= 'f')
+      address[i] = static_cast<uint8_t>(c - 'a' + 10);
+    else if (c >= 'A' && c <= 'F')
+      address[i] = static_cast<uint8_t>(c - 'A' + 10);
+    else
+      return std::nullopt;
+  }
+  return address;
+}
+
+std::optional<uint8_t> ParseEotfs(std::string_view text) {
+  uint8_t eotfs = 0;
+  for (const std::string_view item : Items(text)) {
+    size_t i = 0;
+    while (i < 4 && Upper(item) != kEotfKeys[i])
+      ++i;
+    if (i == 4) return std::nullopt;
+    eotfs = static_cast<uint8_t>(eotfs | 1u << i);
+  }
+  return eotfs;
+}
+
+std::string SpeakersText(uint32_t mask) {
+  std::string text;
+  const auto names = SpeakerNames();
+  for (size_t i = 0; i < names.size(); ++i)
+    if (mask >> i & 1) text += (text.empty() ? "" : ",") + std::string(names[i].shortName);
+  return text;
+}
+
+std::string EotfsText(uint8_t eotfs) {
+  std::string text;
+  for (size_t i = 0; i < 4; ++i)
+    if (eotfs >> i & 1) text += (text.empty() ? "" : ",") + std::string(kEotfKeys[i]);
+  return text;
+}
+
 uint8_t AudioFormatByName(const std::string& name) {
   for (uint8_t i = 1; i < 15; ++i)
     if (name == kAudioKeys[i]) return i;

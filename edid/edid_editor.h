@@ -16,6 +16,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <variant>
 #include <vector>
 
@@ -153,6 +154,17 @@ class EdidEditor {
   std::vector<uint8_t> original_, bytes_;
   EdidModel originalModel_, model_;
 };
+
+// Texts the editor's front ends (the window, signal-edid edit) read and show. Lists are
+// comma-separated, spaces around an item allowed; each parser returns nothing for a text
+// it cannot read whole.
+std::optional<uint8_t> ParseSampleRates(std::string_view text);  // "32,44.1,48" (kHz)
+std::optional<uint8_t> ParseSampleSizes(std::string_view text);  // "16,20,24" (bits)
+std::optional<uint32_t> ParseSpeakers(std::string_view text);    // "FL/FR,LFE1,FC"
+std::optional<std::array<uint8_t, 4>> ParsePhysicalAddress(std::string_view text);  // "1.0.0.0"
+std::optional<uint8_t> ParseEotfs(std::string_view text);  // "SDR,PQ,HLG" (any case)
+std::string SpeakersText(uint32_t mask);                   // "FL/FR,LFE1,FC"
+std::string EotfsText(uint8_t eotfs);                      // "SDR,PQ,HLG"
 
 // Tables the editor and its front ends share.
 // "lpcm", "ac3", "mpeg1", "mp3", "mpeg2", "aac", "dts", "atrac", "dsd", "eac3", "dtshd",

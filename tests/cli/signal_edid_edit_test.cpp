@@ -46,8 +46,7 @@ class SignalEdidEditTest : public ::testing::Test {
 
   ProgramRun Edit(const std::string& args) const {
     const std::string errors = Path("stderr");
-    const std::string command =
-        std::string(SIGNAL_EDID_PATH) + " edit " + args + " 2>" + errors;
+    const std::string command = std::string(SIGNAL_EDID_PATH) + " edit " + args + " 2>" + errors;
     ProgramRun run;
     FILE* pipe = ::popen(command.c_str(), "r");
     if (!pipe) return run;
