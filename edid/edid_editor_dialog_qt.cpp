@@ -134,12 +134,14 @@ class Section {
   QCheckBox* Check(const char* caption, int id, void (EdidEditorWindow::*action)()) {
     auto* box = new QCheckBox(QString::fromUtf8(caption), page_);
     view_.Bind(id, box);
-    QObject::connect(box, &QCheckBox::clicked, page_, [&core = core_, action] { (core.*action)(); });
+    QObject::connect(box, &QCheckBox::clicked, page_,
+                     [&core = core_, action] { (core.*action)(); });
     layout_->addWidget(box);
     return box;
   }
   // Buttons in a row.
-  void Buttons(std::initializer_list<std::tuple<const char*, int, void (EdidEditorWindow::*)()>> buttons) {
+  void Buttons(
+      std::initializer_list<std::tuple<const char*, int, void (EdidEditorWindow::*)()>> buttons) {
     auto* row = new QHBoxLayout;
     for (const auto& [caption, id, action] : buttons) {
       QPushButton* button = Button(caption, page_);
@@ -225,8 +227,8 @@ QWidget* EdidEditorDialog::Audio() {
 QWidget* EdidEditorDialog::Hdmi() {
   Section s(this, view_, core_);
   s.Box("Physical address:", ids::kPhysicalAddress);
-  s.Buttons({{"Set physical address", ids::kSetPhysicalAddress,
-              &EdidEditorWindow::SetPhysicalAddress}});
+  s.Buttons(
+      {{"Set physical address", ids::kSetPhysicalAddress, &EdidEditorWindow::SetPhysicalAddress}});
   s.NewForm();
   s.Box("Max TMDS clock (MHz):", ids::kMaxTmds);
   s.Buttons({{"Set TMDS clock", ids::kSetMaxTmds, &EdidEditorWindow::SetMaxTmds}});

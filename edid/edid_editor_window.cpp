@@ -34,8 +34,8 @@ std::string MhzText(double mhz) {
 
 std::string TimingRow(size_t index, const EdidDetailedTiming& t) {
   char text[128];
-  std::snprintf(text, sizeof text, "%zu: %ux%u%s %.2f Hz, %s MHz%s", index + 1,
-                unsigned{t.hActive}, t.frameHeight(), t.interlaced ? "i" : "p", t.refreshHz(),
+  std::snprintf(text, sizeof text, "%zu: %ux%u%s %.2f Hz, %s MHz%s", index + 1, unsigned{t.hActive},
+                t.frameHeight(), t.interlaced ? "i" : "p", t.refreshHz(),
                 MhzText(t.pixelClockKhz / 1000.0).c_str(), index == 0 ? " (preferred)" : "");
   return text;
 }
@@ -77,7 +77,8 @@ EdidEditResult EdidEditorWindow::Open(std::span<const uint8_t> bytes) {
 void EdidEditorWindow::Edit(const EdidEdit& edit) {
   const EdidEditResult result = editor_.Apply(edit);
   if (!result) return Refused(DescribeEdit(edit), result.message);
-  view().SetText(ids::kResult, DescribeEdit(edit) + (result.message.empty() ? ": done." : ": " + result.message));
+  view().SetText(ids::kResult,
+                 DescribeEdit(edit) + (result.message.empty() ? ": done." : ": " + result.message));
   Show();
 }
 
@@ -151,10 +152,11 @@ void EdidEditorWindow::Refresh() {
 
   const EdidComparison changes = editor_.Changes();
   v.SetText(ids::kChangesSummary,
-            changes.equal() ? "No changes"
-                            : std::to_string(changes.differences.size()) +
-                                  (changes.differences.size() == 1 ? " difference" : " differences") +
-                                  " from the original");
+            changes.equal()
+                ? "No changes"
+                : std::to_string(changes.differences.size()) +
+                      (changes.differences.size() == 1 ? " difference" : " differences") +
+                      " from the original");
   rows.clear();
   for (const EdidDifference& d : changes.differences)
     rows.push_back(DifferenceRow(editor_.originalModel(), model, d));
@@ -174,19 +176,23 @@ void EdidEditorWindow::SetIdentity() {
   // Only the fields whose box differs from the image are edited.
   const std::string* name = model.MonitorName();
   std::vector<EdidEdit> edits;
-  if (v.GetText(ids::kName) != (name ? *name : "")) edits.push_back(edid_edit::MonitorName{v.GetText(ids::kName)});
+  if (v.GetText(ids::kName) != (name ? *name : ""))
+    edits.push_back(edid_edit::MonitorName{v.GetText(ids::kName)});
   if (v.GetText(ids::kManufacturer) != model.base.manufacturer)
     edits.push_back(edid_edit::Manufacturer{v.GetText(ids::kManufacturer)});
   const auto product = Number(v.GetText(ids::kProduct), 0xFFFF);
   if (!product) return Refused("Product code", "A product code is a number 0 to 65535.");
-  if (*product != model.base.product) edits.push_back(edid_edit::Product{static_cast<uint16_t>(*product)});
+  if (*product != model.base.product)
+    edits.push_back(edid_edit::Product{static_cast<uint16_t>(*product)});
   const auto serial = Number(v.GetText(ids::kSerial), 0xFFFFFFFF);
   if (!serial) return Refused("Serial number", "A serial number is a number 0 to 4294967295.");
-  if (*serial != model.base.serial) edits.push_back(edid_edit::Serial{static_cast<uint32_t>(*serial)});
+  if (*serial != model.base.serial)
+    edits.push_back(edid_edit::Serial{static_cast<uint32_t>(*serial)});
   // All of them or none.
   EdidEditor trial = editor_;
   for (const EdidEdit& edit : edits)
-    if (const EdidEditResult r = trial.Apply(edit); !r) return Refused(DescribeEdit(edit), r.message);
+    if (const EdidEditResult r = trial.Apply(edit); !r)
+      return Refused(DescribeEdit(edit), r.message);
   for (const EdidEdit& edit : edits)
     editor_.Apply(edit);
   view().SetText(ids::kResult, edits.empty() ? "Identity: nothing to change." : "Identity: done.");
@@ -251,21 +257,25 @@ void EdidEditorWindow::SetLpcm() {
   if (!channels || *channels == 0) return Refused("LPCM", "Channels are 1 to 8.");
   const auto rates = ParseSampleRates(view().GetText(ids::kLpcmRates));
   if (!rates || !*rates)
-    return Refused("LPCM", "Rates are kHz among 32, 44.1, 48, 88.2, 96, 176.4, 192, comma-separated.");
+    return Refused("LPCM",
+                   "Rates are kHz among 32, 44.1, 48, 88.2, 96, 176.4, 192, comma-separated.");
   const auto sizes = ParseSampleSizes(view().GetText(ids::kLpcmSizes));
-  if (!sizes || !*sizes) return Refused("LPCM", "Sizes are bits among 16, 20, 24, comma-separated.");
+  if (!sizes || !*sizes)
+    return Refused("LPCM", "Sizes are bits among 16, 20, 24, comma-separated.");
   Edit(edid_edit::SetAudio{1, static_cast<uint8_t>(*channels), *rates, *sizes});
 }
 
 void EdidEditorWindow::SetSpeakers() {
   const auto mask = ParseSpeakers(view().GetText(ids::kSpeakers));
-  if (!mask) return Refused("Speakers", "Speakers are names such as FL/FR,LFE1,FC, comma-separated.");
+  if (!mask)
+    return Refused("Speakers", "Speakers are names such as FL/FR,LFE1,FC, comma-separated.");
   Edit(edid_edit::Speakers{*mask});
 }
 
 void EdidEditorWindow::SetPhysicalAddress() {
   const auto address = ParsePhysicalAddress(view().GetText(ids::kPhysicalAddress));
-  if (!address) return Refused("Physical address", "A physical address is four hex digits A.B.C.D.");
+  if (!address)
+    return Refused("Physical address", "A physical address is four hex digits A.B.C.D.");
   Edit(edid_edit::PhysicalAddress{*address});
 }
 
