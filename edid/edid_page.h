@@ -66,7 +66,7 @@ class EdidPage : public CoreWindow {
   void CompareWithLastRead();  // "Compare with last read"
   // "Save As...": the image to a .bin or .txt file of the person's choosing.
   void SaveEdidFileAs();
-  void EditEdid();             // "Edit...": the editor window on the page's image
+  void EditEdid();  // "Edit...": the editor window on the page's image
 
   // Replies, with the reply's payload.
   void OnEdidData(const uint8_t* payload, size_t size);         // 0xF851

@@ -150,7 +150,7 @@ EdidPageWidget::EdidPageWidget(EdidPage& page, QWidget* parent) : PageWidget(par
     side->addWidget(button);
   }
   // "Edit...": the editor on the page's image.
-  auto* editButton = new QPushButton(QString::fromUtf8("Edit\u2026"), this);
+  auto* editButton = new QPushButton(QStringLiteral("Edit..."), this);
   editButton->setAutoDefault(true);
   side->addWidget(editButton);
   view_.Bind(edid_ids::kEditEdid, editButton);

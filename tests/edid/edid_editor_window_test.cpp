@@ -109,7 +109,8 @@ TEST_F(EdidEditorWindowTest, ShowsTheImageEditsItAndApplyPutsItOnThePage) {
     EXPECT_TRUE(w.Apply());
   });
   EXPECT_EQ(outcomes, std::vector<Result>{Result::kDone});
-  EXPECT_EQ(std::vector<uint8_t>(page.image.begin(), page.image.end()), page.editor.editor().bytes());
+  EXPECT_EQ(std::vector<uint8_t>(page.image.begin(), page.image.end()),
+            page.editor.editor().bytes());
   EXPECT_NE(page.generalText.find("Lab"), std::string::npos);
   EXPECT_TRUE(page.newErrors.empty());
 }
@@ -154,8 +155,8 @@ TEST_F(EdidEditorWindowTest, WritingAnImageWithANewErrorAsksFirst) {
   ASSERT_EQ(sender.sent.size(), 1u);
 
   const std::vector<uint8_t> edited(kTv.begin(), kTv.end());
-  page.editor.onApply(edited, {{EdidSeverity::Warning, "A warning."},
-                               {EdidSeverity::Error, "Block 1: an error."}});
+  page.editor.onApply(
+      edited, {{EdidSeverity::Warning, "A warning."}, {EdidSeverity::Error, "Block 1: an error."}});
   page.WriteUserEdid();
   ASSERT_EQ(host.questions.size(), 1u);
   EXPECT_EQ(host.questions[0].text,
