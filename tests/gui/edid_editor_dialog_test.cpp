@@ -105,7 +105,8 @@ TEST_F(EdidEditorDialogTest, EditRemoveAVicAndApply) {
     auto* differences = Named<QListWidget>(dialog, "Differences");
     ASSERT_NE(differences, nullptr);
     ASSERT_EQ(differences->count(), 1);
-    EXPECT_TRUE(differences->item(0)->text().startsWith("VIC 97 (3840x2160p 60 Hz 16:9) only in A"));
+    EXPECT_TRUE(
+        differences->item(0)->text().startsWith("VIC 97 (3840x2160p 60 Hz 16:9) only in A"));
     auto* faults = Named<QListWidget>(dialog, "New errors and warnings:");
     ASSERT_NE(faults, nullptr);
     EXPECT_EQ(faults->item(0)->text(), QStringLiteral("None"));
