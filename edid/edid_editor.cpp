@@ -715,10 +715,10 @@ struct Editor {
       note = Format("VIC %d is listed already.", e.vic);
       return;
     }
-    svds.push_back({SvdCode(e.vic, e.native), -1});
+    svds.push_back({SvdCode(e.vic, false), -1});
     PutSvds(ext, svds);
-    if (e.native) ClearOtherNatives(ext, e.vic);
-    ext.touched = true;
+    // Native: and no other VIC in any extension.
+    if (e.native) (*this)(edid_edit::MarkNative{e.vic});
   }
 
   // Clears the native flag of every SVD but the VIC's.
@@ -759,8 +759,7 @@ struct Editor {
     bool any = false;
     for (Extension* ext : work.Ctas())
       any = DropVics(*ext, over) || any;
-    if (!any)
-      note = Format("No VIC has a clock above %.3g MHz: nothing to remove.", e.khz / 1000.0);
+    if (!any) note = Format("No VIC has a clock above %g MHz: nothing to remove.", e.khz / 1000.0);
   }
 
   void operator()(const edid_edit::Ycbcr& e) {
@@ -1142,7 +1141,7 @@ std::string DescribeEdit(const EdidEdit& edit) {
       return Format("Mark VIC %d native", e.vic);
     }
     std::string operator()(const edid_edit::MaxClock& e) {
-      return Format("Keep VICs up to %.3f MHz", e.khz / 1000.0);
+      return Format("Keep VICs up to %g MHz", e.khz / 1000.0);
     }
     std::string operator()(const edid_edit::Ycbcr& e) {
       std::string text = "YCbCr";

@@ -30,26 +30,26 @@ constexpr int kUser3 = kFirstUserPreset + 2;
 // A TV: 1080p and 4K60 VICs, LPCM 8 channels and AC-3, an HDMI block, HDR.
 EdidImage Tv() {
   EdidImage b{};
-  const uint8_t head[] = {0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x00, 0x4C, 0x2D,
-                          0x01, 0x0C, 0x00, 0x00, 0x00, 0x00, 0x00, 0x1E, 0x01, 0x03,
-                          0x80, 0xA0, 0x5A, 0x78, 0x0A};
+  const uint8_t head[] = {0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x00, 0x4C,
+                          0x2D, 0x01, 0x0C, 0x00, 0x00, 0x00, 0x00, 0x00, 0x1E,
+                          0x01, 0x03, 0x80, 0xA0, 0x5A, 0x78, 0x0A};
   std::copy(std::begin(head), std::end(head), b.begin());
   for (size_t i = 38; i < 54; ++i)
     b[i] = 0x01;
   const uint8_t dtd[18] = {0x02, 0x3A, 0x80, 0x18, 0x71, 0x38, 0x2D, 0x40, 0x58,
                            0x2C, 0x45, 0x00, 0x40, 0x84, 0x63, 0x00, 0x00, 0x1E};
   std::copy(std::begin(dtd), std::end(dtd), b.begin() + 54);
-  const uint8_t name[18] = {0, 0, 0, 0xFC, 0, 'L', 'o', 'u', 'n', 'g', 'e', ' ', 'T', 'V', 0x0A, 0x20, 0x20, 0x20};
+  const uint8_t name[18] = {0,   0,   0,   0xFC, 0,   'L',  'o',  'u',  'n',
+                            'g', 'e', ' ', 'T',  'V', 0x0A, 0x20, 0x20, 0x20};
   std::copy(std::begin(name), std::end(name), b.begin() + 72);
   b[93] = 0x10;
   b[111] = 0x10;
   b[126] = 1;
-  const uint8_t ext[] = {0x02, 0x03, 0x00, 0xF1,
-                         0x45, 0x90, 0x04, 0x1F, 0x61, 0x60,        // VICs 16 (native) 4 31 97 96
-                         0x26, 0x0F, 0x7F, 0x07, 0x15, 0x07, 0x50,  // LPCM 8 ch, AC-3
-                         0x83, 0x4F, 0x00, 0x00,                    // speakers
-                         0x67, 0x03, 0x0C, 0x00, 0x10, 0x00, 0x00, 0x3C,
-                         0xE3, 0x06, 0x0D, 0x01};  // HDR: SDR, PQ, HLG
+  const uint8_t ext[] = {
+      0x02, 0x03, 0x00, 0xF1, 0x45, 0x90, 0x04, 0x1F, 0x61, 0x60,  // VICs 16 (native) 4 31 97 96
+      0x26, 0x0F, 0x7F, 0x07, 0x15, 0x07, 0x50,                    // LPCM 8 ch, AC-3
+      0x83, 0x4F, 0x00, 0x00,                                      // speakers
+      0x67, 0x03, 0x0C, 0x00, 0x10, 0x00, 0x00, 0x3C, 0xE3, 0x06, 0x0D, 0x01};  // HDR: SDR, PQ, HLG
   std::copy(std::begin(ext), std::end(ext), b.begin() + 128);
   b[130] = static_cast<uint8_t>(sizeof ext);
   std::copy(std::begin(dtd), std::end(dtd), b.begin() + 128 + sizeof ext);
@@ -132,8 +132,7 @@ TEST_F(EdidEditorEndToEndTest, EditedOnThePageWrittenToUser3ChosenAndReadBack) {
   page().SelectEdidPreset();
   ASSERT_TRUE(host.PumpUntil(
       [&] { return OnBox([](SimulatedBox& b) { return b.panel().edidPreset; }) == kUser3; }));
-  const EdidImage presented =
-      OnBox([](SimulatedBox& b) { return b.edid(b.panel().edidPreset); });
+  const EdidImage presented = OnBox([](SimulatedBox& b) { return b.edid(b.panel().edidPreset); });
   EXPECT_TRUE(std::equal(edited.begin(), edited.end(), presented.begin()));
 
   // Read back from the box through the page: the same bytes.
@@ -189,8 +188,7 @@ TEST_F(EdidEditorScriptTest, EditWriteChooseReadBack) {
   ASSERT_EQ(rc, 0) << out;
   std::tie(rc, out) = Run(Cli("edid select 7"));
   ASSERT_EQ(rc, 0) << out;
-  EXPECT_EQ(server.WithLine([](BoxLine& line) { return line.box(0).panel().edidPreset; }),
-            kUser3);
+  EXPECT_EQ(server.WithLine([](BoxLine& line) { return line.box(0).panel().edidPreset; }), kUser3);
   std::tie(rc, out) = Run(Cli("edid read 7 -o " + (dir / "back.bin")));
   ASSERT_EQ(rc, 0) << out;
   EXPECT_EQ(Bytes(dir / "back.bin"), edited);
