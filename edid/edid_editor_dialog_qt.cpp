@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
@@ -41,6 +42,9 @@ EdidEditorDialog::EdidEditorDialog(EdidEditorWindow& core, QtHost& host, QWidget
   sections->addTab(Audio(), QStringLiteral("Audio"));
   sections->addTab(Hdmi(), QStringLiteral("HDMI"));
   sections->addTab(Hdr(), QStringLiteral("HDR"));
+  // Every section's tab in sight.
+  sections->setUsesScrollButtons(false);
+  sections->setMinimumWidth(sections->tabBar()->sizeHint().width() + 8);
   upper->addWidget(sections, 1);
 
   // What the edits came to: the last one's result, the changes, the new faults.
@@ -88,6 +92,9 @@ EdidEditorDialog::EdidEditorDialog(EdidEditorWindow& core, QtHost& host, QWidget
   buttons->addWidget(revert);
   buttons->addWidget(cancel);
   layout->addLayout(buttons);
+
+  // Room for the differences' rows, which carry their bytes.
+  resize(sizeHint().width() * 3 / 2, sizeHint().height());
 
   previousDialogParent_ = host_.dialogParent();
   host_.SetDialogParent(this);
