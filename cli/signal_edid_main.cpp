@@ -1,7 +1,8 @@
 // signal-edid: decodes EDID files (.bin or .txt, read as the console's EDID page reads
 // them) and prints what the page shows after a read from the box: the status, the hex
 // dump and the Video, Audio and General reports. --full decodes every block of the file
-// and checks it; "diff A B" compares two EDIDs field by field.
+// and checks it; "diff A B" compares two EDIDs field by field; "edit IN -o OUT" changes
+// one (cli/edid_edit_command.h).
 
 #include <cerrno>
 #include <cstdio>
@@ -10,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "cli/edid_edit_command.h"
 #include "cli/edid_full_json.h"
 #include "cli/edid_print.h"
 #include "cli/text_output.h"
@@ -26,6 +28,7 @@ constexpr char kUsage[] =
     "Usage: signal-edid [--json] FILE...\n"
     "       signal-edid --full [--json] FILE...\n"
     "       signal-edid diff [--json] A B\n"
+    "       signal-edid edit IN -o OUT [EDIT...]   (signal-edid edit --help)\n"
     "Decodes EDID files as the Signal Console's EDID page does and prints the status,\n"
     "the hex dump and the Video, Audio and General reports of each.\n"
     "\n"
@@ -53,6 +56,9 @@ constexpr char kUsage[] =
     "\n"
     "diff A B compares two EDID files field by field and lists every difference with\n"
     "the bytes of the item in A and in B (--json: one JSON object).\n"
+    "\n"
+    "edit IN -o OUT changes an EDID (name, VICs, audio, HDMI, HDR ...), rebuilds its\n"
+    "lengths and checksums, writes OUT and prints what changed; see edit --help.\n"
     "\n"
     "Exit status: 0 when every file was decoded (whatever the checks found), 1 when a\n"
     "file could not be read or is not a .bin or .txt, 2 for a usage error. diff: 0 when\n"
@@ -165,6 +171,8 @@ int Diff(const std::vector<std::string>& files, bool json) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc >= 2 && std::string_view(argv[1]) == "edit")
+    return sc::RunEdidEdit(std::vector<std::string>(argv + 2, argv + argc));
   bool json = false, full = false, diff = false;
   std::vector<std::string> files;
   bool options = true;

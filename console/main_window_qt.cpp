@@ -29,6 +29,8 @@
 #include "console/status_bar_qt.h"
 #include "console/tooltips_qt.h"
 #include "console/traffic_log_qt.h"
+#include "edid/edid_editor_dialog_qt.h"
+#include "edid/edid_page.h"
 #include "edid/edid_page_qt.h"
 #include "infoframe/utility_page_qt.h"
 #include "monitor/monitor_page_qt.h"
@@ -157,6 +159,10 @@ MainWindow::MainWindow(ConsoleDialog& dialog, QtHost& host, QWidget* parent)
                          RunAddressDialog(core, host, parent);
                        });
   host_.RegisterDialog(address_ids::kNotesDialog, RunNotesDialog);
+  host_.RegisterDialog(edid_editor_ids::kDialog,
+                       [&core = dialog_.edidPage.editor, &host = host_](QWidget* parent) {
+                         RunEdidEditorDialog(core, host, parent);
+                       });
 
   ApplyTooltips(*this);
   // What a capture saved opens in a window of its own once its message is closed.
@@ -192,6 +198,7 @@ MainWindow::~MainWindow() {
   if (host_.dialogParent() == this) host_.SetDialogParent(nullptr);
   // The core window may go before the host: its dialog is no longer there to run.
   host_.RegisterDialog(ids::kAddressDialog, [](QWidget*) {});
+  host_.RegisterDialog(edid_editor_ids::kDialog, [](QWidget*) {});
 }
 
 PageWidget* MainWindow::builtPage(int dialogId) const {

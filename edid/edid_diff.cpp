@@ -521,7 +521,8 @@ class Differ {
         if (const auto* audio = std::get_if<CtaAudioBlock>(&b.contents))
           for (const CtaSad& sad : audio->sads) {
             const Key key{sad.format, sad.format == 15 ? sad.extendedType : 0};
-            if (!groups.count(key)) order.push_back(key);
+            // One place in the order for a format either EDID lists.
+            if (std::find(order.begin(), order.end(), key) == order.end()) order.push_back(key);
             groups[key].push_back(&sad);
           }
       return groups;

@@ -32,6 +32,9 @@ const std::vector<std::string> kEdidPresetNames = {"0-4K60HZ-3D-2CH(PCM)",
 EdidPage::EdidPage(Host& host, CommandSender& sender)
     : inspector(host, [this]() -> View& { return view(); }), host_(host), sender_(sender) {
   image.fill(0xFF);
+  editor.onApply = [this](const std::vector<uint8_t>& bytes, const std::vector<EdidCheck>& faults) {
+    TakeEdited(bytes, faults);
+  };
 }
 
 void EdidPage::Create() {
@@ -79,6 +82,14 @@ void EdidPage::WriteUserEdid() {
   if (image[0] != 0x00 || image[1] != 0xFF || image[2] != 0xFF || image[7] != 0x00)
     return Finish(
         Outcome(Operation::kEdidWrite, Result::kRefused, "There is no valid EDID data !"));
+  if (!newErrors.empty()) {
+    std::string question = "The edited EDID has errors the original did not have:\n";
+    for (const EdidCheck& error : newErrors)
+      question += "- " + error.text + "\n";
+    question += "Write it to " + kEdidPresetNames[static_cast<size_t>(EdidSelection)] + " anyway?";
+    if (!host_.AskYesNo(kEdidEditorTitle, question))
+      return Finish(Outcome(Operation::kEdidWrite, Result::kCancelled));
+  }
   uint8_t payload[1 + kEdidSize];
   payload[0] = static_cast<uint8_t>(EdidSelection - kFirstUserPreset);
   std::copy(image.begin(), image.end(), payload + 1);
@@ -109,9 +120,15 @@ void EdidPage::OpenEdidFile() {
     return Finish(Outcome(Operation::kEdidOpen, Result::kFileError, message).WithFile(*chosen));
   }
   image = loaded;
+  newErrors.clear();
   inspector.Follow(image, "opened from " + FileNameOf(*chosen));
-  // The opened image's own verdict, as after a read (header, then the checksums); the
-  // reports are decoded whatever the verdict, as the page always did.
+  ShowLoadedImage();
+  Finish(Outcome(Operation::kEdidOpen).WithFile(*chosen));
+}
+
+// An opened (or edited) image on the page: its own verdict, as after a read (header, then
+// the checksums); the reports are decoded whatever the verdict, as the page always did.
+void EdidPage::ShowLoadedImage() {
   statusText = ShowEdid(image).status;
   hexText = FormatEdidHex(image);
   videoText.clear();
@@ -121,7 +138,25 @@ void EdidPage::OpenEdidFile() {
   DecodeEdid(image, EdidSection::Audio, audioText);
   DecodeEdid(image, EdidSection::General, generalText);
   Push();
-  Finish(Outcome(Operation::kEdidOpen).WithFile(*chosen));
+}
+
+void EdidPage::EditEdid() {
+  if (!editor.Open(image))
+    return Finish(Outcome(Operation::kEdidEdit, Result::kRefused, kNoEdidOnThePage));
+  editApplied_ = false;
+  host_.RunModalDialog(edid_editor_ids::kDialog);
+  Finish(Outcome(Operation::kEdidEdit, editApplied_ ? Result::kDone : Result::kCancelled));
+}
+
+void EdidPage::TakeEdited(const std::vector<uint8_t>& bytes, const std::vector<EdidCheck>& faults) {
+  // The editor keeps the image's size: 256 bytes.
+  std::copy_n(bytes.begin(), std::min(bytes.size(), image.size()), image.begin());
+  newErrors.clear();
+  for (const EdidCheck& fault : faults)
+    if (fault.severity == EdidSeverity::Error) newErrors.push_back(fault);
+  ShowLoadedImage();
+  inspector.Follow(image, "edited");
+  editApplied_ = true;
 }
 
 void EdidPage::SaveEdidFile() {
@@ -166,6 +201,7 @@ void EdidPage::OnEdidData(const uint8_t* payload, size_t size) {
   // A short reply fills what it holds; the rest reads as 0xFF, as a short .bin file does.
   image.fill(0xFF);
   std::copy_n(payload, std::min(size, kEdidSize), image.begin());
+  newErrors.clear();
   const EdidTexts texts = ShowEdid(image);
   statusText = texts.status;
   hexText = texts.hex;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "edid/edid_decoder.h"
+#include "edid/edid_editor_window.h"
 #include "edid/edid_inspector.h"
 #include "window/command_sender.h"
 #include "window/host.h"
@@ -30,6 +31,7 @@ inline constexpr int kSelectionList = 1117;
 inline constexpr int kStatusText = 1118;
 // Not in the layout: "Save As...", beside "Save to file".
 inline constexpr int kSaveAs = 1095;
+inline constexpr int kEditEdid = 1136;  // "Edit..."
 }  // namespace edid_ids
 
 // The 15 presets of the box, in list order; the index is the preset number. Entries 5..14
@@ -64,6 +66,7 @@ class EdidPage : public CoreWindow {
   void CompareWithLastRead();  // "Compare with last read"
   // "Save As...": the image to a .bin or .txt file of the person's choosing.
   void SaveEdidFileAs();
+  void EditEdid();  // "Edit...": the editor window on the page's image
 
   // Replies, with the reply's payload.
   void OnEdidData(const uint8_t* payload, size_t size);         // 0xF851
@@ -85,12 +88,20 @@ class EdidPage : public CoreWindow {
   EdidInspector inspector;
   // The folder the console's file dialogs start in (the main window's), if any.
   FileDialogFolder* dialogFolder = nullptr;
+  // The editor window "Edit..." opens; its "Apply" puts the edited image on the page.
+  EdidEditorWindow editor;
+  // Errors the edited image on the page has that the image the editor opened on did not;
+  // writing it to a user slot asks first. Cleared by a read or an opened file.
+  std::vector<EdidCheck> newErrors;
 
  protected:
   void Exchange(ControlExchange& exchange) override;
 
  private:
   void ShowMessage(const std::string& text);
+  void TakeEdited(const std::vector<uint8_t>& bytes, const std::vector<EdidCheck>& newFaults);
+  void ShowLoadedImage();
+  bool editApplied_ = false;
   void Finish(const Outcome& outcome);
 
   Host& host_;

@@ -149,6 +149,12 @@ EdidPageWidget::EdidPageWidget(EdidPage& page, QWidget* parent) : PageWidget(par
     button->setAutoDefault(true);
     side->addWidget(button);
   }
+  // "Edit...": the editor on the page's image.
+  auto* editButton = new QPushButton(QStringLiteral("Edit..."), this);
+  editButton->setAutoDefault(true);
+  side->addWidget(editButton);
+  view_.Bind(edid_ids::kEditEdid, editButton);
+  connect(editButton, &QPushButton::clicked, this, [&page] { page.EditEdid(); });
   view_.Bind(edid_ids::kCompare, compare);
   view_.Bind(edid_ids::kCompareLastRead, compareLastRead);
   connect(compare, &QPushButton::clicked, this, [&page] { page.CompareWithFile(); });

@@ -114,6 +114,23 @@ int main(int argc, char** argv) {
     Put(dir, "fuzz_edid_model", n++, Cat({1}, Bytes(raw.begin(), raw.begin() + 200)));
   }
 
+  // The editor: the box's EDIDs with a few edit sequences (no 4K, no HDR, stereo PCM; a
+  // new name, address and preferred timing; VICs added and marked native).
+  n = 0;
+  const std::vector<Bytes> sequences = {
+      {9, 0x75, 0x30, 0, 19, 0, 0, 0, 11, 2, 0, 0, 12, 0x21, 0x07, 0x07},
+      {0, 8, 'A', 1, 14, 0x20, 0x00, 0, 4, 4, 0, 0, 5, 1, 0, 0},
+      {7, 97, 0, 0, 7, 19, 1, 0, 8, 4, 0, 0, 6, 16, 0, 0},
+      {16, 45, 0, 0, 17, 120, 0, 0, 18, 0, 0, 0, 20, 5, 0, 0}};
+  for (int preset = 0; preset < sc::kBuiltInEdidCount; ++preset) {
+    const sc::EdidImage image = sc::BuiltInEdid(preset);
+    for (const Bytes& sequence : sequences) {
+      Bytes seed = {1, static_cast<uint8_t>(sequence.size() / 4)};
+      seed = Cat(Cat(seed, sequence), Bytes(image.begin(), image.end()));
+      Put(dir, "fuzz_edid_editor", n++, seed);
+    }
+  }
+
   // Address books: as first made, as saved, damaged.
   sc::AddressBook book;
   book[0] = {{0x0A, 0x03}, "Rack A"};

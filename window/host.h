@@ -35,6 +35,14 @@ class Host {
   // Called on the window thread only.
   virtual void ShowMessage(const std::string& caption, const std::string& text) = 0;
 
+  // A modal question with Yes and No; true for Yes. A host that cannot ask answers No,
+  // so that nothing the question guards happens unasked.
+  virtual bool AskYesNo(const std::string& caption, const std::string& text) {
+    (void)caption;
+    (void)text;
+    return false;
+  }
+
   // The file-open dialog. filters uses the "name|pattern|name|pattern||" form.
   // Returns the chosen path, or nothing when the user cancelled.
   virtual std::optional<std::string> ChooseFile(const std::string& filters,

@@ -32,6 +32,7 @@ enum class Operation {
   kMonitorSaveAs,
   kPictureSaveAs,
   kChartSaveAs,
+  kEdidEdit,
 };
 
 enum class Result {

@@ -58,6 +58,15 @@ void QtHost::ShowMessage(const std::string& caption, const std::string& text) {
   box.exec();
 }
 
+bool QtHost::AskYesNo(const std::string& caption, const std::string& text) {
+  QMessageBox box(QMessageBox::Question, FromCoreText(caption), DisplayText(text),
+                  QMessageBox::Yes | QMessageBox::No, dialogParent_);
+  box.setTextFormat(Qt::PlainText);
+  // No unless the person says Yes.
+  box.setDefaultButton(QMessageBox::No);
+  return box.exec() == QMessageBox::Yes;
+}
+
 std::optional<std::string> QtHost::ChooseFile(const std::string& filters,
                                               const std::string& initialDirectory) {
   const QString directory =

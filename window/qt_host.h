@@ -35,6 +35,7 @@ class QtHost : public QObject, public Host {
   void StopTimer(int id) override;
   void SetTimerTarget(TimerTarget* target) override { target_ = target; }
   void ShowMessage(const std::string& caption, const std::string& text) override;
+  bool AskYesNo(const std::string& caption, const std::string& text) override;
   std::optional<std::string> ChooseFile(const std::string& filters,
                                         const std::string& initialDirectory) override;
   std::optional<std::string> ChooseSaveFile(const std::string& filters,
