@@ -14,16 +14,6 @@ namespace sc {
 
 namespace {
 
-std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
-std::string Format(const char* format, ...) {
-  char text[512];
-  va_list args;
-  va_start(args, format);
-  std::vsnprintf(text, sizeof text, format, args);
-  va_end(args);
-  return text;
-}
-
 using Spans = std::vector<EdidSpan>;
 
 Spans One(const EdidSpan& span) {
@@ -38,22 +28,22 @@ std::vector<std::string> FlagNames(uint8_t value, std::span<const FlagName> name
 }
 
 std::string MadeText(const EdidBaseBlock& b) {
-  if (b.week == 0xFF) return Format("model year %u", unsigned{b.year});
-  if (b.week == 0) return Format("%u", unsigned{b.year});
-  return Format("week %u of %u", unsigned{b.week}, unsigned{b.year});
+  if (b.week == 0xFF) return FormatEdidText("model year %u", unsigned{b.year});
+  if (b.week == 0) return FormatEdidText("%u", unsigned{b.year});
+  return FormatEdidText("week %u of %u", unsigned{b.week}, unsigned{b.year});
 }
 
 std::string ScreenText(const EdidBaseBlock& b) {
-  return Format("%u x %u cm", unsigned{b.hSizeCm}, unsigned{b.vSizeCm});
+  return FormatEdidText("%u x %u cm", unsigned{b.hSizeCm}, unsigned{b.vSizeCm});
 }
 
 std::string GammaText(uint8_t gamma) {
   return gamma == 0xFF ? std::string("given in an extension")
-                       : Format("%.2f", (gamma + 100) / 100.0);
+                       : FormatEdidText("%.2f", (gamma + 100) / 100.0);
 }
 
 std::string VicName(int vic) {
-  return Format("VIC %d (%s)", vic, VicSummary(vic).c_str());
+  return FormatEdidText("VIC %d (%s)", vic, VicSummary(vic).c_str());
 }
 
 std::string DescriptorLabel(uint8_t tag) {
@@ -73,7 +63,7 @@ std::string DescriptorLabel(uint8_t tag) {
     case 0x10:
       return "Dummy descriptor";
     default:
-      return Format("Descriptor 0x%02X", tag);
+      return FormatEdidText("Descriptor 0x%02X", tag);
   }
 }
 
@@ -86,10 +76,10 @@ const CtaDataBlock* FirstOf(const CtaExtension& cta, CtaBlockKind kind) {
 // 3D support of an HDMI block in words, to hold one against another.
 std::string ThreeDText(const HdmiVsdb& h) {
   std::string text;
-  if (h.structureAll) text += Format("all 0x%04X", *h.structureAll);
-  if (h.mask) text += Format(" mask 0x%04X", *h.mask);
+  if (h.structureAll) text += FormatEdidText("all 0x%04X", *h.structureAll);
+  if (h.mask) text += FormatEdidText(" mask 0x%04X", *h.mask);
   for (const HdmiVsdb::Structure3d& s : h.structures)
-    text += Format(" SVD %u: %u", s.svdIndex + 1u, unsigned{s.structure});
+    text += FormatEdidText(" SVD %u: %u", s.svdIndex + 1u, unsigned{s.structure});
   return text.empty() ? "none" : text;
 }
 
@@ -169,8 +159,8 @@ class Differ {
     Value("Identity", "Serial number", std::to_string(A.serial), std::to_string(B.serial),
           {0, 12, 4});
     Value("Identity", "Made", MadeText(A), MadeText(B), {0, 16, 2});
-    Value("Identity", "EDID version", Format("%u.%u", A.version, A.revision),
-          Format("%u.%u", B.version, B.revision), {0, 18, 2});
+    Value("Identity", "EDID version", FormatEdidText("%u.%u", A.version, A.revision),
+          FormatEdidText("%u.%u", B.version, B.revision), {0, 18, 2});
     Value("Display", "Video input", EdidInputText(A), EdidInputText(B), {0, 20, 1});
     Value("Display", "Screen size", ScreenText(A), ScreenText(B), {0, 21, 2});
     Value("Display", "Gamma", GammaText(A.gamma), GammaText(B.gamma), {0, 23, 1});
@@ -192,8 +182,8 @@ class Differ {
     };
     Names("Timings", "Established timing ", established(A), established(B), One({0, 35, 3}),
           One({0, 35, 3}));
-    Value("Timings", "Manufacturer's timings", Format("0x%02X", A.manufacturerTimings),
-          Format("0x%02X", B.manufacturerTimings), {0, 37, 1});
+    Value("Timings", "Manufacturer's timings", FormatEdidText("0x%02X", A.manufacturerTimings),
+          FormatEdidText("0x%02X", B.manufacturerTimings), {0, 37, 1});
     auto standard = [](const std::vector<EdidStandardTiming>& timings) {
       Items items;
       for (const EdidStandardTiming& st : timings)
@@ -208,7 +198,7 @@ class Differ {
   void Timings() {
     const auto ta = a_.DetailedTimings(), tb = b_.DetailedTimings();
     for (size_t i = 0; i < std::max(ta.size(), tb.size()); ++i) {
-      const std::string label = Format("Detailed timing %zu", i + 1);
+      const std::string label = FormatEdidText("Detailed timing %zu", i + 1);
       if (i >= tb.size()) {
         Add("Timings", label + " (" + DetailedTimingSummary(*ta[i]) + ") only in A",
             One(ta[i]->span), {});
@@ -288,14 +278,14 @@ class Differ {
         const EdidRangeLimits& ra = da->range;
         const EdidRangeLimits& rb = db->range;
         Value("Descriptors", "Range limits vertical",
-              Format("%u-%u Hz", unsigned{ra.vMinHz}, unsigned{ra.vMaxHz}),
-              Format("%u-%u Hz", unsigned{rb.vMinHz}, unsigned{rb.vMaxHz}), sa, sb);
+              FormatEdidText("%u-%u Hz", unsigned{ra.vMinHz}, unsigned{ra.vMaxHz}),
+              FormatEdidText("%u-%u Hz", unsigned{rb.vMinHz}, unsigned{rb.vMaxHz}), sa, sb);
         Value("Descriptors", "Range limits horizontal",
-              Format("%u-%u kHz", unsigned{ra.hMinKhz}, unsigned{ra.hMaxKhz}),
-              Format("%u-%u kHz", unsigned{rb.hMinKhz}, unsigned{rb.hMaxKhz}), sa, sb);
+              FormatEdidText("%u-%u kHz", unsigned{ra.hMinKhz}, unsigned{ra.hMaxKhz}),
+              FormatEdidText("%u-%u kHz", unsigned{rb.hMinKhz}, unsigned{rb.hMaxKhz}), sa, sb);
         Value("Descriptors", "Range limits max pixel clock",
-              Format("%u MHz", unsigned{ra.maxClockMhz}),
-              Format("%u MHz", unsigned{rb.maxClockMhz}), sa, sb);
+              FormatEdidText("%u MHz", unsigned{ra.maxClockMhz}),
+              FormatEdidText("%u MHz", unsigned{rb.maxClockMhz}), sa, sb);
       } else if (key.first == 0xFA || key.first == 0xF7) {
         auto names = [](const EdidDescriptor& d) {
           std::vector<std::string> list;
@@ -323,12 +313,12 @@ class Differ {
       const auto index = static_cast<uint8_t>(i);
       const EdidSpan whole{index, 0, 128};
       if (i >= b_.wholeBlocks) {
-        Add("Blocks", Format("Block %zu (%s) only in A", i, a_.blocks[i].name.c_str()), One(whole),
-            {});
+        Add("Blocks", FormatEdidText("Block %zu (%s) only in A", i, a_.blocks[i].name.c_str()),
+            One(whole), {});
         continue;
       }
       if (i >= a_.wholeBlocks) {
-        Add("Blocks", Format("Block %zu (%s) only in B", i, b_.blocks[i].name.c_str()), {},
+        Add("Blocks", FormatEdidText("Block %zu (%s) only in B", i, b_.blocks[i].name.c_str()), {},
             One(whole));
         continue;
       }
@@ -336,12 +326,13 @@ class Differ {
       const EdidBlock& B = b_.blocks[i];
       const size_t before = out_.size();
       if (A.tag != B.tag)
-        Add("Blocks", Format("Block %zu: %s in A, %s in B", i, A.name.c_str(), B.name.c_str()),
+        Add("Blocks",
+            FormatEdidText("Block %zu: %s in A, %s in B", i, A.name.c_str(), B.name.c_str()),
             One(whole), One(whole));
       else if (A.cta && B.cta)
         Cta(index, *A.cta, *B.cta);
       else if (BytesDiffer({index, 0, 127}, {index, 0, 127}))
-        Add("Blocks", Format("Block %zu (%s): bytes differ", i, A.name.c_str()), One(whole),
+        Add("Blocks", FormatEdidText("Block %zu (%s): bytes differ", i, A.name.c_str()), One(whole),
             One(whole));
       if (out_.size() == before) UnexplainedBlock(index);
     }
@@ -349,9 +340,9 @@ class Differ {
       if (a_.blocks[i].checksumOk != b_.blocks[i].checksumOk) {
         const EdidSpan sum{static_cast<uint8_t>(i), 127, 1};
         Add("Blocks",
-            Format("Block %zu checksum: %s in A, %s in B", i,
-                   a_.blocks[i].checksumOk ? "correct" : "wrong",
-                   b_.blocks[i].checksumOk ? "correct" : "wrong"),
+            FormatEdidText("Block %zu checksum: %s in A, %s in B", i,
+                           a_.blocks[i].checksumOk ? "correct" : "wrong",
+                           b_.blocks[i].checksumOk ? "correct" : "wrong"),
             One(sum), One(sum));
       }
     const EdidSpan tailA{static_cast<uint8_t>(a_.wholeBlocks), 0,
@@ -360,8 +351,8 @@ class Differ {
                          static_cast<uint8_t>(b_.trailingBytes)};
     if (EdidHexList(a_.Bytes(tailA)) != EdidHexList(b_.Bytes(tailB)))
       Add("Bytes",
-          Format("Bytes after the last block: %zu in A, %zu in B", a_.trailingBytes,
-                 b_.trailingBytes),
+          FormatEdidText("Bytes after the last block: %zu in A, %zu in B", a_.trailingBytes,
+                         b_.trailingBytes),
           One(tailA), One(tailB));
   }
 
@@ -387,9 +378,9 @@ class Differ {
         ++end;
       const EdidSpan run{index, static_cast<uint8_t>(o), static_cast<uint8_t>(end - o)};
       Add("Bytes",
-          end - o == 1
-              ? Format("Block %u byte 0x%02zX differs", unsigned{index}, o)
-              : Format("Block %u bytes 0x%02zX-0x%02zX differ", unsigned{index}, o, end - 1),
+          end - o == 1 ? FormatEdidText("Block %u byte 0x%02zX differs", unsigned{index}, o)
+                       : FormatEdidText("Block %u bytes 0x%02zX-0x%02zX differ", unsigned{index}, o,
+                                        end - 1),
           One(run), One(run));
       o = end;
     }
@@ -404,9 +395,9 @@ class Differ {
       if (inA && inB && a_.bytes[i] == b_.bytes[i]) continue;
       const EdidSpan at{static_cast<uint8_t>(i / 128), static_cast<uint8_t>(i % 128), 1};
       Add("Bytes",
-          Format("Block %zu byte 0x%02zX: %s in A, %s in B", i / 128, i % 128,
-                 inA ? Format("%02X", a_.bytes[i]).c_str() : "nothing",
-                 inB ? Format("%02X", b_.bytes[i]).c_str() : "nothing"),
+          FormatEdidText("Block %zu byte 0x%02zX: %s in A, %s in B", i / 128, i % 128,
+                         inA ? FormatEdidText("%02X", a_.bytes[i]).c_str() : "nothing",
+                         inB ? FormatEdidText("%02X", b_.bytes[i]).c_str() : "nothing"),
           inA ? One(at) : Spans{}, inB ? One(at) : Spans{});
       ++listed;
     }
@@ -415,7 +406,7 @@ class Differ {
   // ----- CTA-861
 
   std::string Prefix(uint8_t index, const char* area) const {
-    return prefixBlocks_ ? Format("Block %u %s: ", unsigned{index}, area)
+    return prefixBlocks_ ? FormatEdidText("Block %u %s: ", unsigned{index}, area)
                          : std::string(area) + ": ";
   }
 
@@ -438,7 +429,7 @@ class Differ {
     Y420(index, A, B);
     OtherBlocks(index, A, B);
     if ((A.paddingNonZero || B.paddingNonZero) && BytesDiffer(A.padding, B.padding))
-      Add("Bytes", Format("Block %u: padding differs", unsigned{index}), One(A.padding),
+      Add("Bytes", FormatEdidText("Block %u: padding differs", unsigned{index}), One(A.padding),
           One(B.padding));
   }
 
@@ -464,7 +455,7 @@ class Differ {
       return nullptr;
     };
     auto name = [](const CtaSvd* svd) {
-      return svd->reserved() ? Format("SVD byte 0x%02X", svd->code) : VicName(svd->vic);
+      return svd->reserved() ? FormatEdidText("SVD byte 0x%02X", svd->code) : VicName(svd->vic);
     };
     const std::string p = prefixBlocks_ ? Prefix(index, "Video") : "";
     const size_t before = out_.size();
@@ -476,8 +467,9 @@ class Differ {
         Add("Video", p + name(svd) + " only in A", One(svd->span), {});
       } else if (svd->native != other->native) {
         Add("Video",
-            p + Format("VIC %d %s in A, %s in B", svd->vic, svd->native ? "native" : "not native",
-                       other->native ? "native" : "not native"),
+            p + FormatEdidText("VIC %d %s in A, %s in B", svd->vic,
+                               svd->native ? "native" : "not native",
+                               other->native ? "native" : "not native"),
             One(svd->span), One(other->span));
       }
     }
@@ -488,7 +480,7 @@ class Differ {
     auto codes = [](const std::vector<const CtaSvd*>& list) {
       std::string text;
       for (const CtaSvd* svd : list)
-        text += Format("%s%d%s", text.empty() ? "" : " ", svd->vic, svd->native ? "*" : "");
+        text += FormatEdidText("%s%d%s", text.empty() ? "" : " ", svd->vic, svd->native ? "*" : "");
       return text;
     };
     if (codes(va) != codes(vb)) {
@@ -532,7 +524,7 @@ class Differ {
     auto gb = group(B, order);
     const std::string p = Prefix(index, "Audio");
     auto channels = [](const CtaSad& sad) {
-      return Format("%u channel%s", unsigned{sad.channels}, sad.channels == 1 ? "" : "s");
+      return FormatEdidText("%u channel%s", unsigned{sad.channels}, sad.channels == 1 ? "" : "s");
     };
     for (const Key& key : order) {
       const auto& la = ga[key];
@@ -560,10 +552,12 @@ class Differ {
         if (x.format == 1)
           Value("Audio", format + " sizes", SizesText(x.sizes), SizesText(y.sizes), sx, sy);
         if (x.format >= 2 && x.format <= 8)
-          Value("Audio", format + " max bit rate", Format("%u kb/s", unsigned{x.maxBitrateKbps}),
-                Format("%u kb/s", unsigned{y.maxBitrateKbps}), sx, sy);
+          Value("Audio", format + " max bit rate",
+                FormatEdidText("%u kb/s", unsigned{x.maxBitrateKbps}),
+                FormatEdidText("%u kb/s", unsigned{y.maxBitrateKbps}), sx, sy);
         if (out_.size() == before && x.bytes != y.bytes)
-          Add("Audio", format + Format(" byte 3 0x%02X in A, 0x%02X in B", x.bytes[2], y.bytes[2]),
+          Add("Audio",
+              format + FormatEdidText(" byte 3 0x%02X in A, 0x%02X in B", x.bytes[2], y.bytes[2]),
               sx, sy);
       }
     }
@@ -580,7 +574,7 @@ class Differ {
       for (size_t bit = 0; bit < 24; ++bit)
         if (mask >> bit & 1)
           list.push_back(bit < SpeakerNames().size() ? SpeakerNames()[bit].shortName
-                                                     : Format("reserved bit %zu", bit));
+                                                     : FormatEdidText("reserved bit %zu", bit));
       return list;
     };
     const size_t before = out_.size();
@@ -607,11 +601,12 @@ class Differ {
     Names("HDMI", p, FlagNames(x.flags.value_or(0), HdmiVsdbFlagNames()),
           FlagNames(y.flags.value_or(0), HdmiVsdbFlagNames()), One(x.flagsSpan), One(y.flagsSpan));
     auto tmds = [](const HdmiVsdb& h) {
-      return h.maxTmdsMhz ? Format("%u MHz", unsigned{*h.maxTmdsMhz}) : std::string("not given");
+      return h.maxTmdsMhz ? FormatEdidText("%u MHz", unsigned{*h.maxTmdsMhz})
+                          : std::string("not given");
     };
     Value("HDMI", p + "max TMDS clock", tmds(x), tmds(y), One(x.maxTmdsSpan), One(y.maxTmdsSpan));
     auto latency = [](std::optional<uint8_t> v) {
-      return v ? Format("code %u", unsigned{*v}) : std::string("none");
+      return v ? FormatEdidText("code %u", unsigned{*v}) : std::string("none");
     };
     const Spans sa = One(a->span), sb = One(b->span);
     Value("HDMI", p + "video latency", latency(x.videoLatency), latency(y.videoLatency), sa, sb);
@@ -631,8 +626,8 @@ class Differ {
       Items items;
       for (const HdmiVsdb::HdmiVic& v : h.hdmiVics) {
         const CtaFormat* format = FindHdmiVicFormat(v.vic);
-        items.push_back({Format("HDMI VIC %u (%s)", unsigned{v.vic},
-                                format ? FormatName(*format).c_str() : "reserved"),
+        items.push_back({FormatEdidText("HDMI VIC %u (%s)", unsigned{v.vic},
+                                        format ? FormatName(*format).c_str() : "reserved"),
                          v.span});
       }
       return items;
@@ -654,8 +649,9 @@ class Differ {
     Value("HDMI Forum", p + "version", std::to_string(x.version), std::to_string(y.version), sa,
           sb);
     auto rate = [](const HdmiForumVsdb& f) {
-      return f.maxTmdsCharacterRateMhz ? Format("%u MHz", unsigned{f.maxTmdsCharacterRateMhz})
-                                       : std::string("340 MHz or less");
+      return f.maxTmdsCharacterRateMhz
+                 ? FormatEdidText("%u MHz", unsigned{f.maxTmdsCharacterRateMhz})
+                 : std::string("340 MHz or less");
     };
     Value("HDMI Forum", p + "max TMDS character rate", rate(x), rate(y), One(x.maxRateSpan),
           One(y.maxRateSpan));
@@ -664,8 +660,8 @@ class Differ {
             FlagNames(y.Field(field), HdmiForumFlagNames(field)), sa, sb);
     Value("HDMI Forum", p + "max FRL rate code", std::to_string(x.maxFrlRate()),
           std::to_string(y.maxFrlRate()), sa, sb);
-    Value("HDMI Forum", p + "VRR", Format("%u-%u Hz", x.vrrMin(), x.vrrMax()),
-          Format("%u-%u Hz", y.vrrMin(), y.vrrMax()), sa, sb);
+    Value("HDMI Forum", p + "VRR", FormatEdidText("%u-%u Hz", x.vrrMin(), x.vrrMax()),
+          FormatEdidText("%u-%u Hz", y.vrrMin(), y.vrrMax()), sa, sb);
     Fallback(before, p, *a, *b);
   }
 
@@ -717,7 +713,8 @@ class Differ {
           (y.metadata & 1) ? "yes" : "no", sa, sb);
     auto code = [](std::optional<uint8_t> v, bool max) {
       if (!v) return std::string("not given");
-      return max ? Format("%.3f cd/m2", HdrMaxLuminance(*v)) : Format("code %u", unsigned{*v});
+      return max ? FormatEdidText("%.3f cd/m2", HdrMaxLuminance(*v))
+                 : FormatEdidText("code %u", unsigned{*v});
     };
     Value("HDR", p + "max luminance", code(x.maxLuminance, true), code(y.maxLuminance, true), sa,
           sb);
@@ -736,7 +733,7 @@ class Differ {
         if (const auto* y = std::get_if<CtaY420VideoBlock>(&b.contents))
           for (const CtaSvd& svd : y->svds)
             items.push_back(
-                {svd.reserved() ? Format("SVD byte 0x%02X", svd.code) : VicName(svd.vic),
+                {svd.reserved() ? FormatEdidText("SVD byte 0x%02X", svd.code) : VicName(svd.vic),
                  svd.span});
       return items;
     };
@@ -820,8 +817,8 @@ std::vector<std::string> DifferenceLines(const EdidModel& a, const EdidModel& b,
     for (const EdidSpan& s : spans) {
       std::string hex = EdidHexList(m.Bytes(s));
       if (hex.size() > 3 * 24) hex = hex.substr(0, 3 * 24 - 1) + " ...";
-      lines.push_back(Format("    %s: block %u offset 0x%02X: %s", side, unsigned{s.block},
-                             unsigned{s.offset}, hex.c_str()));
+      lines.push_back(FormatEdidText("    %s: block %u offset 0x%02X: %s", side, unsigned{s.block},
+                                     unsigned{s.offset}, hex.c_str()));
     }
   };
   bytes("A", a, difference.inA);
@@ -833,16 +830,18 @@ std::string FormatEdidComparison(const std::string& nameA, const std::string& na
                                  const EdidModel& a, const EdidModel& b,
                                  const EdidComparison& comparison) {
   std::string out =
-      "A: " + nameA + Format(" (%zu block%s)\n", a.wholeBlocks, a.wholeBlocks == 1 ? "" : "s");
-  out += "B: " + nameB + Format(" (%zu block%s)\n", b.wholeBlocks, b.wholeBlocks == 1 ? "" : "s");
+      "A: " + nameA +
+      FormatEdidText(" (%zu block%s)\n", a.wholeBlocks, a.wholeBlocks == 1 ? "" : "s");
+  out += "B: " + nameB +
+         FormatEdidText(" (%zu block%s)\n", b.wholeBlocks, b.wholeBlocks == 1 ? "" : "s");
   for (const EdidDifference& d : comparison.differences)
     for (const std::string& line : DifferenceLines(a, b, d))
       out += line + "\n";
   if (comparison.equal())
     out += "The two EDIDs are the same.\n";
   else
-    out += Format("%zu difference%s\n", comparison.differences.size(),
-                  comparison.differences.size() == 1 ? "" : "s");
+    out += FormatEdidText("%zu difference%s\n", comparison.differences.size(),
+                          comparison.differences.size() == 1 ? "" : "s");
   return out;
 }
 

@@ -18,16 +18,6 @@ constexpr size_t kChecksumOffset = 127;
 constexpr size_t kMaxPayload = 31;  // bits 4-0 of a data block's header
 constexpr uint8_t kHeader[8] = {0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x00};
 
-std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
-std::string Format(const char* format, ...) {
-  char text[512];
-  va_list args;
-  va_start(args, format);
-  std::vsnprintf(text, sizeof text, format, args);
-  va_end(args);
-  return text;
-}
-
 // An edit that cannot be made; caught in Apply, which then keeps the image as it was.
 struct Refused {
   std::string message;
@@ -115,20 +105,20 @@ class Work {
     if (auto found = extensions_.find(index); found != extensions_.end()) return found->second;
     const CtaExtension& cta = *model_.blocks[index].cta;
     if (cta.revision < 3)
-      Refuse(
-          Format("Block %zu is a CTA-861 extension of revision %u, which has no data blocks "
-                 "to edit.",
-                 index, unsigned{cta.revision}));
+      Refuse(FormatEdidText(
+          "Block %zu is a CTA-861 extension of revision %u, which has no data blocks "
+          "to edit.",
+          index, unsigned{cta.revision}));
     if (cta.dtdOffset != 0 && (cta.dtdOffset < 4 || cta.dtdOffset > kChecksumOffset))
       Refuse(
-          Format("Block %zu: the DTD offset %u lies outside the block; the editor does not "
-                 "rebuild it.",
-                 index, unsigned{cta.dtdOffset}));
+          FormatEdidText("Block %zu: the DTD offset %u lies outside the block; the editor does not "
+                         "rebuild it.",
+                         index, unsigned{cta.dtdOffset}));
     Extension ext;
     ext.index = static_cast<uint8_t>(index);
     for (const CtaDataBlock& block : cta.blocks) {
       if (block.cut != CtaDataBlock::Cut::None)
-        Refuse(Format(
+        Refuse(FormatEdidText(
             "Block %zu: the %s at offset 0x%02X claims more bytes than lie before "
             "the DTD offset or the checksum; the editor does not rebuild a damaged collection.",
             index, block.name.c_str(), unsigned{block.span.offset}));
@@ -153,17 +143,17 @@ class Work {
     size_t size = 4;
     for (const DataBlock& block : ext.blocks) {
       if (block.bytes.size() - 1 > kMaxPayload)
-        Refuse(Format("Block %u: a data block would hold %zu bytes, more than 31.",
-                      unsigned{ext.index}, block.bytes.size() - 1));
+        Refuse(FormatEdidText("Block %u: a data block would hold %zu bytes, more than 31.",
+                              unsigned{ext.index}, block.bytes.size() - 1));
       size += block.bytes.size();
     }
     const size_t dtdOffset = size;
     size += 18 * ext.descriptors.size();
     if (size > kChecksumOffset)
       Refuse(
-          Format("Block %u would need %zu bytes for its data blocks and detailed timings; "
-                 "it holds %zu.",
-                 unsigned{ext.index}, size - 4, kChecksumOffset - 4));
+          FormatEdidText("Block %u would need %zu bytes for its data blocks and detailed timings; "
+                         "it holds %zu.",
+                         unsigned{ext.index}, size - 4, kChecksumOffset - 4));
     uint8_t* out = bytes_.data() + size_t{ext.index} * kEdidBlockSize;
     // Bytes 0, 1 and 3 (tag, revision, flags) stay.
     const uint8_t oldOffset = out[2];
@@ -591,25 +581,26 @@ struct Editor {
 
   void operator()(const edid_edit::PreferredVic& e) {
     const CtaFormat* f = FindCtaFormat(e.vic);
-    if (!f) Refuse(Format("VIC %d is not a video format of the CTA-861 table.", e.vic));
+    if (!f) Refuse(FormatEdidText("VIC %d is not a video format of the CTA-861 table.", e.vic));
     const std::string name = FormatName(*f);
     const unsigned clock = (f->pixelClockKhz + 5) / 10;
     const unsigned lines = f->interlaced ? f->vActive / 2u : f->vActive;
     const unsigned hBlank = unsigned{f->hFront} + f->hSync + f->hBack;
     const unsigned vBlank = unsigned{f->vFront} + f->vSync + f->vBack;
     if (clock > 0xFFFF)
-      Refuse(
-          Format("VIC %d (%s) has a pixel clock of %.2f MHz; a detailed timing holds at most "
-                 "655.35 MHz.",
-                 e.vic, name.c_str(), f->pixelClockKhz / 1000.0));
+      Refuse(FormatEdidText(
+          "VIC %d (%s) has a pixel clock of %.2f MHz; a detailed timing holds at most "
+          "655.35 MHz.",
+          e.vic, name.c_str(), f->pixelClockKhz / 1000.0));
     if (f->hFront > 1023 || f->hSync > 1023)
-      Refuse(
-          Format("VIC %d (%s) has a horizontal front porch of %u pixels and a sync of %u; a "
-                 "detailed timing holds at most 1023 each.",
-                 e.vic, name.c_str(), unsigned{f->hFront}, unsigned{f->hSync}));
+      Refuse(FormatEdidText(
+          "VIC %d (%s) has a horizontal front porch of %u pixels and a sync of %u; a "
+          "detailed timing holds at most 1023 each.",
+          e.vic, name.c_str(), unsigned{f->hFront}, unsigned{f->hSync}));
     if (f->vFront > 63 || f->vSync > 63 || f->hActive > 4095 || hBlank > 4095 || lines > 4095 ||
         vBlank > 4095)
-      Refuse(Format("VIC %d (%s) does not fit a detailed timing descriptor.", e.vic, name.c_str()));
+      Refuse(FormatEdidText("VIC %d (%s) does not fit a detailed timing descriptor.", e.vic,
+                            name.c_str()));
     const EdidDescriptor& slot = PreferredSlot();
     std::array<uint8_t, 18> d{};
     d[0] = static_cast<uint8_t>(clock);
@@ -683,8 +674,8 @@ struct Editor {
   void operator()(const edid_edit::PreferredTiming& e) {
     const auto timings = work.model().DetailedTimings();
     if (e.index >= timings.size())
-      Refuse(Format("The EDID lists %zu detailed timings; there is no timing %zu.", timings.size(),
-                    e.index + 1));
+      Refuse(FormatEdidText("The EDID lists %zu detailed timings; there is no timing %zu.",
+                            timings.size(), e.index + 1));
     const EdidDescriptor& slot = PreferredSlot();
     if (e.index == 0) return;
     const EdidDetailedTiming chosen = *timings[e.index];
@@ -698,21 +689,22 @@ struct Editor {
     bool any = false;
     for (Extension* ext : work.Ctas())
       any = DropVics(*ext, [&](int vic) { return vic == e.vic; }) || any;
-    if (!any) note = Format("VIC %d is not listed: nothing to remove.", e.vic);
+    if (!any) note = FormatEdidText("VIC %d is not listed: nothing to remove.", e.vic);
   }
 
   void operator()(const edid_edit::AddVic& e) {
     if (!KnownVic(e.vic))
-      Refuse(Format("VIC %d is not a video format of the CTA-861 table.", e.vic));
+      Refuse(FormatEdidText("VIC %d is not a video format of the CTA-861 table.", e.vic));
     if (e.native && e.vic > 64)
-      Refuse(Format("VIC %d cannot be marked native: only VICs 1 to 64 carry the flag.", e.vic));
+      Refuse(FormatEdidText("VIC %d cannot be marked native: only VICs 1 to 64 carry the flag.",
+                            e.vic));
     Extension& ext = *work.Ctas().front();
     std::vector<Svd> svds = ListSvds(ext);
     const bool listed = std::any_of(svds.begin(), svds.end(),
                                     [&](const Svd& s) { return SvdVic(s.code) == e.vic; });
     if (listed) {
       if (e.native) return (*this)(edid_edit::MarkNative{e.vic});
-      note = Format("VIC %d is listed already.", e.vic);
+      note = FormatEdidText("VIC %d is listed already.", e.vic);
       return;
     }
     svds.push_back({SvdCode(e.vic, false), -1});
@@ -732,14 +724,15 @@ struct Editor {
 
   void operator()(const edid_edit::MarkNative& e) {
     if (e.vic < 1 || e.vic > 64)
-      Refuse(Format("VIC %d cannot be marked native: only VICs 1 to 64 carry the flag.", e.vic));
+      Refuse(FormatEdidText("VIC %d cannot be marked native: only VICs 1 to 64 carry the flag.",
+                            e.vic));
     bool found = false;
     const std::vector<Extension*> ctas = work.Ctas();
     for (Extension* ext : ctas)
       for (const size_t i : ext->Find(CtaBlockKind::Video))
         for (size_t j = 1; j < ext->blocks[i].bytes.size(); ++j)
           if (SvdVic(ext->blocks[i].bytes[j]) == e.vic) found = true;
-    if (!found) Refuse(Format("VIC %d is not listed; add it first.", e.vic));
+    if (!found) Refuse(FormatEdidText("VIC %d is not listed; add it first.", e.vic));
     for (Extension* ext : ctas) {
       ClearOtherNatives(*ext, e.vic);
       for (const size_t i : ext->Find(CtaBlockKind::Video))
@@ -759,7 +752,8 @@ struct Editor {
     bool any = false;
     for (Extension* ext : work.Ctas())
       any = DropVics(*ext, over) || any;
-    if (!any) note = Format("No VIC has a clock above %g MHz: nothing to remove.", e.khz / 1000.0);
+    if (!any)
+      note = FormatEdidText("No VIC has a clock above %g MHz: nothing to remove.", e.khz / 1000.0);
   }
 
   void operator()(const edid_edit::Ycbcr& e) {
@@ -817,8 +811,8 @@ struct Editor {
     for (Extension* ext : work.Ctas())
       any = DropSads(*ext, e.format) || any;
     if (!any)
-      note =
-          Format("No %s audio descriptor is listed: nothing to remove.", AudioFormatKey(e.format));
+      note = FormatEdidText("No %s audio descriptor is listed: nothing to remove.",
+                            AudioFormatKey(e.format));
   }
 
   void operator()(const edid_edit::SetAudio& e) {
@@ -1026,7 +1020,7 @@ std::optional<uint8_t> ParseSampleRates(std::string_view text) {
   for (const std::string_view item : Items(text)) {
     const auto known = SampleRatesKhz();
     size_t i = 0;
-    while (i < known.size() && Format("%g", known[i]) != item)
+    while (i < known.size() && FormatEdidText("%g", known[i]) != item)
       ++i;
     if (i == known.size()) return std::nullopt;
     rates = static_cast<uint8_t>(rates | 1u << i);
@@ -1122,26 +1116,28 @@ std::string DescribeEdit(const EdidEdit& edit) {
     }
     std::string operator()(const edid_edit::Manufacturer& e) { return "Manufacturer " + e.id; }
     std::string operator()(const edid_edit::Product& e) {
-      return Format("Product code %u", unsigned{e.code});
+      return FormatEdidText("Product code %u", unsigned{e.code});
     }
     std::string operator()(const edid_edit::Serial& e) {
-      return Format("Serial number %u", e.number);
+      return FormatEdidText("Serial number %u", e.number);
     }
     std::string operator()(const edid_edit::PreferredVic& e) {
-      return Format("Preferred timing from VIC %d", e.vic);
+      return FormatEdidText("Preferred timing from VIC %d", e.vic);
     }
     std::string operator()(const edid_edit::PreferredTiming& e) {
-      return Format("Preferred timing: detailed timing %zu", e.index + 1);
+      return FormatEdidText("Preferred timing: detailed timing %zu", e.index + 1);
     }
-    std::string operator()(const edid_edit::RemoveVic& e) { return Format("Remove VIC %d", e.vic); }
+    std::string operator()(const edid_edit::RemoveVic& e) {
+      return FormatEdidText("Remove VIC %d", e.vic);
+    }
     std::string operator()(const edid_edit::AddVic& e) {
-      return Format("Add VIC %d%s", e.vic, e.native ? " (native)" : "");
+      return FormatEdidText("Add VIC %d%s", e.vic, e.native ? " (native)" : "");
     }
     std::string operator()(const edid_edit::MarkNative& e) {
-      return Format("Mark VIC %d native", e.vic);
+      return FormatEdidText("Mark VIC %d native", e.vic);
     }
     std::string operator()(const edid_edit::MaxClock& e) {
-      return Format("Keep VICs up to %g MHz", e.khz / 1000.0);
+      return FormatEdidText("Keep VICs up to %g MHz", e.khz / 1000.0);
     }
     std::string operator()(const edid_edit::Ycbcr& e) {
       std::string text = "YCbCr";
@@ -1150,27 +1146,28 @@ std::string DescribeEdit(const EdidEdit& edit) {
       return text;
     }
     std::string operator()(const edid_edit::RemoveAudio& e) {
-      return Format("Remove %s audio", AudioFormatKey(e.format));
+      return FormatEdidText("Remove %s audio", AudioFormatKey(e.format));
     }
     std::string operator()(const edid_edit::SetAudio& e) {
-      return Format("Audio %s, %u channels, %s kHz, byte 3 0x%02X", AudioFormatKey(e.format),
-                    unsigned{e.channels}, RatesText(e.rates).c_str(), unsigned{e.byte3});
+      return FormatEdidText("Audio %s, %u channels, %s kHz, byte 3 0x%02X",
+                            AudioFormatKey(e.format), unsigned{e.channels},
+                            RatesText(e.rates).c_str(), unsigned{e.byte3});
     }
     std::string operator()(const edid_edit::Speakers& e) {
-      return Format("Speakers 0x%06X", e.mask);
+      return FormatEdidText("Speakers 0x%06X", e.mask);
     }
     std::string operator()(const edid_edit::PhysicalAddress& e) {
-      return Format("Physical address %X.%X.%X.%X", unsigned{e.address[0]}, unsigned{e.address[1]},
-                    unsigned{e.address[2]}, unsigned{e.address[3]});
+      return FormatEdidText("Physical address %X.%X.%X.%X", unsigned{e.address[0]},
+                            unsigned{e.address[1]}, unsigned{e.address[2]}, unsigned{e.address[3]});
     }
     std::string operator()(const edid_edit::DeepColour& e) {
-      return Format("Deep colour flags 0x%02X", unsigned{e.flags});
+      return FormatEdidText("Deep colour flags 0x%02X", unsigned{e.flags});
     }
     std::string operator()(const edid_edit::MaxTmds& e) {
-      return Format("Max TMDS clock %u MHz", e.mhz);
+      return FormatEdidText("Max TMDS clock %u MHz", e.mhz);
     }
     std::string operator()(const edid_edit::HdmiForumMaxRate& e) {
-      return Format("Max TMDS character rate %u MHz", e.mhz);
+      return FormatEdidText("Max TMDS character rate %u MHz", e.mhz);
     }
     std::string operator()(const edid_edit::RemoveHdmiForum&) {
       return "Remove the HDMI Forum block";
@@ -1179,7 +1176,7 @@ std::string DescribeEdit(const EdidEdit& edit) {
       return "Remove the HDR static metadata block";
     }
     std::string operator()(const edid_edit::HdrEotfs& e) {
-      return Format("HDR EOTFs 0x%X", unsigned{e.eotfs});
+      return FormatEdidText("HDR EOTFs 0x%X", unsigned{e.eotfs});
     }
   };
   return std::visit(Describe{}, edit);
@@ -1187,7 +1184,7 @@ std::string DescribeEdit(const EdidEdit& edit) {
 
 EdidEditResult EdidEditor::Load(std::span<const uint8_t> bytes) {
   if (bytes.size() < kEdidBlockSize)
-    return {false, Format("An EDID has at least 128 bytes; this has %zu.", bytes.size())};
+    return {false, FormatEdidText("An EDID has at least 128 bytes; this has %zu.", bytes.size())};
   if (!std::equal(std::begin(kHeader), std::end(kHeader), bytes.begin()))
     return {false, "The bytes do not start with the EDID header (00 FF FF FF FF FF FF 00)."};
   original_.assign(bytes.begin(), bytes.end());

@@ -10,16 +10,6 @@ namespace sc {
 
 namespace {
 
-std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
-std::string Format(const char* format, ...) {
-  char text[512];
-  va_list args;
-  va_start(args, format);
-  std::vsnprintf(text, sizeof text, format, args);
-  va_end(args);
-  return text;
-}
-
 std::string Mhz(uint32_t khz) {
   return RateText(khz / 1000.0) + " MHz";
 }
@@ -66,7 +56,7 @@ const char* ThreeDStructureName(unsigned structure) {
 std::string LatencyText(uint8_t value) {
   if (value == 0) return "not given";
   if (value == 255) return "not supported";
-  return Format("%u ms", (value - 1u) * 2u);
+  return FormatEdidText("%u ms", (value - 1u) * 2u);
 }
 
 class Writer {
@@ -75,8 +65,8 @@ class Writer {
 
   std::string Run(const std::vector<EdidCheck>& checks) {
     if (model_.wholeBlocks == 0)
-      Line(0, Format("No whole block: %zu bytes: %s", model_.bytes.size(),
-                     EdidHexList(model_.bytes).c_str()));
+      Line(0, FormatEdidText("No whole block: %zu bytes: %s", model_.bytes.size(),
+                             EdidHexList(model_.bytes).c_str()));
     for (const EdidBlock& block : model_.blocks) {
       if (block.index > 0) out_ += '\n';
       if (block.index == 0)
@@ -86,10 +76,10 @@ class Writer {
     }
     if (model_.trailingBytes) {
       out_ += '\n';
-      Line(0, Format("After the last block, %zu bytes: %s", model_.trailingBytes,
-                     EdidHexList(model_.Bytes({static_cast<uint8_t>(model_.wholeBlocks), 0,
-                                               static_cast<uint8_t>(model_.trailingBytes)}))
-                         .c_str()));
+      Line(0, FormatEdidText("After the last block, %zu bytes: %s", model_.trailingBytes,
+                             EdidHexList(model_.Bytes({static_cast<uint8_t>(model_.wholeBlocks), 0,
+                                                       static_cast<uint8_t>(model_.trailingBytes)}))
+                                 .c_str()));
     }
     out_ += '\n';
     if (checks.empty()) {
@@ -110,44 +100,44 @@ class Writer {
   }
 
   std::string Where(const EdidSpan& span) const {
-    return Format("offset 0x%02X, %u byte%s", span.offset, unsigned{span.length},
-                  span.length == 1 ? "" : "s");
+    return FormatEdidText("offset 0x%02X, %u byte%s", span.offset, unsigned{span.length},
+                          span.length == 1 ? "" : "s");
   }
 
   void Checksum(const EdidBlock& block) {
-    Line(1,
-         Format("Checksum: 0x%02X (%s)", block.checksum, block.checksumOk ? "correct" : "wrong"));
+    Line(1, FormatEdidText("Checksum: 0x%02X (%s)", block.checksum,
+                           block.checksumOk ? "correct" : "wrong"));
   }
 
   // ----- base block
 
   void Base(const EdidBlock& block) {
     const EdidBaseBlock& b = model_.base;
-    Line(0, Format("Block 0: Base EDID, version %u.%u", b.version, b.revision));
+    Line(0, FormatEdidText("Block 0: Base EDID, version %u.%u", b.version, b.revision));
     Line(1, "Header: " + EdidHexList(model_.Bytes({0, 0, 8})) +
                 (b.headerOk ? " (correct)" : " (wrong)"));
     Line(1, "Manufacturer: " + PrintableText(b.manufacturer));
-    Line(1, Format("Product code: %u (0x%04X)", unsigned{b.product}, unsigned{b.product}));
-    Line(1, Format("Serial number: %u", b.serial));
+    Line(1, FormatEdidText("Product code: %u (0x%04X)", unsigned{b.product}, unsigned{b.product}));
+    Line(1, FormatEdidText("Serial number: %u", b.serial));
     if (b.week == 0xFF)
-      Line(1, Format("Model year: %u", unsigned{b.year}));
+      Line(1, FormatEdidText("Model year: %u", unsigned{b.year}));
     else if (b.week == 0)
-      Line(1, Format("Made in: %u", unsigned{b.year}));
+      Line(1, FormatEdidText("Made in: %u", unsigned{b.year}));
     else
-      Line(1, Format("Made in: week %u of %u", unsigned{b.week}, unsigned{b.year}));
+      Line(1, FormatEdidText("Made in: week %u of %u", unsigned{b.week}, unsigned{b.year}));
     Line(1, "Video input: " + EdidInputText(b));
     if (b.hSizeCm && b.vSizeCm)
-      Line(1, Format("Screen size: %u x %u cm", unsigned{b.hSizeCm}, unsigned{b.vSizeCm}));
+      Line(1, FormatEdidText("Screen size: %u x %u cm", unsigned{b.hSizeCm}, unsigned{b.vSizeCm}));
     else if (b.hSizeCm || b.vSizeCm)
-      Line(1, Format("Screen size: aspect ratio byte %u (%s)",
-                     unsigned{b.hSizeCm ? b.hSizeCm : b.vSizeCm},
-                     b.hSizeCm ? "landscape" : "portrait"));
+      Line(1, FormatEdidText("Screen size: aspect ratio byte %u (%s)",
+                             unsigned{b.hSizeCm ? b.hSizeCm : b.vSizeCm},
+                             b.hSizeCm ? "landscape" : "portrait"));
     else
       Line(1, "Screen size: not given");
     if (b.gamma == 0xFF)
       Line(1, "Gamma: given in an extension");
     else
-      Line(1, Format("Gamma: %.2f", (b.gamma + 100) / 100.0));
+      Line(1, FormatEdidText("Gamma: %.2f", (b.gamma + 100) / 100.0));
     Line(1, "Features: " + Join(EdidFeatureNames(b), "; "));
     static const char* kPoints[] = {"red", "green", "blue", "white"};
     std::vector<std::string> points;
@@ -160,11 +150,11 @@ class Writer {
       established.push_back(NamedTimingText(t));
     Line(1, "Established timings: " + (established.empty() ? "none" : Join(established, ", ")));
     if (b.manufacturerTimings)
-      Line(2, Format("manufacturer's timings: 0x%02X", b.manufacturerTimings));
+      Line(2, FormatEdidText("manufacturer's timings: 0x%02X", b.manufacturerTimings));
     Line(1, "Standard timings: " + StandardTimings(b.standard));
     for (size_t i = 0; i < b.descriptors.size(); ++i)
-      Descriptor(b.descriptors[i], Format("Descriptor %zu", i + 1));
-    Line(1, Format("Extension blocks: %u", unsigned{b.extensionCount}));
+      Descriptor(b.descriptors[i], FormatEdidText("Descriptor %zu", i + 1));
+    Line(1, FormatEdidText("Extension blocks: %u", unsigned{b.extensionCount}));
     Checksum(block);
   }
 
@@ -177,28 +167,32 @@ class Writer {
   }
 
   void Timing(const EdidDetailedTiming& t, const std::string& label) {
-    Line(1, Format("%s (%s): detailed timing %s", label.c_str(), Where(t.span).c_str(),
-                   DetailedTimingSummary(t).c_str()));
+    Line(1, FormatEdidText("%s (%s): detailed timing %s", label.c_str(), Where(t.span).c_str(),
+                           DetailedTimingSummary(t).c_str()));
     auto sync = [&](bool positive) {
       return t.digitalSeparateSync() ? (positive ? ", sync +" : ", sync -") : "";
     };
-    Line(3, Format("horizontal: %u active, %u blanking: front porch %u, sync %u, back porch %d%s",
-                   unsigned{t.hActive}, unsigned{t.hBlank}, unsigned{t.hFront}, unsigned{t.hSync},
-                   t.hBack(), sync(t.hSyncPositive())));
-    Line(3, Format("vertical: %u active%s, %u blanking: front porch %u, sync %u, back porch %d%s",
-                   unsigned{t.vActive}, t.interlaced ? " a field" : "", unsigned{t.vBlank},
-                   unsigned{t.vFront}, unsigned{t.vSync}, t.vBack(), sync(t.vSyncPositive())));
-    std::string extra = Format("image %u x %u mm", unsigned{t.hImageMm}, unsigned{t.vImageMm});
+    Line(3, FormatEdidText(
+                "horizontal: %u active, %u blanking: front porch %u, sync %u, back porch %d%s",
+                unsigned{t.hActive}, unsigned{t.hBlank}, unsigned{t.hFront}, unsigned{t.hSync},
+                t.hBack(), sync(t.hSyncPositive())));
+    Line(3, FormatEdidText(
+                "vertical: %u active%s, %u blanking: front porch %u, sync %u, back porch %d%s",
+                unsigned{t.vActive}, t.interlaced ? " a field" : "", unsigned{t.vBlank},
+                unsigned{t.vFront}, unsigned{t.vSync}, t.vBack(), sync(t.vSyncPositive())));
+    std::string extra =
+        FormatEdidText("image %u x %u mm", unsigned{t.hImageMm}, unsigned{t.vImageMm});
     if (t.hBorder || t.vBorder)
-      extra += Format(", borders %u and %u", unsigned{t.hBorder}, unsigned{t.vBorder});
-    if (!t.digitalSeparateSync()) extra += Format(", sync type bits 0x%02X", t.flags & 0x1E);
-    if (t.flags & 0x61) extra += Format(", stereo bits 0x%02X", t.flags & 0x61);
+      extra += FormatEdidText(", borders %u and %u", unsigned{t.hBorder}, unsigned{t.vBorder});
+    if (!t.digitalSeparateSync())
+      extra += FormatEdidText(", sync type bits 0x%02X", t.flags & 0x1E);
+    if (t.flags & 0x61) extra += FormatEdidText(", stereo bits 0x%02X", t.flags & 0x61);
     Line(3, extra);
   }
 
   void Descriptor(const EdidDescriptor& d, const std::string& label) {
     if (d.kind == EdidDescriptor::Kind::Timing) {
-      Timing(d.timing, Format("%s, DTD %d", label.c_str(), ++dtdNumber_));
+      Timing(d.timing, FormatEdidText("%s, DTD %d", label.c_str(), ++dtdNumber_));
       return;
     }
     std::string text;
@@ -216,14 +210,14 @@ class Writer {
         static const char* kSupport[] = {"default GTF", "range limits only", "secondary GTF", "",
                                          "CVT"};
         const EdidRangeLimits& r = d.range;
-        text =
-            Format("range limits: vertical %u-%u Hz, horizontal %u-%u kHz, max pixel clock %u MHz",
-                   unsigned{r.vMinHz}, unsigned{r.vMaxHz}, unsigned{r.hMinKhz}, unsigned{r.hMaxKhz},
-                   unsigned{r.maxClockMhz});
+        text = FormatEdidText(
+            "range limits: vertical %u-%u Hz, horizontal %u-%u kHz, max pixel clock %u MHz",
+            unsigned{r.vMinHz}, unsigned{r.vMaxHz}, unsigned{r.hMinKhz}, unsigned{r.hMaxKhz},
+            unsigned{r.maxClockMhz});
         if (r.support < std::size(kSupport) && *kSupport[r.support])
           text += std::string(", ") + kSupport[r.support];
         else
-          text += Format(", timing support 0x%02X", r.support);
+          text += FormatEdidText(", timing support 0x%02X", r.support);
         break;
       }
       case 0xFA:
@@ -251,13 +245,13 @@ class Writer {
         break;
       default:
         if (d.tag <= 0x0F)
-          text = Format("manufacturer-specified descriptor 0x%02X: ", d.tag);
+          text = FormatEdidText("manufacturer-specified descriptor 0x%02X: ", d.tag);
         else
-          text = Format("unknown descriptor tag 0x%02X: ", d.tag);
+          text = FormatEdidText("unknown descriptor tag 0x%02X: ", d.tag);
         text += EdidHexList(model_.Bytes(Payload(d.span)));
         break;
     }
-    Line(1, Format("%s (%s): %s", label.c_str(), Where(d.span).c_str(), text.c_str()));
+    Line(1, FormatEdidText("%s (%s): %s", label.c_str(), Where(d.span).c_str(), text.c_str()));
   }
 
   static EdidSpan Payload(const EdidSpan& descriptor) {
@@ -268,20 +262,21 @@ class Writer {
 
   void Extension(const EdidBlock& block) {
     if (!block.cta) {
-      Line(0, Format("Block %u: %s", block.index, block.name.c_str()));
+      Line(0, FormatEdidText("Block %u: %s", block.index, block.name.c_str()));
       Line(1, "Bytes (not decoded):");
       for (uint8_t row = 0; row < 128; row += 16)
-        Line(2, Format("%02X: ", row) + EdidHexList(model_.Bytes({block.index, row, 16})));
+        Line(2, FormatEdidText("%02X: ", row) + EdidHexList(model_.Bytes({block.index, row, 16})));
       Checksum(block);
       return;
     }
     const CtaExtension& cta = *block.cta;
-    Line(0,
-         Format("Block %u: CTA-861 extension, revision %u", block.index, unsigned{cta.revision}));
+    Line(0, FormatEdidText("Block %u: CTA-861 extension, revision %u", block.index,
+                           unsigned{cta.revision}));
     std::vector<std::string> flags = SetFlags(cta.flags, CtaFlagNames());
     Line(1, "Flags: " + (flags.empty() ? std::string("none") : Join(flags, ", ")));
-    Line(1, Format("Native detailed timings: %d", cta.nativeDtds()));
-    Line(1, Format("DTD offset: %u (0x%02X)", unsigned{cta.dtdOffset}, unsigned{cta.dtdOffset}));
+    Line(1, FormatEdidText("Native detailed timings: %d", cta.nativeDtds()));
+    Line(1, FormatEdidText("DTD offset: %u (0x%02X)", unsigned{cta.dtdOffset},
+                           unsigned{cta.dtdOffset}));
     if (cta.reserved.length)
       Line(1, "Bytes before the DTD offset (no data blocks in this revision): " +
                   EdidHexList(model_.Bytes(cta.reserved)));
@@ -298,10 +293,11 @@ class Writer {
   void DataBlock(const CtaDataBlock& b, const std::vector<const CtaSvd*>& svds) {
     std::string head = b.name + " (" + Where(b.span) + ")";
     if (b.cut == CtaDataBlock::Cut::PastDtdOffset)
-      head += Format(": claims %u bytes; read up to the DTD offset", unsigned{b.claimedLength});
-    else if (b.cut == CtaDataBlock::Cut::PastBlockEnd)
       head +=
-          Format(": claims %u bytes; read up to the end of the block", unsigned{b.claimedLength});
+          FormatEdidText(": claims %u bytes; read up to the DTD offset", unsigned{b.claimedLength});
+    else if (b.cut == CtaDataBlock::Cut::PastBlockEnd)
+      head += FormatEdidText(": claims %u bytes; read up to the end of the block",
+                             unsigned{b.claimedLength});
     Line(1, head);
     if (b.oui) Line(2, "OUI: " + OuiText(*b.oui));
 
@@ -314,7 +310,7 @@ class Writer {
     } else if (const auto* audio = std::get_if<CtaAudioBlock>(&b.contents)) {
       for (const CtaSad& sad : audio->sads)
         Line(2, SadSummary(sad));
-      if (audio->leftover) Line(2, Format("%u bytes left over", unsigned{audio->leftover}));
+      if (audio->leftover) Line(2, FormatEdidText("%u bytes left over", unsigned{audio->leftover}));
     } else if (const auto* speakers = std::get_if<CtaSpeakerBlock>(&b.contents)) {
       const auto names = SpeakerNames();
       bool any = false;
@@ -324,7 +320,7 @@ class Writer {
         if (bit < names.size())
           Line(2, std::string(names[bit].shortName) + " - " + names[bit].meaning);
         else
-          Line(2, Format("reserved bit %zu of byte %zu", bit % 8, bit / 8 + 1));
+          Line(2, FormatEdidText("reserved bit %zu of byte %zu", bit % 8, bit / 8 + 1));
       }
       if (!any) Line(2, "no speakers");
     } else if (const auto* hdmi = std::get_if<HdmiVsdb>(&b.contents)) {
@@ -348,9 +344,9 @@ class Writer {
         for (size_t i = 0; i < map->bitmap.size() * 8; ++i) {
           if (!map->Has(i)) continue;
           if (i < svds.size())
-            Line(2, Format("SVD %zu: ", i + 1) + SvdLine(*svds[i]));
+            Line(2, FormatEdidText("SVD %zu: ", i + 1) + SvdLine(*svds[i]));
           else
-            Line(2, Format("SVD %zu: beyond the video block", i + 1));
+            Line(2, FormatEdidText("SVD %zu: beyond the video block", i + 1));
         }
       }
     } else if (b.payload().length) {
@@ -364,8 +360,8 @@ class Writer {
   }
 
   static std::string SvdLine(const CtaSvd& svd) {
-    if (svd.reserved()) return Format("reserved byte 0x%02X", svd.code);
-    std::string text = Format("VIC %3d: ", svd.vic);
+    if (svd.reserved()) return FormatEdidText("reserved byte 0x%02X", svd.code);
+    std::string text = FormatEdidText("VIC %3d: ", svd.vic);
     if (const CtaFormat* format = FindCtaFormat(svd.vic))
       text += FormatName(*format) + ", " + Mhz(format->pixelClockKhz);
     else
@@ -380,7 +376,7 @@ class Writer {
       const auto names = SetFlags(*h.flags, HdmiVsdbFlagNames());
       if (!names.empty()) Line(2, Join(names, ", "));
     }
-    if (h.maxTmdsMhz) Line(2, Format("Max TMDS clock: %u MHz", unsigned{*h.maxTmdsMhz}));
+    if (h.maxTmdsMhz) Line(2, FormatEdidText("Max TMDS clock: %u MHz", unsigned{*h.maxTmdsMhz}));
     if (h.latencyFlags) {
       static const char* kContent[] = {"graphics", "photo", "cinema", "game"};
       std::vector<std::string> content;
@@ -401,13 +397,13 @@ class Writer {
       std::vector<std::string> parts;
       if (h.has3d()) parts.emplace_back("3D present");
       if (*h.videoFlags >> 5 & 3)
-        parts.push_back(Format("3D_Multi_present %u", *h.videoFlags >> 5 & 3));
+        parts.push_back(FormatEdidText("3D_Multi_present %u", *h.videoFlags >> 5 & 3));
       parts.emplace_back(kImageSize[*h.videoFlags >> 3 & 3]);
       Line(2, "HDMI video: " + Join(parts, "; "));
     }
     for (const HdmiVsdb::HdmiVic& v : h.hdmiVics) {
       const CtaFormat* format = FindHdmiVicFormat(v.vic);
-      Line(2, Format("HDMI VIC %u: ", unsigned{v.vic}) +
+      Line(2, FormatEdidText("HDMI VIC %u: ", unsigned{v.vic}) +
                   (format ? FormatName(*format) + ", " + Mhz(format->pixelClockKhz) : "reserved"));
     }
     if (h.structureAll) {
@@ -420,23 +416,24 @@ class Writer {
     if (h.mask) {
       std::vector<std::string> indices;
       for (unsigned bit = 0; bit < 16; ++bit)
-        if (*h.mask >> bit & 1) indices.push_back(Format("%u", bit + 1));
+        if (*h.mask >> bit & 1) indices.push_back(FormatEdidText("%u", bit + 1));
       Line(2, "... for SVDs " + (indices.empty() ? std::string("none") : Join(indices, " ")));
     }
     for (const HdmiVsdb::Structure3d& s : h.structures) {
-      std::string text = Format("3D for SVD %u", s.svdIndex + 1u);
-      if (s.svdIndex < svds.size()) text += Format(" (VIC %d)", svds[s.svdIndex]->vic);
+      std::string text = FormatEdidText("3D for SVD %u", s.svdIndex + 1u);
+      if (s.svdIndex < svds.size()) text += FormatEdidText(" (VIC %d)", svds[s.svdIndex]->vic);
       text += std::string(": ") + ThreeDStructureName(s.structure);
-      if (s.detail) text += Format(", detail %u", unsigned{*s.detail});
+      if (s.detail) text += FormatEdidText(", detail %u", unsigned{*s.detail});
       Line(2, text);
     }
     if (h.listsCut) Line(2, "(the HDMI VICs and 3D fields claim more bytes than the block holds)");
   }
 
   void Forum(const HdmiForumVsdb& f) {
-    Line(2, Format("Version: %u", unsigned{f.version}));
+    Line(2, FormatEdidText("Version: %u", unsigned{f.version}));
     if (f.maxTmdsCharacterRateMhz)
-      Line(2, Format("Max TMDS character rate: %u MHz", unsigned{f.maxTmdsCharacterRateMhz}));
+      Line(2,
+           FormatEdidText("Max TMDS character rate: %u MHz", unsigned{f.maxTmdsCharacterRateMhz}));
     else
       Line(2, "Max TMDS character rate: 340 MHz or less");
     static const char* kFrl[] = {"no FRL",
@@ -459,13 +456,13 @@ class Writer {
     }
     flags(2, HdmiForumFlagNames(2));
     if (f.fields.size() > 4 && (f.vrrMin() || f.vrrMax()))
-      Line(2, Format("VRR: %u-%u Hz", f.vrrMin(), f.vrrMax()));
+      Line(2, FormatEdidText("VRR: %u-%u Hz", f.vrrMin(), f.vrrMax()));
     flags(5, HdmiForumFlagNames(5));
     if (f.fields.size() > 6 && f.fields[6])
-      Line(2, Format("DSC max FRL rate code %u, max slices code %u", f.fields[6] >> 4,
-                     f.fields[6] & 0x0F));
+      Line(2, FormatEdidText("DSC max FRL rate code %u, max slices code %u", f.fields[6] >> 4,
+                             f.fields[6] & 0x0F));
     if (f.fields.size() > 7 && (f.fields[5] & 0x80))
-      Line(2, Format("DSC total chunk bytes: %u", ((f.fields[7] & 0x3F) + 1u) * 1024u));
+      Line(2, FormatEdidText("DSC total chunk bytes: %u", ((f.fields[7] & 0x3F) + 1u) * 1024u));
   }
 
   void Hdr(const CtaHdrStaticBlock& hdr) {
@@ -473,15 +470,16 @@ class Writer {
     Line(2, "EOTFs: " + (eotfs.empty() ? std::string("none") : Join(eotfs, ", ")));
     Line(2, (hdr.metadata & 1) ? "Static metadata type 1" : "No static metadata type");
     if (hdr.maxLuminance)
-      Line(2, Format("Max luminance: %.3f cd/m2 (code %u)", HdrMaxLuminance(*hdr.maxLuminance),
-                     unsigned{*hdr.maxLuminance}));
+      Line(2, FormatEdidText("Max luminance: %.3f cd/m2 (code %u)",
+                             HdrMaxLuminance(*hdr.maxLuminance), unsigned{*hdr.maxLuminance}));
     if (hdr.maxFrameAverage)
-      Line(2, Format("Max frame-average luminance: %.3f cd/m2 (code %u)",
-                     HdrMaxLuminance(*hdr.maxFrameAverage), unsigned{*hdr.maxFrameAverage}));
+      Line(2,
+           FormatEdidText("Max frame-average luminance: %.3f cd/m2 (code %u)",
+                          HdrMaxLuminance(*hdr.maxFrameAverage), unsigned{*hdr.maxFrameAverage}));
     if (hdr.minLuminance && hdr.maxLuminance)
-      Line(2, Format("Min luminance: %.4f cd/m2 (code %u)",
-                     HdrMinLuminance(*hdr.maxLuminance, *hdr.minLuminance),
-                     unsigned{*hdr.minLuminance}));
+      Line(2, FormatEdidText("Min luminance: %.4f cd/m2 (code %u)",
+                             HdrMinLuminance(*hdr.maxLuminance, *hdr.minLuminance),
+                             unsigned{*hdr.minLuminance}));
   }
 
   const EdidModel& model_;
@@ -492,8 +490,9 @@ class Writer {
 }  // namespace
 
 std::string DetailedTimingSummary(const EdidDetailedTiming& t) {
-  return Format("%ux%u%s %s Hz, %s", unsigned{t.hActive}, t.frameHeight(), t.interlaced ? "i" : "",
-                RateText(t.refreshHz()).c_str(), Mhz(t.pixelClockKhz).c_str());
+  return FormatEdidText("%ux%u%s %s Hz, %s", unsigned{t.hActive}, t.frameHeight(),
+                        t.interlaced ? "i" : "", RateText(t.refreshHz()).c_str(),
+                        Mhz(t.pixelClockKhz).c_str());
 }
 
 std::string VicSummary(int vic) {
@@ -504,32 +503,32 @@ std::string VicSummary(int vic) {
 std::string SadSummary(const CtaSad& sad) {
   std::string text = AudioFormatName(sad);
   if (sad.format == 0) return text;
-  text += Format(": %u channel%s", unsigned{sad.channels}, sad.channels == 1 ? "" : "s");
+  text += FormatEdidText(": %u channel%s", unsigned{sad.channels}, sad.channels == 1 ? "" : "s");
   text += "; " + (sad.rates ? SampleRatesText(sad.rates) + " kHz" : std::string("no rates"));
   if (sad.format == 1 || (sad.format == 15 && sad.extendedType == 13)) {
     std::vector<std::string> sizes;
     for (size_t bit = 0; bit < 3; ++bit)
-      if (sad.sizes >> bit & 1) sizes.push_back(Format("%d", SampleSizesBits()[bit]));
+      if (sad.sizes >> bit & 1) sizes.push_back(FormatEdidText("%d", SampleSizesBits()[bit]));
     text += "; " + (sizes.empty() ? std::string("no sizes") : Join(sizes, " ") + " bits");
   } else if (sad.maxBitrateKbps) {
-    text += Format("; max %u kb/s", unsigned{sad.maxBitrateKbps});
+    text += FormatEdidText("; max %u kb/s", unsigned{sad.maxBitrateKbps});
   } else if (sad.format >= 9 && sad.format <= 13) {
-    text += Format("; format-dependent value 0x%02X", sad.bytes[2]);
+    text += FormatEdidText("; format-dependent value 0x%02X", sad.bytes[2]);
   } else if (sad.format == 14) {
-    text += Format("; profile %u", sad.bytes[2] & 7u);
+    text += FormatEdidText("; profile %u", sad.bytes[2] & 7u);
   } else if (sad.format == 15) {
-    text += Format("; byte 3 0x%02X", sad.bytes[2]);
+    text += FormatEdidText("; byte 3 0x%02X", sad.bytes[2]);
   }
   return text;
 }
 
 std::string ChromaticityText(uint16_t value) {
   // Four decimals, cut rather than rounded, as the field's tools print them.
-  return Format("%u.%04u", value / 1024u, (value % 1024u) * 10000u / 1024u);
+  return FormatEdidText("%u.%04u", value / 1024u, (value % 1024u) * 10000u / 1024u);
 }
 
 std::string PhysicalAddressText(const std::array<uint8_t, 4>& a) {
-  return Format("%u.%u.%u.%u", a[0], a[1], a[2], a[3]);
+  return FormatEdidText("%u.%u.%u.%u", a[0], a[1], a[2], a[3]);
 }
 
 std::string PrintableText(std::string_view text) {
@@ -539,7 +538,7 @@ std::string PrintableText(std::string_view text) {
     if (b >= 0x20 && b < 0x7F && b != '\\')
       out += c;
     else
-      out += Format("\\x%02X", b);
+      out += FormatEdidText("\\x%02X", b);
   }
   return out;
 }
@@ -564,10 +563,10 @@ std::string EdidInputText(const EdidBaseBlock& b) {
     else if (depth == 7)
       text += "colour depth reserved (7)";
     else
-      text += Format("%u bits per colour", 4 + 2 * depth);
+      text += FormatEdidText("%u bits per colour", 4 + 2 * depth);
     const char* interface = DigitalInterfaceName(b.input & 0x0F);
     text +=
-        *interface ? std::string(", ") + interface : Format(", interface %s", (b.input & 0x0F) ? "reserved" : "not given");
+        *interface ? std::string(", ") + interface : FormatEdidText(", interface %s", (b.input & 0x0F) ? "reserved" : "not given");
     return text;
   }
   return std::string("digital") + ((b.input & 1) ? ", DFP 1.x compatible" : "");

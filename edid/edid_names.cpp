@@ -1,9 +1,19 @@
 #include "edid/edid_names.h"
 
 #include <cmath>
+#include <cstdarg>
 #include <cstdio>
 
 namespace sc {
+
+std::string FormatEdidText(const char* format, ...) {
+  char text[512];
+  va_list args;
+  va_start(args, format);
+  std::vsnprintf(text, sizeof text, format, args);
+  va_end(args);
+  return text;
+}
 
 namespace {
 

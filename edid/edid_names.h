@@ -13,6 +13,10 @@
 
 namespace sc {
 
+// printf into a string, for the decoder's texts (cut at 511 characters, far above any line
+// they make).
+std::string FormatEdidText(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
 // Established timings I and II (bytes 35-37, bit 7 of byte 35 first) and III (descriptor
 // 0xF7, bit 7 of its byte 6 first).
 std::span<const EdidNamedTiming> EstablishedTimings();
