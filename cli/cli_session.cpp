@@ -43,7 +43,7 @@ CliSession::CliSession(CliHost& host, ConsoleDialog::Options options, std::ostre
   };
   d.onDispatch = [this](uint16_t code) {
     Settle();
-    replies_.push_back({code, -1});
+    replies_.push_back({code, false});
     lastSettled_ = false;
   };
   d.Startup();
@@ -56,9 +56,10 @@ CliSession::~CliSession() {
 }
 
 void CliSession::Settle() const {
-  // The previous handler has returned by now: note what it left on the Timing page.
+  // The previous handler has returned by now: note whether it asked the status (a timing
+  // reply with a signal is held until then).
   if (!lastSettled_ && !replies_.empty())
-    replies_.back().hActiveAfter = dialog_->timingPage.hActive;
+    replies_.back().statusFollows = dialog_->timingPage.HoldsRecord();
   lastSettled_ = true;
 }
 
@@ -80,7 +81,7 @@ bool CliSession::ChainEnded(size_t mark) const {
     if (i == replies_.size()) return false;
     timing = i++;
   }
-  if (replies_[timing].hActiveAfter == 0) return true;  // no signal: no status is asked
+  if (!replies_[timing].statusFollows) return true;  // no signal: no status is asked
   for (size_t k = timing + 1; k < replies_.size(); ++k)
     if (replies_[k].code == code::kStatus) return true;
   return false;

@@ -93,7 +93,7 @@ class CliSession {
  private:
   struct Reply {
     uint16_t code;
-    int hActiveAfter;  // the Timing page's active width once the handler had run
+    bool statusFollows;  // once the handler had run: a signal, whose status is asked
   };
   void Settle() const;
   void ReportNoAnswer(const std::string& what);

@@ -306,6 +306,9 @@ class ConsoleDialog : public CoreWindow,
   bool inputIsSdi_ = false;
   std::optional<bool> shownInput_;
   bool statusRecheckArmed_ = false;
+  // The status request in flight is the re-check's: its reply stands alone, without a
+  // timing before it.
+  bool statusRecheckAsked_ = false;
   NetworkPortMap networkPorts_;
   std::string SaveNetworkPorts(const NetworkPortMap& map);
   DeviceAddress targetAddress_;

@@ -4,6 +4,9 @@
 // status, and whether what the panel and the Timing page show is still live.
 
 #include "console/console_dialog.h"
+
+#include <utility>
+
 #include "console/control_ids.h"
 #include "link/codes.h"
 
@@ -24,6 +27,7 @@ void ConsoleDialog::SendHpdQuery() {
 void ConsoleDialog::StatusRecheck() {
   // Cleared first, so that the reply to this request cannot ask again.
   statusRecheckArmed_ = false;
+  statusRecheckAsked_ = true;
   SendCommand(code::kStatus);
   host_.StopTimer(kStatusRecheckTimer);
 }
@@ -64,28 +68,52 @@ void ConsoleDialog::OnEdidPresetReply() {
 }
 
 void ConsoleDialog::OnTimingReply() {
-  timingPage.TakeTimingRecord(rx.Payload(), inputIsSdi_);
-  ShowTimingText();
-  if (timingPage.hActive != 0) {
+  if (timingPage.HoldTimingRecord(rx.Payload(), inputIsSdi_)) {
+    // A signal: its record is shown with the status asked now, never with the status of
+    // the signal before (lost, that reply leaves the old values, which go stale).
     SendCommand(code::kStatus);
     // The status reply may ask once more, 2000 ms later, if it finds HDCP off.
     statusRecheckArmed_ = true;
     host_.StopTimer(kStatusRecheckTimer);
-  } else {
-    // No active width: no signal.
-    ClearStatusPanel();
+    return;
   }
+  // No active width: no signal.
+  timingPage.TakeTimingRecord(rx.Payload(), inputIsSdi_);
+  ShowTimingText();
+  ClearStatusPanel();
   Push();
 }
 
+namespace {
+
+// Whether a status describes another signal than `shown`: anything but its HDCP, which a
+// source may switch on after the picture.
+bool AnotherSignal(const SignalStatus& shown, const uint8_t* status) {
+  const std::array<uint8_t, kSignalStatusSize> bytes = shown.Bytes();
+  for (size_t i = 0; i < bytes.size(); ++i)
+    if (i != 2 && bytes[i] != status[i]) return true;
+  return false;
+}
+
+}  // namespace
+
 void ConsoleDialog::OnStatusReply() {
-  if (timingPage.hActive == 0) {
+  const bool recheck = std::exchange(statusRecheckAsked_, false);
+  const bool followsTiming = timingPage.TakeHeldRecord();
+  if (!followsTiming && timingPage.hActive == 0) {
     ClearStatusPanel();
     host_.StopTimer(kStatusRecheckTimer);
     Push();
     return;
   }
   const uint8_t* status = rx.Payload();
+  if (recheck && !followsTiming && signalStatus && AnotherSignal(*signalStatus, status)) {
+    // The re-check finds another signal than the one shown: the box's notice of the change
+    // was lost. Shown with the old timing it would mix two signals; the timing is read
+    // again, and its status after it.
+    SendCommand(code::kTiming);
+    return;
+  }
   signalStatus = SignalStatus::FromBytes(status);
   timingPage.TakeStatusBytes(status, inputIsSdi_);
   ShowTimingText();

@@ -28,9 +28,31 @@ void TimingPage::DecodeTiming(bool inputIsSdi) {
 }
 
 void TimingPage::TakeTimingRecord(const uint8_t* payload, bool inputIsSdi) {
+  heldRecord_.reset();
   std::copy(payload, payload + kTimingRecordSize, record.begin());
   DecodeTiming(inputIsSdi);
   Push();
+}
+
+bool TimingPage::HoldTimingRecord(const uint8_t* payload, bool inputIsSdi) {
+  std::array<uint8_t, kTimingRecordSize> held;
+  std::copy(payload, payload + kTimingRecordSize, held.begin());
+  // The corrections only divide the active width: zero stays zero whatever they are.
+  const TimingFields f = sc::DecodeTiming(TimingRecord::FromBytes(held),
+                                          {colorSpace, pixelRepetition, structure3d, inputIsSdi});
+  if (f.hActive == 0) {
+    heldRecord_.reset();
+    return false;
+  }
+  heldRecord_ = held;
+  return true;
+}
+
+bool TimingPage::TakeHeldRecord() {
+  if (!heldRecord_) return false;
+  record = *heldRecord_;
+  heldRecord_.reset();
+  return true;
 }
 
 void TimingPage::TakeStatusBytes(const uint8_t* status, bool inputIsSdi) {
@@ -42,6 +64,7 @@ void TimingPage::TakeStatusBytes(const uint8_t* status, bool inputIsSdi) {
 }
 
 void TimingPage::ZeroTimingFields() {
+  heldRecord_.reset();
   pixelClock = hFreq = vFreq = 0;
   hActive = vActive = hTotal = vTotal = hBlank = vBlank = 0;
   vSyncWidth = hSyncWidth = hSyncOffset = vSyncOffset = 0;

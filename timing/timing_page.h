@@ -7,6 +7,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "timing/timing_decoder.h"
@@ -97,6 +98,16 @@ class TimingPage : public CoreWindow {
   void DecodeTiming(bool inputIsSdi);
   // Reply 0x8091: keeps its twenty bytes, decodes and shows them.
   void TakeTimingRecord(const uint8_t* payload, bool inputIsSdi);
+  // Reply 0x8091 of a signal, whose status (0x8090) the caller asks next: its bytes are
+  // held, not shown, until TakeHeldRecord, because decoded with the pixel repetition, 3D
+  // structure and colour space of the signal before they would show a format the box
+  // never measured ("960x1080" for 1080p after 576i). Returns whether the record has an
+  // active width (nothing is held without one).
+  bool HoldTimingRecord(const uint8_t* payload, bool inputIsSdi);
+  // Makes the held record the page's record (decoded with the status bytes that follow).
+  // Returns whether one was held.
+  bool TakeHeldRecord();
+  bool HoldsRecord() const { return heldRecord_.has_value(); }
   // Reply 0x8090: keeps the 3D structure (byte 8), the pixel repetition (byte 9) and the
   // colour space (byte 0), decodes again and shows the fields.
   void TakeStatusBytes(const uint8_t* status, bool inputIsSdi);
@@ -123,6 +134,7 @@ class TimingPage : public CoreWindow {
   std::function<bool()> uploadActive_;
   std::function<void()> askState_;
   std::string signalNote_;
+  std::optional<std::array<uint8_t, kTimingRecordSize>> heldRecord_;
 };
 
 }  // namespace sc

@@ -187,6 +187,64 @@ TEST_F(StatusChainTest, TheConsoleFollowsTheBoxsSignal) {
   EXPECT_EQ(page().view().GetText(timing_ids::kSignalNote), "");
 }
 
+// The panel and the Timing page never mix two signals: a timing waits for the status asked
+// after it (576i50 repeats its pixels; read with that, 1080p60 would show as "960x1080"),
+// and a re-check that finds another signal reads the timing again.
+TEST_F(StatusChainTest, ThePanelNeverMixesTwoSignals) {
+  dialog->ToggleLink();
+  ASSERT_TRUE(Handled(0x8090));
+  ChangeBox([](SimulatedBox& b) { b.SetSignal(*FindBoxSignal("576i50"), true); });
+  ASSERT_TRUE(Handled(0x8090, 2));
+  host.StopTimer(kStatusRecheckTimer);
+  EXPECT_EQ(Text(ids::kTimingText), "720x576i(50)");
+  const int width576 = page().view().GetInt(timing_ids::kHActive);
+
+  // 1080p60, whose status reply is lost: the old values stay whole until the time-out
+  // marks them, and Update Status brings the new ones.
+  Forget();
+  dialog->onDispatch = [&](uint16_t code) {
+    dispatched.push_back(code);
+    if (code == 0x8091) ChangeBox([](SimulatedBox& b) { b.faults().dropFrames = 1; });
+  };
+  ChangeBox([](SimulatedBox& b) { b.SetSignal(*FindBoxSignal("1080p60"), true); });
+  ASSERT_TRUE(Handled(0x8091));
+  host.PumpFor(150ms);
+  EXPECT_EQ(Text(ids::kTimingText), "720x576i(50)");
+  EXPECT_EQ(page().view().GetInt(timing_ids::kHActive), width576);
+  host.Advance(kNoAnswerWait);
+  EXPECT_TRUE(view.Dimmed(ids::kSignalPanel));
+  dialog->onDispatch = [&](uint16_t code) { dispatched.push_back(code); };
+  page().UpdateStatus();
+  ASSERT_TRUE(Handled(0x8090));
+  EXPECT_EQ(Text(ids::kTimingText), "1920x1080(60)");
+  EXPECT_EQ(page().view().GetInt(timing_ids::kHActive), 1920);
+  EXPECT_FALSE(view.Dimmed(ids::kSignalPanel));
+
+  // HDCP off arms the re-check; the source goes, and the box's notice of it is lost. The
+  // re-check's status (no signal: DVI without audio) is not shown with 1080p60's timing.
+  ASSERT_TRUE(host.TimerRunning(kStatusRecheckTimer));
+  Forget();
+  ChangeBox([](SimulatedBox& b) { b.SetSourceConnected(kHdmiInput, false, false); });
+  host.Advance(kStatusRecheckWait);
+  ASSERT_TRUE(Handled(0x8091));
+  EXPECT_EQ(BoxCodes(), (Codes{0x8090, 0x8091}));
+  for (int id : ids::kStatusTexts)
+    EXPECT_EQ(Text(id), "") << id;
+  EXPECT_EQ(page().view().GetText(timing_ids::kSignalNote), kNoSignalText);
+
+  // A re-check that finds the same signal with HDCP on just shows it.
+  ChangeBox([](SimulatedBox& b) { b.SetSourceConnected(kHdmiInput, true, true); });
+  ASSERT_TRUE(Handled(0x8090));
+  Forget();
+  ChangeBox([](SimulatedBox& b) { b.SetHdcp(kHdmiInput, 1, false); });
+  host.Advance(kStatusRecheckWait);
+  ASSERT_TRUE(Handled(0x8090));
+  EXPECT_EQ(BoxCodes(), Codes{0x8090});
+  EXPECT_EQ(Text(ids::kHdcpText), "HDCP1.4");
+  EXPECT_EQ(Text(ids::kTimingText), "1920x1080(60)");
+  EXPECT_TRUE(host.messages.empty());
+}
+
 // The box switched to its SDI input at the box itself ("signal sdi-1080i50", "input sdi"
 // on the simulator): its notice brings the timing alone, which the console still reads
 // with the HDMI rules; "Update Status" (F5) asks the input first, so the lamps and the
