@@ -253,6 +253,9 @@ void FrameCapture::OnFrameChunk(const uint8_t* payload, size_t size) {
   if (endsLine) {
     ++f.linesCompleted;
     if (f.lineBytes + static_cast<int>(kFrameChunkData) < lineSize) {
+      // A line that came short still ends: the chosen one stops the upload as it would
+      // whole (else the box sends the rest of the frame, minutes at the upload rate).
+      StopAtChosenLine();
       ShowDataError(kLineDataError, lineErrorShown_);
       return;
     }
@@ -260,6 +263,7 @@ void FrameCapture::OnFrameChunk(const uint8_t* payload, size_t size) {
     if (n < 0) {
       // The line already ran past the frame's width: nothing of this chunk fits it.
       f.lineBytes = 0;
+      StopAtChosenLine();
       ShowDataError(kLineDataError, lineErrorShown_);
       return;
     }
@@ -276,15 +280,7 @@ void FrameCapture::OnFrameChunk(const uint8_t* payload, size_t size) {
   f.lineBytes += n;
   if (endsLine) f.lineBytes = 0;
 
-  if (lineMode_ && f.linesCompleted == page_.lineNumber) {
-    // The chosen line is in: the box is told to stop, and timer 6 writes the chart.
-    SetUploadActive(false);
-    sender_.SendCommand(kStopUploadCommand);
-    page_.uploadLabel = " ";
-    page_.uploadProgress = 0;
-    page_.Push();
-    return;
-  }
+  if (StopAtChosenLine()) return;
 
   const size_t frameBytes = static_cast<size_t>(f.width) * static_cast<size_t>(f.height) * 3;
   if (f.writePosition > frameBytes) {
@@ -326,6 +322,17 @@ void FrameCapture::OnFrameChunk(const uint8_t* payload, size_t size) {
                   saved.message);
   if (saved.ok) outcome.WithFile(saved.fileName);
   Finish(outcome);
+}
+
+bool FrameCapture::StopAtChosenLine() {
+  if (!lineMode_ || frameImage.linesCompleted < page_.lineNumber) return false;
+  // The chosen line is in: the box is told to stop, and timer 6 writes the chart.
+  SetUploadActive(false);
+  sender_.SendCommand(kStopUploadCommand);
+  page_.uploadLabel = " ";
+  page_.uploadProgress = 0;
+  page_.Push();
+  return true;
 }
 
 void FrameCapture::UploadEndStep() {

@@ -196,6 +196,9 @@ class FrameCapture {
   bool DataErrorShown() const { return lineErrorShown_ || overflowErrorShown_; }
   // The chosen line of a line analysis is in the frame buffer.
   bool LineReceived() const;
+  // In a line analysis, once the chosen line has ended (whole or not): the upload stops.
+  // Returns whether it did.
+  bool StopAtChosenLine();
   void Reopen(int rate);
   void Set(bool& flag, bool value);
   void SetUploadActive(bool value) { Set(uploadActive_, value); }

@@ -419,6 +419,27 @@ TEST_F(FrameCaptureTest, ALineAnalysisChartsTheChosenLine) {
   EXPECT_EQ(data.ValuesAt(-1), "");
 }
 
+// A chunk of the chosen line lost on the way: the line ends short, which is said, and the
+// box is still told to stop there instead of sending the rest of the frame.
+TEST_F(FrameCaptureTest, AChosenLineThatEndsShortStillStopsTheUpload) {
+  PictureSize(100, 5);  // 300 bytes a line: a chunk, then the chunk that ends the line
+  page().view().SetInt(timing_ids::kLineNumber, 2);
+  StartUpload(true);
+  FrameChunk(0, 0, 0, Bytes(kFrameChunkData, 1));
+  FrameChunk(0, 1, kChunkLineEnd, Bytes(kFrameChunkData, 1));
+  EXPECT_TRUE(TakeSent().empty());
+  // Line 2's first chunk never came.
+  FrameChunk(0, 3, kChunkLineEnd, Bytes(kFrameChunkData, 2));
+  EXPECT_EQ(SentCodes(), std::vector<uint16_t>{kStopUploadCommand});
+  EXPECT_FALSE(dialog->uploadActive());
+  EXPECT_EQ(MessageTexts(), std::vector<std::string>{kLineDataError});
+  FrameChunk(0, 4, kChunkLineEnd, Bytes(kFrameChunkData, 3));  // still on its way: ignored
+  EXPECT_EQ(capture().frameImage.linesCompleted, 2);
+  host.Advance(2 * kUploadStartWait);
+  EXPECT_EQ(Rates(), kAtLinkRate);
+  EXPECT_FALSE(dialog->lineMode());
+}
+
 // A window shows what a capture saved once its message is closed; "Save As..." puts a copy
 // of the picture, or the chart drawn again, where the person chooses.
 TEST_F(FrameCaptureTest, SaveAsPutsThePictureAndTheChartWhereChosen) {
