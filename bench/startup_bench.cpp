@@ -101,8 +101,10 @@ int RunConsole(int fd) {
   QApplication::setWindowIcon(sc::icons::AppIcon());
   sc::QtHost host;
   sc::ConsoleApp app(host);
-  double builtMs = 0;
+  const double coreMs = Since(start);
+  double builtMs = 0, runMs = 0;
   app.Run([&](sc::ConsoleDialog& dialog) {
+    runMs = Since(start);
     sc::MainWindow window(dialog, host);
     builtMs = Since(start);
     FirstPaint watch(&window, fd);
@@ -110,8 +112,10 @@ int RunConsole(int fd) {
     if (gTrace) std::fprintf(stderr, "  first paint at %.1f ms\n", watch.paintedMs);
   });
   if (gTrace)
-    std::fprintf(stderr, "console child: QApplication %.1f ms, window built %.1f ms\n", appMs,
-                 builtMs);
+    std::fprintf(stderr,
+                 "console child: QApplication %.1f ms, core made %.1f ms, window begun %.1f ms, "
+                 "window built %.1f ms\n",
+                 appMs, coreMs, runMs, builtMs);
   return 0;
 }
 
@@ -120,6 +124,7 @@ int RunMinimal(int fd, int width, int height) {
   char name[] = "minimal";
   char* argv[] = {name, nullptr};
   QApplication application(argc, argv);
+  const double appMs = Since(gStart);
   QWidget window;
   window.resize(width, height);
   // One label, the least a window shows.
@@ -128,7 +133,9 @@ int RunMinimal(int fd, int width, int height) {
   FirstPaint watch(&window, fd);
   window.show();
   const int code = application.exec();
-  if (gTrace) std::fprintf(stderr, "minimal child: first paint at %.1f ms\n", watch.paintedMs);
+  if (gTrace)
+    std::fprintf(stderr, "minimal child: QApplication %.1f ms, first paint at %.1f ms\n", appMs,
+                 watch.paintedMs);
   return code;
 }
 
