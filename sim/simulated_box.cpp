@@ -174,10 +174,22 @@ void SimulatedBox::Reply(uint16_t code, const uint8_t* payload, size_t count,
 }
 
 void SimulatedBox::Send(std::vector<uint8_t> frame, std::vector<uint8_t>& out) {
+  std::vector<uint8_t> now;
   std::vector<DelayedFrame> later;
-  SendWithFaults(std::move(frame), faults_, counters_, out, &later);
-  for (DelayedFrame& f : later)
-    delayed_.emplace(Now() + f.delay, std::move(f.bytes));
+  SendWithFaults(std::move(frame), faults_, counters_, now, &later);
+  // One frame goes after another on the line: what the box sends after a frame held back
+  // waits behind it.
+  if (!now.empty()) {
+    if (delayed_.empty())
+      out.insert(out.end(), now.begin(), now.end());
+    else
+      delayed_.emplace_back(delayed_.back().first, std::move(now));
+  }
+  for (DelayedFrame& f : later) {
+    Clock::time_point due = Now() + f.delay;
+    if (!delayed_.empty()) due = std::max(due, delayed_.back().first);
+    delayed_.emplace_back(due, std::move(f.bytes));
+  }
 }
 
 BoxSignal SimulatedBox::signal() const {
@@ -240,6 +252,9 @@ void SimulatedBox::SetInfoFrame(uint8_t type, std::vector<uint8_t> payload) {
 }
 
 std::vector<uint8_t> SimulatedBox::TakeUnsolicited() {
+  // Held frames only go out here, with what was sent after them: a reply sent meanwhile
+  // waits behind them (Send), never before.
+  ReleaseDue();
   RunDue();
   return std::exchange(unsolicited_, {});
 }
@@ -280,13 +295,17 @@ void SimulatedBox::LoseSignalFor(std::chrono::milliseconds span) {
   restoreAt_ = Now() + span;
 }
 
+void SimulatedBox::ReleaseDue() {
+  const Clock::time_point now = Now();
+  while (!delayed_.empty() && delayed_.front().first <= now) {
+    const std::vector<uint8_t>& bytes = delayed_.front().second;
+    unsolicited_.insert(unsolicited_.end(), bytes.begin(), bytes.end());
+    delayed_.pop_front();
+  }
+}
+
 void SimulatedBox::RunDue() {
   const Clock::time_point now = Now();
-  while (!delayed_.empty() && delayed_.begin()->first <= now) {
-    const std::vector<uint8_t>& bytes = delayed_.begin()->second;
-    unsolicited_.insert(unsolicited_.end(), bytes.begin(), bytes.end());
-    delayed_.erase(delayed_.begin());
-  }
   if (!restoreAt_ || now < *restoreAt_) return;
   // The signal came back when it was due, however late the box looks.
   const Clock::time_point due = *restoreAt_;
@@ -296,8 +315,7 @@ void SimulatedBox::RunDue() {
 
 std::optional<SimulatedBox::Clock::duration> SimulatedBox::TimeToNextEvent() const {
   std::optional<Clock::time_point> next = restoreAt_;
-  if (!delayed_.empty() && (!next || delayed_.begin()->first < *next))
-    next = delayed_.begin()->first;
+  if (!delayed_.empty() && (!next || delayed_.front().first < *next)) next = delayed_.front().first;
   if (!next) return std::nullopt;
   return std::max(Clock::duration::zero(), *next - Now());
 }

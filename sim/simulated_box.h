@@ -148,7 +148,8 @@ class SimulatedBox {
   Clock::time_point Now() const { return clock_ ? clock_() : Clock::now(); }
   // Does what has fallen due by now (a lost signal coming back); Receive and
   // TakeUnsolicited do so first. How long until the next such event, if any.
-  // Frames the chaos delayed go out with the notices when they fall due.
+  // Frames the chaos delayed, and all sent after them, go out with the notices when they
+  // fall due (TakeUnsolicited).
   void RunDue();
   std::optional<Clock::duration> TimeToNextEvent() const;
 
@@ -176,6 +177,8 @@ class SimulatedBox {
   static constexpr size_t kCommandRecordLimit = 4096;
 
  private:
+  // Moves the held frames whose time has come to the unsolicited bytes.
+  void ReleaseDue();
   void HandleFrame(std::vector<uint8_t>& out);
   void Execute(const ReceivedCommand& command, std::vector<uint8_t>& out);
   uint8_t WriteUserEdid(const std::vector<uint8_t>& payload);
@@ -201,8 +204,9 @@ class SimulatedBox {
   // When a timed loss gives the cable of `restoreInput_` back.
   std::optional<Clock::time_point> restoreAt_;
   uint8_t restoreInput_ = kHdmiInput;
-  // Frames the chaos holds back, by when they go out.
-  std::multimap<Clock::time_point, std::vector<uint8_t>> delayed_;
+  // Frames the chaos holds back, and every frame sent after them, in the order sent, each
+  // with when it may go out (never before the one ahead of it).
+  std::deque<std::pair<Clock::time_point, std::vector<uint8_t>>> delayed_;
   FrameStream frameStream_;
   std::map<uint8_t, std::vector<uint8_t>> infoFrames_;
   BoxPicture lastPicture_;

@@ -91,6 +91,41 @@ TEST(BoxChaos, TheSameSeedMakesTheSameFaults) {
   EXPECT_TRUE(quiet.box.faults().chaos->events.empty());
 }
 
+// A frame held back keeps its place on the line: what the box sends after it, a reply or a
+// notice, waits behind it, as behind a slow frame.
+TEST(BoxChaos, AFrameHeldBackIsNotOvertaken) {
+  ChaosBox b(7, 1.0);
+  SimulatedBox plain;
+  const Bytes status = plain.Receive(Command(kAll, 0x8090));
+  const Bytes timing = plain.Receive(Command(kAll, 0x8091));
+  // Until the chaos holds a status reply back.
+  Bytes held;
+  for (int i = 0; i < 200 && held.empty(); ++i) {
+    b.box.faults().chaos->events.clear();
+    b.box.Receive(Command(kAll, 0x8090));
+    if (b.box.faults().chaos->events.front().fault.kind == ChaosKind::Delay)
+      held = status;
+    else
+      b.Ask(0x8082);  // lets anything late go out
+  }
+  ASSERT_FALSE(held.empty());
+  const auto delay = b.box.faults().chaos->events.front().fault.delay;
+  b.box.faults().chaos.reset();
+  // The timing reply and a notice come after it, in that order, and not before it.
+  EXPECT_TRUE(b.box.Receive(Command(kAll, 0x8091)).empty());
+  b.box.SetSignal(*FindBoxSignal("720p60"), true);
+  EXPECT_TRUE(b.box.TakeUnsolicited().empty());
+  b.now += delay;
+  const std::vector<test::Reply> out = SplitReplies(b.box.TakeUnsolicited());
+  ASSERT_EQ(out.size(), 3u);
+  EXPECT_EQ(out[0].code, 0x8090);
+  EXPECT_EQ(out[1].code, 0x8091);
+  EXPECT_EQ(out[1].payload, SplitReplies(timing)[0].payload);
+  EXPECT_EQ(out[2].code, 0x809F);
+  // Nothing held any more: replies go out at once again.
+  EXPECT_FALSE(b.box.Receive(Command(kAll, 0x8091)).empty());
+}
+
 TEST(BoxChaos, EveryKindOccursAndDoesWhatItsNameSays) {
   ChaosBox b(7, 1.0);  // every frame meets a fault
   SimulatedBox plain;
