@@ -268,7 +268,9 @@ std::vector<uint8_t> SimulatedBox::TakeStreamed(size_t maxBytes) {
   std::vector<uint8_t> out;
   if (!frameStream_.active()) return out;
   std::vector<uint8_t> payload;
-  while (out.size() < maxBytes && frameStream_.active()) {
+  // The picture waits behind a frame held back, as any frame does (Send): made meanwhile,
+  // its chunks would pile up behind it unpaced, past the point where a stop could end them.
+  while (out.size() < maxBytes && frameStream_.active() && delayed_.empty()) {
     if (faults_.stallFrameAfter == 0) {
       // The transfer dies here: nothing more comes, and the box is back at its link rate.
       faults_.stallFrameAfter = -1;

@@ -126,6 +126,32 @@ TEST(BoxChaos, AFrameHeldBackIsNotOvertaken) {
   EXPECT_FALSE(b.box.Receive(Command(kAll, 0x8091)).empty());
 }
 
+// A picture asked for while a frame is held waits behind it: its chunks are not made
+// meanwhile, so a stop sent at once still ends it.
+TEST(BoxChaos, APictureWaitsBehindAFrameHeldBack) {
+  constexpr DeviceAddress kBox{0x01, 0x01};
+  ChaosBox b(7, 1.0, kBox);
+  bool held = false;
+  for (int i = 0; i < 200 && !held; ++i) {
+    b.box.faults().chaos->events.clear();
+    b.box.Receive(Command(kBox, 0x8090));
+    held = b.box.faults().chaos->events.front().fault.kind == ChaosKind::Delay;
+    if (!held) b.Ask(0x8082);
+  }
+  ASSERT_TRUE(held);
+  const auto delay = b.box.faults().chaos->events.front().fault.delay;
+  b.box.faults().chaos.reset();
+  b.box.Receive(Command(kBox, box_code::kFrame));
+  ASSERT_TRUE(b.box.Streaming());
+  EXPECT_TRUE(b.box.TakeStreamed(1 << 20).empty());
+  b.box.Receive(Command(kBox, box_code::kStopUpload));
+  b.now += delay;
+  const std::vector<test::Reply> out = SplitReplies(b.box.TakeUnsolicited());
+  ASSERT_EQ(out.size(), 1u);
+  EXPECT_EQ(out[0].code, 0x8090);
+  EXPECT_TRUE(b.box.TakeStreamed(1 << 20).empty());
+}
+
 TEST(BoxChaos, EveryKindOccursAndDoesWhatItsNameSays) {
   ChaosBox b(7, 1.0);  // every frame meets a fault
   SimulatedBox plain;
