@@ -343,6 +343,20 @@ void FrameCapture::UploadEndStep() {
     Finish(Outcome(Operation::kPreview, Result::kNoAnswer));
     return;
   }
+  // An upload given up while the box may still be sending (the first chunk never came, or
+  // the chunks stopped short of the chosen line or the frame's end): the box is told to
+  // stop, at the rate it now listens at, or it would send the rest of the frame into a
+  // port back at the link rate. The port comes back on the timer's next tick, once the
+  // stop is out.
+  const bool abandoned = uploadActive_;
+  if (abandoned) {
+    host_.StopTimer(kUploadStartTimer);
+    uploadStep_ = 0;
+    SetUploadActive(false);
+    sender_.SendCommand(kStopUploadCommand);
+    page_.uploadLabel = " ";
+    page_.Push();
+  }
   if (lineMode_) {
     SetLineMode(false);
     const bool received = LineReceived();
@@ -363,6 +377,11 @@ void FrameCapture::UploadEndStep() {
                .WithFile(chart.fileName));
     return;
   }
+  if (abandoned) {
+    ReportUnfinishedUpload();
+    host_.StartTimer(kUploadEndTimer, kAfterFrameWait);
+    return;
+  }
   EndUpload();
 }
 
@@ -374,11 +393,15 @@ bool FrameCapture::LineReceived() const {
          static_cast<size_t>(line) * width * 3 <= f.bytes.size();
 }
 
-void FrameCapture::EndUpload() {
+void FrameCapture::ReportUnfinishedUpload() {
   // An upload that ends with nothing stored got no whole picture from the box in time, or
   // one whose chunks did not fit.
   if (pendingUpload_)
     Finish(Outcome(*pendingUpload_, DataErrorShown() ? Result::kDataError : Result::kNoAnswer));
+}
+
+void FrameCapture::EndUpload() {
+  ReportUnfinishedUpload();
   SetUploadActive(false);
   SetPreviewBusy(false);
   Reopen(kLinkRate);

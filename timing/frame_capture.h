@@ -187,6 +187,7 @@ class FrameCapture {
   void ReadPageControls();
   void StartFrame();
   // Ends the upload and brings the port back to 115200 baud (timer 6, last step).
+  void ReportUnfinishedUpload();
   void EndUpload();
   // Each data error is shown once an upload: a box that keeps sending bad chunks must not
   // bury the window under message boxes.

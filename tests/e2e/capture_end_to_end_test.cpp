@@ -128,18 +128,28 @@ TEST_F(CaptureEndToEndTest, AWholeFrameOfTheBoxIsSavedAndOpensInAnImageReader) {
 }
 
 TEST_F(CaptureEndToEndTest, ASilentOrStalledUploadEndsAtTheLinkRate) {
+  // An upload given up tells the box to stop, at the rate it listens at: a box not told
+  // would send the rest of the frame into a port back at the link rate.
   struct Case {
     const char* name;
+    bool lineAnalysis;
     int stallAfter;  // chunks the box sends
-    int wait;        // ms from the last event to the port's return
+    int wait;        // ms from the last event to the upload's end
+    std::vector<std::string> messages;
   };
   const Case cases[] = {
-      {"no chunk at all", 0, 5500 - kUploadStartFirstTick - kUploadStartSecondTick},
-      {"a stall after 100 chunks", 100, 800}};
+      {"no chunk at all", false, 0, 5500 - kUploadStartFirstTick - kUploadStartSecondTick, {}},
+      {"a stall after 100 chunks", false, 100, 800, {}},
+      {"a line analysis stalled before its line",
+       true,
+       40,
+       800,
+       {"Line 3 was not received: no chart saved"}}};
+  dialog->timingPage.view().SetInt(timing_ids::kLineNumber, 3);
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     OnBox([&](SimulatedBox& b) { b.faults().stallFrameAfter = c.stallAfter; });
-    StartUpload();
+    StartUpload(c.lineAnalysis);
     ASSERT_TRUE(host.PumpUntil([&] {
       return !OnBox([](SimulatedBox& b) { return b.Streaming(); }) &&
              capture().frameImage.chunkCounter == c.stallAfter;
@@ -148,12 +158,16 @@ TEST_F(CaptureEndToEndTest, ASilentOrStalledUploadEndsAtTheLinkRate) {
     EXPECT_EQ(capture().frameImage.chunkCounter, c.stallAfter);
     host.Advance(c.wait - 1);
     EXPECT_TRUE(dialog->uploadActive());
-    EXPECT_EQ(Rates(), kAtUploadRate);
     host.Advance(1);
     EXPECT_FALSE(dialog->uploadActive());
+    ASSERT_TRUE(host.PumpUntil([&] { return BoxCodes().back() == kStopUploadCommand; }));
+    EXPECT_EQ(Rates(), kAtUploadRate);
+    EXPECT_TRUE(server.WaitUntil([](BoxLine& line) { return line.LineRate() == 115200; }, 2s));
+    host.Advance(800);
     EXPECT_EQ(Rates(), kAtLinkRate);
-    EXPECT_TRUE(host.messages.empty());
+    EXPECT_EQ(MessageTexts(), c.messages);
     EXPECT_TRUE(fs::is_empty(images.path()));
+    host.messages.clear();
     Forget();
   }
 }

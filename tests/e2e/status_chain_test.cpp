@@ -443,8 +443,12 @@ TEST_F(StatusChainTest, UploadTimersSwitchTheRateAndBack) {
   EXPECT_TRUE(dialog->uploadActive());
   host.Advance(1);
   EXPECT_FALSE(dialog->uploadActive());
-  EXPECT_EQ(dialog->serialPort().CurrentRates(), std::make_pair(115200, 115200));
   EXPECT_EQ(page().view().GetText(timing_ids::kUploadLabel), " ");
+  // The box is told to stop at the upload rate; the port comes back after it.
+  ASSERT_TRUE(host.PumpUntil([&] { return BoxCodes() == (Codes{0x8094, kStopUploadCommand}); }));
+  EXPECT_EQ(dialog->serialPort().CurrentRates(), std::make_pair(512000, 512000));
+  host.Advance(kAfterFrameWait);
+  EXPECT_EQ(dialog->serialPort().CurrentRates(), std::make_pair(115200, 115200));
   EXPECT_FALSE(host.TimerRunning(kUploadEndTimer));
   // The link works at its own rate again.
   dialog->SendCommand(0x8082);

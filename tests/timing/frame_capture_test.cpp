@@ -350,8 +350,10 @@ TEST_F(FrameCaptureTest, BadChunksAreReportedOnceAndStayInsideTheFrame) {
     EXPECT_EQ(MessageTexts(), c.messages);
     EXPECT_EQ(capture().frameImage.linesCompleted, c.linesCompleted);
     EXPECT_LE(capture().frameImage.writePosition, capture().frameImage.bytes.size());
-    // A stalled upload still ends at the link rate, with no file.
-    host.Advance(800);
+    // A stalled upload still ends at the link rate, with no file, the box told to stop.
+    host.Advance(kChunkWait);
+    EXPECT_EQ(SentCodes(), std::vector<uint16_t>{kStopUploadCommand});
+    host.Advance(kAfterFrameWait);
     EXPECT_EQ(Rates(), kAtLinkRate);
     EXPECT_FALSE(dialog->uploadActive());
     EXPECT_TRUE(FileNames(images.path()).empty());
@@ -578,6 +580,7 @@ TEST_F(FrameCaptureTest, ThePortAlwaysComesBackOnceAnUploadHasRun) {
   struct Case {
     const char* name;
     std::function<void()> act;
+    std::vector<uint16_t> atTheEnd;  // sent when timer 6 ends it
   };
   const Case cases[] = {
       {"Update Image after a cancel",
@@ -586,18 +589,21 @@ TEST_F(FrameCaptureTest, ThePortAlwaysComesBackOnceAnUploadHasRun) {
          capture().UploadWholeImage();
          EXPECT_EQ(SentCodes(), std::vector<uint16_t>{kStopUploadCommand});
          capture().UpdateImage();
-       }},
+       },
+       {}},
       {"Update Image in the 500 ms after a frame",
        [&] {
          StartUpload();
          FeedFourByTwoFrame();
          capture().UpdateImage();
-       }},
+       },
+       {}},
       {"an end of preview arriving during the upload",
        [&] {
          StartUpload();
          PreviewChunk(0, 0, kChunkLineEnd, Bytes(kPreviewChunkData, 0));
-       }},
+       },
+       {kStopUploadCommand}},
       {"a cancel before the frame was asked for",
        [&] {
          capture().UploadWholeImage();
@@ -605,7 +611,8 @@ TEST_F(FrameCaptureTest, ThePortAlwaysComesBackOnceAnUploadHasRun) {
          capture().UploadWholeImage();
          host.Advance(kUploadStartSecondTick);
          EXPECT_FALSE(dialog->uploadActive());
-       }},
+       },
+       {}},
   };
   PictureSize(4, 2);
   for (const Case& c : cases) {
@@ -613,7 +620,9 @@ TEST_F(FrameCaptureTest, ThePortAlwaysComesBackOnceAnUploadHasRun) {
     c.act();
     for (const Sent& s : TakeSent())
       EXPECT_TRUE(s.code != kPreviewRequest && s.code != kFrameRequest) << std::hex << s.code;
-    host.Advance(5500);
+    host.Advance(kUploadStartWait);
+    EXPECT_EQ(SentCodes(), c.atTheEnd);
+    host.Advance(kAfterFrameWait);
     EXPECT_EQ(Rates(), kAtLinkRate);
     EXPECT_FALSE(host.TimerRunning(kUploadEndTimer));
     EXPECT_FALSE(host.TimerRunning(kUploadStartTimer));
