@@ -155,16 +155,20 @@ void FrameCapture::StartOrCancelUpload(bool lineAnalysis) {
     page_.Push();
     return;
   }
-  SetUploadActive(false);
-  // A cancel also ends a start still under way: otherwise its second tick would request
-  // the frame and set the upload going again.
-  host_.StopTimer(kUploadStartTimer);
-  uploadStep_ = 0;
-  sender_.SendCommand(kStopUploadCommand);
-  page_.uploadLabel = " ";
+  TellBoxToStop();
   page_.Push();
   if (lineAnalysis) SetLineMode(false);
   Finish(Outcome(operation, Result::kCancelled));
+}
+
+void FrameCapture::TellBoxToStop() {
+  // A start still under way ends too: otherwise its second tick would request the frame
+  // and set the upload going again.
+  host_.StopTimer(kUploadStartTimer);
+  uploadStep_ = 0;
+  SetUploadActive(false);
+  sender_.SendCommand(kStopUploadCommand);
+  page_.uploadLabel = " ";
 }
 
 void FrameCapture::CancelUpload() {
@@ -327,9 +331,7 @@ void FrameCapture::OnFrameChunk(const uint8_t* payload, size_t size) {
 bool FrameCapture::StopAtChosenLine() {
   if (!lineMode_ || frameImage.linesCompleted < page_.lineNumber) return false;
   // The chosen line is in: the box is told to stop, and timer 6 writes the chart.
-  SetUploadActive(false);
-  sender_.SendCommand(kStopUploadCommand);
-  page_.uploadLabel = " ";
+  TellBoxToStop();
   page_.uploadProgress = 0;
   page_.Push();
   return true;
@@ -350,11 +352,7 @@ void FrameCapture::UploadEndStep() {
   // stop is out.
   const bool abandoned = uploadActive_;
   if (abandoned) {
-    host_.StopTimer(kUploadStartTimer);
-    uploadStep_ = 0;
-    SetUploadActive(false);
-    sender_.SendCommand(kStopUploadCommand);
-    page_.uploadLabel = " ";
+    TellBoxToStop();
     page_.Push();
   }
   if (lineMode_) {

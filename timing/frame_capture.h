@@ -186,8 +186,12 @@ class FrameCapture {
   // operation goes on.
   void ReadPageControls();
   void StartFrame();
-  // Ends the upload and brings the port back to 115200 baud (timer 6, last step).
+  // The stop command for an upload under way (a cancel, the chosen line in, one given
+  // up); the upload is no longer active. The page is pushed by the caller.
+  void TellBoxToStop();
+  // The outcome of an upload that stored nothing, when one is still owed.
   void ReportUnfinishedUpload();
+  // Ends the upload and brings the port back to 115200 baud (timer 6, last step).
   void EndUpload();
   // Each data error is shown once an upload: a box that keeps sending bad chunks must not
   // bury the window under message boxes.
