@@ -9,6 +9,7 @@
 #include "app/about_dialog_qt.h"
 #include "app/console_app.h"
 #include "app/console_probe_qt.h"
+#include "app/console_style_qt.h"
 #include "console/control_ids.h"
 #include "console/main_window_qt.h"
 #include "resources/icons.h"
@@ -50,6 +51,7 @@ int main(int argc, char* argv[]) {
   QApplication application(argc, argv);
   QApplication::setApplicationName(QStringLiteral("signal-console"));
   QApplication::setWindowIcon(sc::icons::AppIcon());
+  sc::InstallConsoleStyle();
 
   sc::QtHost host;
   host.RegisterDialog(sc::ids::kAboutDialog, sc::RunAboutDialog);

@@ -5,7 +5,8 @@
 // window, which the child reports through a pipe. Needs a display: run it under Xvfb,
 //   xvfb-run -a build/bench/startup_bench
 // One child alone, with where its time went: SC_STARTUP_TRACE=1 with
-// SC_STARTUP_CHILD=console (or minimal:WIDTHxHEIGHT) and descriptor 3 open.
+// SC_STARTUP_CHILD=console (or minimal:WIDTHxHEIGHT) and descriptor 3 open
+// (SC_STARTUP_TRACE=paint: its times only, without first timing the parts).
 
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
@@ -28,6 +29,7 @@
 #include <vector>
 
 #include "app/console_app.h"
+#include "app/console_style_qt.h"
 #include "console/main_window_qt.h"
 #include "resources/icons.h"
 #include "window/qt_host.h"
@@ -39,6 +41,7 @@ namespace {
 using Clock = std::chrono::steady_clock;
 std::string gSelf;
 bool gTrace = false;
+bool gTraceParts = false;  // SC_STARTUP_TRACE=paint gives the times alone
 const Clock::time_point gStart = Clock::now();
 
 // Reports the first paint of the window it watches, then closes that window.
@@ -78,7 +81,7 @@ int RunConsole(int fd) {
   char* argv[] = {name, nullptr};
   QApplication application(argc, argv);
   const double appMs = Since(start);
-  if (gTrace) {
+  if (gTraceParts) {
     // Where the time goes, each part on its own (cold, as the window would meet it).
     auto time = [](const char* what, auto&& f) {
       const auto t = Clock::now();
@@ -101,6 +104,7 @@ int RunConsole(int fd) {
     });
   }
   QApplication::setWindowIcon(sc::icons::AppIcon());
+  sc::InstallConsoleStyle();
   sc::QtHost host;
   sc::ConsoleApp app(host);
   const double coreMs = Since(start);
@@ -252,7 +256,9 @@ BENCHMARK(ConsoleOverMinimal)->Unit(benchmark::kMillisecond)->UseManualTime()->I
 // Started with SC_STARTUP_CHILD set, this program is a child: it shows its one window,
 // reports the first paint and ends, before the benchmarks' main runs.
 int RunChild(const char* mode) {
-  gTrace = std::getenv("SC_STARTUP_TRACE") != nullptr;
+  const char* trace = std::getenv("SC_STARTUP_TRACE");
+  gTrace = trace != nullptr;
+  gTraceParts = gTrace && std::strcmp(trace, "paint") != 0;
   const int fd = 3;
   int width = 0, height = 0;
   if (std::strcmp(mode, "console") == 0) return RunConsole(fd);

@@ -106,6 +106,7 @@ void DrawSocket(QPainter& p, double x, double y, const QColor& body) {
 
 static QIcon DrawLink(bool up);
 static QIcon DrawLamp(bool lit);
+static QIcon DrawMore(bool horizontal);
 
 // Each picture is drawn once, the first time it is asked for, and shared afterwards (a
 // QIcon is a shared handle): the window asks for some of them several times while it is
@@ -156,6 +157,13 @@ QIcon LampIcon(bool lit) {
   SC_DRAWN_ONCE(DrawLamp(true));
 }
 
+QIcon MoreIcon(bool horizontal) {
+  if (horizontal) {
+    SC_DRAWN_ONCE(DrawMore(true));
+  }
+  SC_DRAWN_ONCE(DrawMore(false));
+}
+
 static QIcon DrawLink(bool up) {
   return Draw([up](QPainter& p) {
     if (up) {
@@ -188,6 +196,23 @@ static QIcon DrawLamp(bool lit) {
       p.setBrush(Qt::NoBrush);
     }
     p.drawEllipse(lamp);
+  });
+}
+
+static QIcon DrawMore(bool horizontal) {
+  return Draw([horizontal](QPainter& p) {
+    // Two chevrons, drawn pointing right and turned for the vertical one.
+    if (!horizontal) {
+      p.translate(32, 0);
+      p.rotate(90);
+    }
+    p.setPen(QPen(QGuiApplication::palette().color(QPalette::ButtonText), 3.0, Qt::SolidLine,
+                  Qt::RoundCap, Qt::RoundJoin));
+    p.setBrush(Qt::NoBrush);
+    for (double x : {8.0, 17.0}) {
+      const QPointF chevron[] = {{x, 8}, {x + 7, 16}, {x, 24}};
+      p.drawPolyline(chevron, 3);
+    }
   });
 }
 

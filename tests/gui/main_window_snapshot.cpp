@@ -19,6 +19,7 @@
 #include <cstdio>
 
 #include "app/about_dialog_qt.h"
+#include "app/console_style_qt.h"
 #include "console/control_ids.h"
 #include "console/main_window_qt.h"
 #include "console/traffic_log_qt.h"
@@ -26,6 +27,7 @@
 
 int main(int argc, char* argv[]) {
   QApplication application(argc, argv);
+  sc::InstallConsoleStyle();  // as the console's own main() does
   const QStringList args = QApplication::arguments();
   if (args.size() < 2 || args[1].startsWith(QLatin1Char('-'))) {
     std::fprintf(stderr, "usage: main-window-snapshot OUTPUT.png [--link-up] [--tab N]\n");

@@ -10,6 +10,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QGroupBox>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
@@ -19,16 +20,19 @@
 #include <QRadioButton>
 #include <QRegularExpression>
 #include <QSignalSpy>
+#include <QStyleFactory>
 #include <QTabBar>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
+#include <QVBoxLayout>
 #include <filesystem>
 #include <memory>
 #include <set>
 
 #include "app/about_dialog_qt.h"
 #include "app/console_app.h"
+#include "app/console_style_qt.h"
 #include "console/control_ids.h"
 #include "console/main_window_qt.h"
 #include "infoframe/utility_page.h"
@@ -210,8 +214,9 @@ TEST_F(MainWindowTest, APageBehindItsTabIsBuiltWhenFirstShownWithWhatTheCoreGave
 // that size (not empty, not another size scaled), the same when asked again, and greyed
 // when disabled.
 TEST(IconsTest, AreDrawnAtTheSizeAskedForAndGreyedWhenDisabled) {
-  for (const QIcon& icon : {icons::AppIcon(), icons::LinkIcon(false), icons::LinkIcon(true),
-                            icons::LampIcon(false), icons::LampIcon(true)}) {
+  for (const QIcon& icon :
+       {icons::AppIcon(), icons::LinkIcon(false), icons::LinkIcon(true), icons::LampIcon(false),
+        icons::LampIcon(true), icons::MoreIcon(true), icons::MoreIcon(false)}) {
     EXPECT_EQ(icon.availableSizes().size(), 7);
     for (int side : {16, 24, 48}) {
       const QImage image = icon.pixmap(side, side).toImage();
@@ -227,6 +232,51 @@ TEST(IconsTest, AreDrawnAtTheSizeAskedForAndGreyedWhenDisabled) {
   }
   EXPECT_NE(icons::LampIcon(true).pixmap(24, 24).toImage(),
             icons::LampIcon(false).pixmap(24, 24).toImage());
+}
+
+// The console's style draws what Fusion would read from image files: a group box's frame
+// as Fusion's, below its title (a titled and an untitled box), and the menu bar's "more"
+// picture, its own for each direction.
+TEST(ConsoleStyleTest, DrawsFusionsGroupBoxFrameAndItsOwnMorePicture) {
+  for (const QString& title : {QStringLiteral("Timing"), QString()}) {
+    auto grab = [&title](QStyle* style) {
+      QWidget window;
+      window.setStyle(style);
+      window.resize(220, 120);
+      auto* layout = new QVBoxLayout(&window);
+      auto* box = new QGroupBox(title, &window);
+      box->setStyle(style);
+      (new QVBoxLayout(box))->addWidget(new QLabel(QStringLiteral("inside"), box));
+      layout->addWidget(box);
+      return window.grab().toImage().convertToFormat(QImage::Format_RGB32);
+    };
+    std::unique_ptr<QStyle> fusion(QStyleFactory::create(QStringLiteral("fusion")));
+    std::unique_ptr<QStyle> console(
+        MakeConsoleStyle(QStyleFactory::create(QStringLiteral("fusion"))));
+    const QImage expected = grab(fusion.get());
+    const QImage drawn = grab(console.get());
+    ASSERT_EQ(drawn.size(), expected.size());
+    int differing = 0, frame = 0;
+    for (int y = 0; y < drawn.height(); ++y)
+      for (int x = 0; x < drawn.width(); ++x) {
+        const QRgb a = drawn.pixel(x, y), b = expected.pixel(x, y);
+        if (std::abs(qGray(b) - qGray(expected.pixel(0, 0))) > 20) ++frame;
+        if (std::abs(qRed(a) - qRed(b)) > 6 || std::abs(qGreen(a) - qGreen(b)) > 6 ||
+            std::abs(qBlue(a) - qBlue(b)) > 6)
+          ++differing;
+      }
+    // Only the rounded corners' shading may differ, by a few levels.
+    EXPECT_LE(differing, 16) << title.toStdString();
+    EXPECT_GT(frame, 200) << title.toStdString();  // Fusion did draw a frame to match
+  }
+  std::unique_ptr<QStyle> console(
+      MakeConsoleStyle(QStyleFactory::create(QStringLiteral("fusion"))));
+  const QImage right =
+      console->standardIcon(QStyle::SP_ToolBarHorizontalExtensionButton).pixmap(16).toImage();
+  EXPECT_EQ(right, icons::MoreIcon(true).pixmap(16).toImage());
+  EXPECT_EQ(console->standardIcon(QStyle::SP_ToolBarVerticalExtensionButton).pixmap(16).toImage(),
+            icons::MoreIcon(false).pixmap(16).toImage());
+  EXPECT_NE(right, icons::MoreIcon(false).pixmap(16).toImage());
 }
 
 TEST_F(MainWindowTest, AboutEntryOpensTheAboutBoxAndReturns) {
