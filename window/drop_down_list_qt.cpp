@@ -1,7 +1,9 @@
 #include "window/drop_down_list_qt.h"
 
 #include <QAbstractItemView>
+#include <QCoreApplication>
 #include <QPainter>
+#include <QPointer>
 #include <QProxyStyle>
 #include <QScrollBar>
 #include <QStyledItemDelegate>
@@ -20,6 +22,17 @@ class ScrollingPopupStyle : public QProxyStyle {
     return QProxyStyle::styleHint(hint, option, widget, returned);
   }
 };
+
+// One for every list, kept by the application: a style of each list's own would also make
+// its own copy of the desktop's style, a few tenths of a millisecond of start-up apiece.
+QStyle* PopupStyle() {
+  static QPointer<ScrollingPopupStyle> shared;
+  if (!shared) {
+    shared = new ScrollingPopupStyle;
+    shared->setParent(QCoreApplication::instance());
+  }
+  return shared;
+}
 
 constexpr int kNoteGap = 24;
 
@@ -72,9 +85,7 @@ class NoteDelegate : public QStyledItemDelegate {
 }  // namespace
 
 DropDownList::DropDownList(QWidget* parent) : QComboBox(parent) {
-  auto* style = new ScrollingPopupStyle;
-  style->setParent(this);
-  setStyle(style);
+  setStyle(PopupStyle());
 }
 
 void DropDownList::SetShowsNotes(bool shows) {
