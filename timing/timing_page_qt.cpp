@@ -102,12 +102,19 @@ TimingPageWidget::TimingPageWidget(TimingPage& page, FrameCapture& capture, QWid
   // "No signal", and the line that says the values below are not live.
   auto* notes = new QHBoxLayout;
   auto* signalNote = new QLabel(this);
-  QFont bold = signalNote->font();
-  bold.setBold(true);
-  signalNote->setFont(bold);
+  signalNote->setTextFormat(Qt::PlainText);
   MarkValueText(signalNote);
   signalNote->setAccessibleDescription(QStringLiteral("Signal"));
-  view_.Bind(kSignalNote, signalNote);
+  // Bold once it says something. Empty, as the window opens, it does not load the bold
+  // face: a millisecond of the start-up.
+  view_.BindTextDisplay(kSignalNote, signalNote, [signalNote](const std::string& text) {
+    if (!text.empty() && !signalNote->font().bold()) {
+      QFont bold = signalNote->font();
+      bold.setBold(true);
+      signalNote->setFont(bold);
+    }
+    signalNote->setText(QString::fromStdString(text));
+  });
   auto* freshness = new QLabel(this);
   MarkValueText(freshness);
   freshness->setAccessibleDescription(QStringLiteral("Values not live"));

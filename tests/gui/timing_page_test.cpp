@@ -408,6 +408,7 @@ TEST_F(TimingPageGuiTest, OldValuesAreGreyedAndNoSignalIsSaid) {
     return 0;
   });
   QTRY_COMPARE_WITH_TIMEOUT(noSignal->text(), QString(kNoSignalText), 5000);
+  EXPECT_TRUE(noSignal->font().bold());
   for (int id : {kHSyncPlus, kHSyncMinus, kVSyncPlus, kVSyncMinus, kScanType, kInterlace})
     EXPECT_FALSE(PageControl<QRadioButton>(id)->isChecked()) << id;
 }
