@@ -1,8 +1,8 @@
 // Start-up: how long after it is started the console's main window appears, against a
 // minimal Qt window of the same size with one label, in one run (ConsoleOverMinimal gives
-// the ratio: the two taken in turn, the median of each). Each measurement starts a fresh
-// process (this program, as a child) and takes the time from its start to the first paint of its
-// window, which the child reports through a pipe. Needs a display: run it under Xvfb,
+// the ratio: the two taken in turn, 100 pairs, the median of each). Each measurement starts
+// a fresh process (this program, as a child) and takes the time from its start to the first
+// paint of its window, which the child reports through a pipe. Needs a display: run it under Xvfb,
 //   xvfb-run -a build/bench/startup_bench
 // One child alone, with where its time went: SC_STARTUP_TRACE=1 with
 // SC_STARTUP_CHILD=console (or minimal:WIDTHxHEIGHT) and descriptor 3 open
@@ -251,7 +251,7 @@ void ConsoleOverMinimal(benchmark::State& state) {
 
 BENCHMARK(MinimalWindow)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(20);
 BENCHMARK(ConsoleWindow)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(20);
-BENCHMARK(ConsoleOverMinimal)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(40);
+BENCHMARK(ConsoleOverMinimal)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(100);
 
 // Started with SC_STARTUP_CHILD set, this program is a child: it shows its one window,
 // reports the first paint and ends, before the benchmarks' main runs.
