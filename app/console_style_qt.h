@@ -1,6 +1,7 @@
 #pragma once
 // The console's style: the desktop's own style (or the one -style names), with the
-// console's drawn picture on the menu bar's "more" button.
+// console's drawn picture on the menu bar's "more" button and, over Fusion, the group box
+// frame drawn in code (Fusion reads both from image files).
 
 class QStyle;
 

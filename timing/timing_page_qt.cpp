@@ -16,6 +16,7 @@
 #include "timing/frame_capture.h"
 #include "timing/timing_page.h"
 #include "window/accessibility_qt.h"
+#include "window/qt_host.h"
 #include "window/read_only_qt.h"
 
 namespace sc {
@@ -113,7 +114,7 @@ TimingPageWidget::TimingPageWidget(TimingPage& page, FrameCapture& capture, QWid
       bold.setBold(true);
       signalNote->setFont(bold);
     }
-    signalNote->setText(QString::fromStdString(text));
+    signalNote->setText(DisplayText(text));  // as the view shows any label's text
   });
   auto* freshness = new QLabel(this);
   MarkValueText(freshness);
